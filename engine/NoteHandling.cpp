@@ -1,0 +1,131 @@
+// Note and controller input: last-note priority over 16 channels × 128
+// pitches, legato or retrigger, sustain pedal, all notes off.
+#include "engine/Engine.h"
+#include "engine/VoiceConstants.h"
+
+#include <cmath>
+
+namespace Tarno {
+
+namespace {
+
+bool validNote (int16_t channel, int16_t pitch)
+{
+	return channel >= 0 && channel < kNumChannels && pitch >= 0 && pitch < kNumPitches;
+}
+
+int32_t slotIndex (int16_t channel, int16_t pitch) { return channel * kNumPitches + pitch; }
+
+} // namespace
+
+void Engine::setParameter (int32_t id, double value)
+{
+	if (isTableParam (id))
+	{
+		target[id] = value;
+		return;
+	}
+	switch (id)
+	{
+		case kPitchBend: pitchBend = value; break;
+		case kModWheel: modWheel = value; break;
+		case kSustain:
+			sustain = value >= 0.5;
+			if (!sustain)
+			{
+				for (NoteSlot& slot : notes)
+					if (!slot.held)
+						slot.stamp = 0;
+				selectNote ();
+			}
+			break;
+		case kAllNotesOff: allNotesOff (); break;
+		default: break;
+	}
+}
+
+void Engine::noteOn (int16_t channel, int16_t pitch, float noteVelocity)
+{
+	if (!validNote (channel, pitch))
+		return;
+	// A velocity of 0 or less releases the key; NaN is not "0 or less": it
+	// sounds, stored as velocity 0 below.
+	if (noteVelocity <= 0.0f)
+	{
+		noteOff (channel, pitch);
+		return;
+	}
+	++noteCounter;
+	const bool wasSounding = gate;
+
+	double v = noteVelocity;
+	if (!std::isfinite (v))
+		v = 0.0;
+	else if (v > 1.0)
+		v = 1.0;
+
+	NoteSlot& slot = notes[slotIndex (channel, pitch)];
+	slot.held = true;
+	slot.stamp = noteCounter;
+	slot.velocity = v;
+	selectNote ();
+
+	if (wasSounding && target[kLegato] < 0.5)
+		retriggerFade = kRetriggerFadeTime * sampleRate;
+
+	if (!frequencySet)
+	{
+		const double transpose =
+		    kSemitonesPerOctave * std::round (kTransposeSteps * clampNormalized (target[kTranspose]) - kTransposeOctaves);
+		const double fine = (kFineSpanCents * clampNormalized (target[kFineTune]) - kFineMinCents) / kCentsPerSemitone;
+		frequency = kReferenceFrequency * std::pow (2.0, (pitch - kReferencePitch + transpose + fine) / kSemitonesPerOctave);
+		frequencySet = true;
+	}
+}
+
+void Engine::noteOff (int16_t channel, int16_t pitch)
+{
+	if (!validNote (channel, pitch))
+		return;
+	NoteSlot& slot = notes[slotIndex (channel, pitch)];
+	slot.held = false;
+	if (!sustain)
+		slot.stamp = 0;
+	selectNote ();
+}
+
+void Engine::selectNote ()
+{
+	int32_t best = -1;
+	uint64_t bestStamp = 0;
+	for (int32_t i = 0; i < kNumNoteSlots; ++i)
+	{
+		const NoteSlot& slot = notes[i];
+		const bool eligible = slot.held || sustain;
+		if (eligible && slot.stamp > bestStamp)
+		{
+			best = i;
+			bestStamp = slot.stamp;
+		}
+	}
+	if (best >= 0)
+	{
+		currentNote = best;
+		velocity = notes[best].velocity;
+		gate = true;
+	}
+	else
+	{
+		gate = false;
+	}
+}
+
+void Engine::allNotesOff ()
+{
+	for (NoteSlot& slot : notes)
+		slot = NoteSlot{};
+	gate = false;
+	sustain = false;
+}
+
+} // namespace Tarno

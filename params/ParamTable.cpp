@@ -1,0 +1,102 @@
+#include "params/ParamTable.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace Tarno {
+
+const ParamSpec specs[kNumParams] = {
+	// name              unit    min     max     default     steps
+	{"Square",          "%",    0.0,    100.0,  0.55,       0},
+	{"Triangle",        "%",    0.0,    100.0,  0.3,        0},
+	{"Sine",            "%",    0.0,    100.0,  0.15,       0},
+	{"Attack",          "ms",   2.0,    3000.0, 0.00266845, 0},
+	{"Release",         "ms",   5.0,    5000.0, 0.055055,   0},
+	{"Glissando",       "ms",   0.0,    2000.0, 0.0,        0},
+	{"Vibrato rate",    "Hz",   4.0,    8.0,    0.5,        0},
+	{"Vibrato depth",   "cent", 0.0,    100.0,  0.0,        0},
+	{"Tremolo rate",    "Hz",   4.0,    8.0,    0.25,       0},
+	{"Tremolo depth",   "%",    0.0,    100.0,  0.0,        0},
+	{"Transpose",       "oct",  -3.0,   3.0,    0.5,        6},
+	{"Fine tune",       "cent", -100.0, 100.0,  0.5,        0},
+	{"Output",          "dB",   -60.0,  0.0,    0.8,        0},
+	{"Velocity",        "%",    0.0,    100.0,  0.0,        0},
+	{"Legato",          "",     0.0,    1.0,    1.0,        1},
+	{"Sine character",  "%",    0.0,    100.0,  0.35,       0},
+};
+
+double clampNormalized (double x)
+{
+	if (!std::isfinite (x) || x < 0.0)
+		return 0.0;
+	return std::fmin (1.0, x);
+}
+
+double snapNormalized (int32_t id, double x)
+{
+	double c = clampNormalized (x);
+	if (isTableParam (id) && specs[id].stepCount != 0)
+	{
+		const double steps = specs[id].stepCount;
+		c = std::round (c * steps) / steps;
+	}
+	return c;
+}
+
+double toPlain (int32_t id, double normalized)
+{
+	if (!isTableParam (id))
+		return normalized;
+	const ParamSpec& spec = specs[id];
+	double v = (spec.max - spec.min) * clampNormalized (normalized) + spec.min;
+	if (spec.stepCount != 0)
+		v = std::round (v);
+	return v;
+}
+
+double toNormalized (int32_t id, double plain)
+{
+	if (!isTableParam (id))
+		return plain;
+	const ParamSpec& spec = specs[id];
+	return clampNormalized ((plain - spec.min) / (spec.max - spec.min));
+}
+
+bool formatValue (int32_t id, double normalized, ValueText& text)
+{
+	text[0] = '\0';
+	if (!isTableParam (id))
+		return false;
+	const ParamSpec& spec = specs[id];
+	// toPlain rounds stepped values; adding +0.0 turns a rounded -0 (Transpose
+	// just below its centre) into a plain 0 so that it reads "0 oct".
+	const double v = toPlain (id, normalized) + 0.0;
+	if (id == kLegato)
+		std::snprintf (text, kValueTextSize, "%s", v > 0.5 ? "On" : "Off");
+	else if (spec.stepCount != 0)
+		std::snprintf (text, kValueTextSize, "%.0f %s", v, spec.unit);
+	else
+		std::snprintf (text, kValueTextSize, "%.1f %s", v, spec.unit);
+	return true;
+}
+
+bool parseValue (int32_t id, const char* text, double& normalized)
+{
+	if (!isTableParam (id) || text == nullptr)
+		return false;
+	if (id == kLegato)
+	{
+		normalized = (std::strcmp (text, "On") == 0 || std::atof (text) > 0.0) ? 1.0 : 0.0;
+		return true;
+	}
+	char* end = nullptr;
+	const double plain = std::strtod (text, &end);
+	if (end == text)
+		return false;
+	normalized = toNormalized (id, plain);
+	return true;
+}
+
+} // namespace Tarno

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs everything Tarnovelle needs to build and test on Debian 12.
+# Safe to run again: packages already present are skipped by apt-get.
+set -euo pipefail
+
+packages=(
+  cmake make g++ clang llvm libclang-rt-14-dev
+  juce-modules-source-data
+  g++-mingw-w64-x86-64-posix mingw-w64-tools
+  wine64 wine xvfb xauth
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  libcairo2-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if [ "${#missing[@]}" -gt 0 ]; then
+  sudo_cmd=""
+  [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo_cmd apt-get update
+  $sudo_cmd apt-get install -y --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,246 @@
+#include "engine/Engine.h"
+#include "tests/EngineTestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+using namespace Tarno;
+using namespace TarnoTest;
+
+namespace {
+
+int32_t slot (int channel, int pitch) { return channel * 128 + pitch; }
+
+class Notes : public ::testing::Test
+{
+protected:
+	std::unique_ptr<Engine> e = preparedEngine (44100);
+
+	void run (int samples)
+	{
+		for (int i = 0; i < samples; ++i)
+			e->tick ();
+	}
+	void legato (bool on) { setNow (*e, kLegato, on ? 1.0 : 0.0); }
+};
+
+} // namespace
+
+TEST_F (Notes, LegatoOnKeepsTheEnvelopeAndReturnsToTheHeldNote)
+{
+	legato (true);
+	e->noteOn (0, 60, 0.5f);
+	run (200);
+	const double level = e->envelope;
+	e->noteOn (0, 64, 0.9f);
+	EXPECT_EQ (e->currentNote, slot (0, 64));
+	EXPECT_EQ (e->retriggerFade, 0.0);
+	EXPECT_EQ (e->velocity, double (0.9f));
+	e->tick ();
+	EXPECT_GT (e->envelope, level);
+	EXPECT_DOUBLE_EQ (e->frequency, noteFrequency (64));
+
+	e->noteOff (0, 64);
+	EXPECT_EQ (e->currentNote, slot (0, 60));
+	EXPECT_EQ (e->velocity, 0.5);
+	EXPECT_TRUE (e->gate);
+	EXPECT_EQ (e->retriggerFade, 0.0);
+
+	e->noteOff (0, 60);
+	EXPECT_FALSE (e->gate);
+	EXPECT_EQ (e->currentNote, slot (0, 60)); // releases at its last pitch
+	run (10);
+	EXPECT_DOUBLE_EQ (e->frequency, noteFrequency (60));
+}
+
+TEST_F (Notes, LegatoOffFadesOnlyWhenANoteWasSounding)
+{
+	legato (false);
+	e->noteOn (0, 60, 1.0f);
+	EXPECT_EQ (e->retriggerFade, 0.0); // nothing sounded before
+	run (500);
+	e->noteOn (0, 64, 1.0f);
+	EXPECT_DOUBLE_EQ (e->retriggerFade, 88.2);
+	run (5);
+	e->noteOn (0, 67, 1.0f); // a second note-on restarts the full fade
+	EXPECT_DOUBLE_EQ (e->retriggerFade, 88.2);
+	run (100);
+	e->noteOff (0, 67);
+	EXPECT_EQ (e->currentNote, slot (0, 64)); // back to the held note without a fade
+	EXPECT_LE (e->retriggerFade, 0.0);
+
+	// After everything is released, a new note does not fade even while the
+	// envelope is still releasing.
+	e->noteOff (0, 64);
+	e->noteOff (0, 60);
+	run (10);
+	ASSERT_GT (e->envelope, 0.0);
+	const double level = e->envelope;
+	e->noteOn (0, 70, 1.0f);
+	EXPECT_LE (e->retriggerFade, 0.0);
+	e->tick ();
+	EXPECT_GT (e->envelope, level);
+}
+
+TEST_F (Notes, LastNotePriorityAcrossChannels)
+{
+	e->noteOn (0, 60, 1.0f);
+	e->noteOn (15, 60, 1.0f); // same pitch on another channel: its own slot
+	e->noteOn (7, 72, 1.0f);
+	EXPECT_EQ (e->currentNote, slot (7, 72));
+	e->noteOff (15, 60); // not selected: nothing changes
+	EXPECT_EQ (e->currentNote, slot (7, 72));
+	e->noteOff (7, 72);
+	EXPECT_EQ (e->currentNote, slot (0, 60)); // newest still held
+	EXPECT_TRUE (e->notes[slot (0, 60)].held);
+	EXPECT_FALSE (e->notes[slot (15, 60)].held);
+	e->noteOff (1, 60); // the other channel's release does not touch channel 0
+	EXPECT_TRUE (e->gate);
+	e->noteOff (0, 60);
+	EXPECT_FALSE (e->gate);
+	EXPECT_EQ (e->noteCounter, 3u);
+}
+
+TEST_F (Notes, RepeatedKeyTakesTheNewestStamp)
+{
+	e->noteOn (0, 60, 1.0f);
+	e->noteOn (0, 62, 1.0f);
+	e->noteOn (0, 60, 0.3f); // pressed again: newest
+	EXPECT_EQ (e->currentNote, slot (0, 60));
+	EXPECT_EQ (e->notes[slot (0, 60)].stamp, 3u);
+	e->noteOff (0, 60);
+	EXPECT_EQ (e->currentNote, slot (0, 62));
+}
+
+TEST_F (Notes, SustainHoldsReleasedNotes)
+{
+	legato (false);
+	e->setParameter (kSustain, 1.0);
+	EXPECT_TRUE (e->sustain);
+	e->noteOn (0, 60, 1.0f);
+	e->noteOff (0, 60);
+	EXPECT_TRUE (e->gate); // A keeps sounding
+	EXPECT_EQ (e->currentNote, slot (0, 60));
+	run (100);
+	e->noteOn (0, 64, 1.0f);
+	EXPECT_GT (e->retriggerFade, 0.0); // B takes over with a fade
+	e->noteOff (0, 64);
+	EXPECT_EQ (e->currentNote, slot (0, 64)); // B keeps sounding
+	EXPECT_TRUE (e->gate);
+	e->setParameter (kSustain, 0.49);
+	EXPECT_FALSE (e->sustain);
+	EXPECT_FALSE (e->gate); // nothing held: B releases
+	EXPECT_EQ (e->currentNote, slot (0, 64));
+	EXPECT_EQ (e->notes[slot (0, 60)].stamp, 0u);
+}
+
+TEST_F (Notes, LiftingThePedalReturnsToTheHeldKeyWithoutFade)
+{
+	legato (false);
+	e->setParameter (kSustain, 0.5); // 0.5 counts as down
+	e->noteOn (0, 60, 0.4f);
+	run (200);
+	e->noteOn (0, 67, 1.0f);
+	e->noteOff (0, 67);
+	run (200);
+	EXPECT_EQ (e->currentNote, slot (0, 67));
+	e->setParameter (kSustain, 0.0);
+	EXPECT_EQ (e->currentNote, slot (0, 60));
+	EXPECT_EQ (e->velocity, double (0.4f));
+	EXPECT_TRUE (e->gate);
+	EXPECT_LE (e->retriggerFade, 0.0);
+}
+
+TEST_F (Notes, AllNotesOffReleasesAtTheLastPitchWhateverTheValue)
+{
+	e->setParameter (kSustain, 1.0);
+	e->noteOn (2, 50, 0.7f);
+	e->noteOn (2, 55, 0.6f);
+	run (100);
+	e->setParameter (kAllNotesOff, 0.0);
+	EXPECT_FALSE (e->gate);
+	EXPECT_FALSE (e->sustain);
+	EXPECT_EQ (e->currentNote, slot (2, 55));
+	EXPECT_EQ (e->velocity, double (0.6f));
+	EXPECT_EQ (e->noteCounter, 2u);
+	for (const NoteSlot& s : e->notes)
+		ASSERT_TRUE (!s.held && s.stamp == 0 && s.velocity == 1.0);
+	run (10);
+	EXPECT_DOUBLE_EQ (e->frequency, noteFrequency (55));
+}
+
+TEST_F (Notes, VelocityZeroIsANoteOffAndOddVelocitiesAreKept)
+{
+	e->noteOn (0, 60, 1.0f);
+	e->noteOn (0, 62, 1.0f);
+	e->noteOn (0, 62, 0.0f);
+	EXPECT_EQ (e->currentNote, slot (0, 60));
+	EXPECT_FALSE (e->notes[slot (0, 62)].held);
+	EXPECT_EQ (e->noteCounter, 2u);
+	e->noteOn (0, 64, -0.5f);
+	EXPECT_EQ (e->currentNote, slot (0, 60));
+
+	e->noteOn (0, 65, 3.0f);
+	EXPECT_EQ (e->velocity, 1.0);
+	e->noteOn (0, 66, std::numeric_limits<float>::quiet_NaN ());
+	EXPECT_EQ (e->currentNote, slot (0, 66)); // sounds, at velocity 0
+	EXPECT_EQ (e->velocity, 0.0);
+	e->noteOn (0, 67, std::numeric_limits<float>::infinity ());
+	EXPECT_EQ (e->velocity, 0.0);
+}
+
+TEST_F (Notes, OutOfRangeChannelsAndPitchesAreIgnored)
+{
+	e->noteOn (16, 60, 1.0f);
+	e->noteOn (0, 128, 1.0f);
+	e->noteOn (-1, 60, 1.0f);
+	e->noteOn (0, -1, 1.0f);
+	e->noteOn (32767, 32767, 1.0f);
+	EXPECT_FALSE (e->gate);
+	EXPECT_EQ (e->noteCounter, 0u);
+	e->noteOn (0, 127, 1.0f);
+	e->noteOff (16, 127);
+	e->noteOff (0, -128);
+	EXPECT_TRUE (e->gate);
+	e->setParameter (99, 1.0);
+	e->setParameter (104, 1.0);
+	e->setParameter (-1, 1.0);
+	EXPECT_EQ (e->target, kDefaultParams);
+	EXPECT_TRUE (e->gate);
+}
+
+TEST_F (Notes, FirstNoteJumpsUsingUnsmoothedTuningAndNoBend)
+{
+	setNow (*e, kGlissando, 1.0);
+	e->setParameter (kTranspose, 1.0 / 3.0); // target only: -1 oct
+	e->setParameter (kFineTune, 1.0);        // +1 semitone, not yet smoothed
+	e->setParameter (kPitchBend, 1.0);
+	e->noteOn (0, 69, 1.0f);
+	EXPECT_DOUBLE_EQ (e->frequency, 440.0 * std::pow (2.0, -11.0 / 12.0));
+	EXPECT_TRUE (e->frequencySet);
+	e->tick (); // from here on the target includes the bend and glides there
+	EXPECT_GT (e->frequency, 440.0 * std::pow (2.0, -11.0 / 12.0));
+
+	// The second note glides, however long after the first.
+	e->noteOff (0, 69);
+	run (44100);
+	const double before = e->frequency;
+	e->noteOn (0, 81, 1.0f);
+	EXPECT_EQ (e->frequency, before);
+	// A reset makes the next note jump again.
+	e->reset ();
+	e->noteOn (0, 57, 1.0f);
+	EXPECT_DOUBLE_EQ (e->frequency, 440.0 * std::pow (2.0, -23.0 / 12.0));
+}
+
+TEST_F (Notes, PitchBendAndModWheelAreStoredAsGiven)
+{
+	e->setParameter (kPitchBend, 0.25);
+	e->setParameter (kModWheel, 0.75);
+	EXPECT_EQ (e->pitchBend, 0.25);
+	EXPECT_EQ (e->modWheel, 0.75);
+	e->setParameter (kSquare, 0.125);
+	EXPECT_EQ (e->target[kSquare], 0.125);
+	EXPECT_EQ (e->smoothed[kSquare], kDefaultParams[kSquare]);
+}
