@@ -1,5 +1,10 @@
 #include "engine/Engine.h"
-#include "engine/VoiceConstants.h"
+
+#include "engine/Double2.h"
+#include "engine/Exp2.h"
+#include "engine/PhaseSine.h"
+#include "engine/TrianglePartials.h"
+#include "engine/VoiceMath.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,7 +13,25 @@ namespace Tarno {
 
 namespace {
 
-double frac (double x) { return x - std::floor (x); }
+// A smoothed value this close to its target is set to the target: it ends
+// the exponential approach before it reaches subnormal numbers and lets the
+// values derived from it settle.
+constexpr double kSmoothingSnap = 1e-13;
+
+// Filter state below this is cleared, so that silence at the filter input
+// never decays into subnormal numbers.
+constexpr double kFilterFloor = 1e-200;
+
+// x - floor(x), with the common cases (a phase that moved by less than a
+// cycle) done without the library call.
+double frac (double x)
+{
+	if (x >= 0.0 && x < 1.0)
+		return x;
+	if (x >= 1.0 && x < 2.0)
+		return x - 1.0;
+	return x - std::floor (x);
+}
 
 // Polynomial band-limited step around a discontinuity at phase 0.
 double blep (double t, double dt)
@@ -26,12 +49,29 @@ double blep (double t, double dt)
 	return 0.0;
 }
 
+double bandLimitedSquare (double phase, double dt)
+{
+	return (phase < 0.5 ? 1.0 : -1.0) + blep (phase, dt) - blep (frac (phase + 0.5), dt);
+}
+
+// Transposed direct form II.
 double runBiquad (Biquad& f, double x)
 {
 	const double y = f.b0 * x + f.z1;
 	f.z1 = f.b1 * x - f.a1 * y + f.z2;
 	f.z2 = f.b2 * x - f.a2 * y;
 	return y;
+}
+
+double flushTiny (double z) { return std::fabs (z) < kFilterFloor ? 0.0 : z; }
+
+// The highest triangle harmonic below 0.96 · fs, at most 63.
+int highestTriangleHarmonic (double dt)
+{
+	const double n = kTriangleBandLimit / dt;
+	if (n >= kMaxTriangleHarmonic)
+		return kMaxTriangleHarmonic;
+	return n >= 1.0 ? static_cast<int> (n) : 0; // NaN gives 0
 }
 
 } // namespace
@@ -65,35 +105,130 @@ void Engine::prepare (double rate)
 	}
 }
 
+void Engine::updateDerived ()
+{
+	// Every input of the derived values; when none changed there is nothing to do.
+	const double note = currentNote < 0 ? 0.0 : (currentNote % kNumPitches) - kReferencePitch;
+	const double inputs[kDerivedInputs] = {sampleRate,           note,                 pitchBend,
+	                                       target[kTranspose],   target[kAttack],      target[kRelease],
+	                                       smoothed[kFineTune],  smoothed[kGlissando], smoothed[kVibratoRate],
+	                                       smoothed[kTremoloRate], smoothed[kOutput],  smoothed[kSquare],
+	                                       smoothed[kTriangle],  smoothed[kSine],      smoothed[kSineCharacter],
+	                                       0.0};
+	Double2 changed = splat (0.0);
+	for (int i = 0; i < kDerivedInputs; i += 2)
+		changed = changed + (Double2{inputs[i], inputs[i + 1]} != Double2{derived.inputs[i], derived.inputs[i + 1]}
+		                         ? splat (1.0)
+		                         : splat (0.0));
+	if (changed[0] + changed[1] == 0.0)
+		return;
+	std::copy (inputs, inputs + kDerivedInputs, derived.inputs);
+
+	Derived& d = derived;
+	const double fs = sampleRate;
+
+	if (!(fs == d.rate))
+	{
+		d.rate = fs;
+		d.smoothingCoefficient = 1.0 - std::exp (-1.0 / (kSmoothingTime * fs));
+	}
+
+	// Target pitch, limited to [16 Hz, min(16 kHz, 0.4 · fs)].
+	const double pitchKey[4] = {note, target[kTranspose], smoothed[kFineTune], pitchBend};
+	if (!std::equal (pitchKey, pitchKey + 4, d.pitchKey) || !(fs == d.pitchRate))
+	{
+		std::copy (pitchKey, pitchKey + 4, d.pitchKey);
+		d.pitchRate = fs;
+		const double semitones = transposeSemitones (target[kTranspose]) + note + fineSemitones (smoothed[kFineTune]) +
+		                         kPitchBendRange * (pitchBend - 0.5);
+		const double ceiling = std::min (kMaxFrequency, kMaxTargetRatio * fs);
+		d.targetFrequency = std::min (std::max (semitonesToHz (semitones), kMinFrequency), ceiling);
+	}
+
+	if (!(smoothed[kGlissando] == d.glideKey) || !(fs == d.glideRate))
+	{
+		d.glideKey = smoothed[kGlissando];
+		d.glideRate = fs;
+		const double time = glideSeconds (smoothed[kGlissando]);
+		d.glideCoefficient = time >= kMinGlideTime ? 1.0 - std::exp (-1.0 / (time * fs)) : 0.0;
+	}
+
+	if (!(smoothed[kVibratoRate] == d.vibratoRateKey) || !(smoothed[kTremoloRate] == d.tremoloRateKey) ||
+	    !(fs == d.modRate))
+	{
+		d.vibratoRateKey = smoothed[kVibratoRate];
+		d.tremoloRateKey = smoothed[kTremoloRate];
+		d.modRate = fs;
+		d.vibratoStep = modRateHz (smoothed[kVibratoRate]) / fs;
+		d.tremoloStep = modRateHz (smoothed[kTremoloRate]) / fs;
+	}
+
+	if (!(target[kAttack] == d.attackKey) || !(target[kRelease] == d.releaseKey) || !(fs == d.envelopeRate))
+	{
+		d.attackKey = target[kAttack];
+		d.releaseKey = target[kRelease];
+		d.envelopeRate = fs;
+		d.attackStep = 1.0 / (attackSeconds (target[kAttack]) * fs);
+		d.releaseStep = 1.0 / (releaseSeconds (target[kRelease]) * fs);
+	}
+
+	const double mixKey[4] = {smoothed[kSquare], smoothed[kTriangle], smoothed[kSine], smoothed[kSineCharacter]};
+	if (!std::equal (mixKey, mixKey + 4, d.mixKey))
+	{
+		std::copy (mixKey, mixKey + 4, d.mixKey);
+		// Levels summing to more than 1 are scaled back to 1.
+		const double scale = std::max (1.0, mixKey[0] + mixKey[1] + mixKey[2]);
+		const double character = mixKey[3];
+		d.squareGain = mixKey[0] / scale;
+		d.triangleGain = mixKey[1] / scale;
+		d.sineGain = mixKey[2] / (scale * (1.0 + kSineCharacterNorm * character));
+		d.sineThird = kSineThirdHarmonic * character;
+		d.sineFifth = kSineFifthHarmonic * character;
+	}
+
+	if (!(smoothed[kOutput] == d.outputKey))
+	{
+		d.outputKey = smoothed[kOutput];
+		d.outputGain = std::pow (10.0, outputDecibels (smoothed[kOutput]) / kDecibelsPerDecade);
+	}
+}
+
+void Engine::smoothParameters ()
+{
+	const double fs = sampleRate;
+	const double k = derived.rate == fs ? derived.smoothingCoefficient : 1.0 - std::exp (-1.0 / (kSmoothingTime * fs));
+	// A step below the snap distance lands exactly on the target (the
+	// difference of two close doubles is exact). Two parameters at a time.
+	for (int i = 0; i < kNumParams; i += 2)
+	{
+		const Double2 t = {target[i], target[i + 1]}, s = {smoothed[i], smoothed[i + 1]};
+		const Double2 step = t - s;
+		const Double2 next = s + step * (step < kSmoothingSnap && step > -kSmoothingSnap ? splat (1.0) : splat (k));
+		smoothed[i] = next[0];
+		smoothed[i + 1] = next[1];
+	}
+}
+
 double Engine::tick ()
 {
 	const double fs = sampleRate;
 
-	// 1. Parameter smoothing.
-	const double k = 1.0 - std::exp (-1.0 / (kSmoothingTime * fs));
-	for (int i = 0; i < kNumParams; ++i)
-		smoothed[i] = smoothed[i] + (target[i] - smoothed[i]) * k;
+	// Parameter smoothing: one pole with an 8 ms time constant. Once every
+	// value has reached its target there is nothing to do.
+	Double2 differs = splat (0.0);
+	for (int i = 0; i < kNumParams; i += 2)
+		differs = differs + (Double2{target[i], target[i + 1]} != Double2{smoothed[i], smoothed[i + 1]} ? splat (1.0) : splat (0.0));
+	if (differs[0] + differs[1] != 0.0)
+		smoothParameters ();
+	updateDerived ();
 
-	// 2. Target pitch.
-	const double note = currentNote < 0 ? 0.0 : (currentNote % kNumPitches) - kReferencePitch;
-	const double transpose =
-	    kSemitonesPerOctave * std::round (kTransposeSteps * clampNormalized (target[kTranspose]) - kTransposeOctaves);
-	const double fine = (kFineSpanCents * clampNormalized (smoothed[kFineTune]) - kFineMinCents) / kCentsPerSemitone;
-	const double semitones = transpose + note + fine + kPitchBendRange * (pitchBend - 0.5);
-	const double ceiling = std::min (kMaxFrequency, kMaxTargetRatio * fs);
-	const double targetFrequency =
-	    std::min (std::max (kReferenceFrequency * std::pow (2.0, semitones / kSemitonesPerOctave), kMinFrequency), ceiling);
-
-	// 3. Glide, exponential in hertz.
-	const double glideTime = kGlideSpanMs * clampNormalized (smoothed[kGlissando]) * 0.001;
-	if (glideTime >= kMinGlideTime)
-		frequency = frequency + (targetFrequency - frequency) * (1.0 - std::exp (-1.0 / (glideTime * fs)));
+	// Glide towards the target pitch, exponential in hertz.
+	if (derived.glideCoefficient != 0.0)
+		frequency = frequency + (derived.targetFrequency - frequency) * derived.glideCoefficient;
 	else
-		frequency = targetFrequency;
+		frequency = derived.targetFrequency;
 
-	// 4. Envelope: linear attack and release, or the retrigger fade.
-	const double attack = (kAttackMinMs + kAttackSpanMs * clampNormalized (target[kAttack])) * 0.001;
-	const double release = (kReleaseMinMs + kReleaseSpanMs * clampNormalized (target[kRelease])) * 0.001;
+	// Envelope: linear attack and release, or the retrigger fade to 0.
 	if (retriggerFade > 0.0)
 	{
 		const double old = retriggerFade;
@@ -102,68 +237,61 @@ double Engine::tick ()
 	}
 	else
 	{
-		envelope = gate ? envelope + 1.0 / (attack * fs) : envelope - 1.0 / (release * fs);
+		envelope = gate ? envelope + derived.attackStep : envelope - derived.releaseStep;
 		envelope = std::min (std::max (envelope, 0.0), 1.0);
 	}
 
-	// 5. Vibrato.
-	const double depth = std::min (kVibratoSpanCents * clampNormalized (smoothed[kVibratoDepth]) + kModWheelCents * modWheel,
-	                               kMaxVibratoCents);
-	const double vibrato = std::pow (2.0, depth * std::sin (kTwoPi * vibratoPhase) / kCentsPerOctave);
+	// Vibrato reads its phase before this sample's advance. Its sine was
+	// usually computed at the end of the previous sample, off the chain of
+	// work that each sample's oscillator waits for.
+	const double vibratoSine =
+	    vibratoPhase == derived.vibratoSinePhase ? derived.vibratoSine : sinCycles (splat (vibratoPhase))[0];
+	vibratoPhase = frac (vibratoPhase + derived.vibratoStep);
+	tremoloPhase = frac (tremoloPhase + derived.tremoloStep);
+
+	// The mod wheel adds vibrato depth.
+	const double depth = std::min (vibratoCents (smoothed[kVibratoDepth]) + kModWheelCents * modWheel, kMaxVibratoCents);
+	const double vibrato = depth == 0.0 ? 1.0 : exp2Small (depth * vibratoSine / kCentsPerOctave);
 	const double f = std::min (frequency * vibrato, kMaxVibratoRatio * fs);
 
-	// 6. Modulation oscillators.
-	const double vibratoRate = kModRateMinHz + kModRateSpanHz * clampNormalized (smoothed[kVibratoRate]);
-	const double tremoloRate = kModRateMinHz + kModRateSpanHz * clampNormalized (smoothed[kTremoloRate]);
-	vibratoPhase = frac (vibratoPhase + vibratoRate / fs);
-	tremoloPhase = frac (tremoloPhase + tremoloRate / fs);
-
-	// 7. Oscillator and mixer at twice the rate, then the decimation filter.
+	// Two oscillator sub-steps at twice the rate. Their phases do not depend
+	// on the audio, so both are known before either is rendered.
 	const double dt = f / (2.0 * fs);
-	const double levelSquare = smoothed[kSquare], levelTriangle = smoothed[kTriangle], levelSine = smoothed[kSine];
-	const double mixScale = std::max (1.0, levelSquare + levelTriangle + levelSine);
-	const double character = smoothed[kSineCharacter];
-	const int partials = std::min (static_cast<int> (kTriangleBandLimit / dt), kMaxTriangleHarmonic);
-	double y = 0.0;
-	for (int step = 0; step < 2; ++step)
+	const double phases[2] = {phase, frac (phase + dt)};
+	phase = frac (phases[1] + dt);
+
+	Double2 sinTheta, cosTheta;
+	sinCosCycles (Double2{phases[0], phases[1]}, sinTheta, cosTheta);
+	const OddSines sines = oddSines (sinTheta, cosTheta);
+	const Double2 triangles = triangle (sines, highestTriangleHarmonic (dt));
+
+	// Mixer: square, triangle, and the sine with its added third and fifth
+	// harmonics (its character).
+	const Derived& d = derived;
+	const Double2 squares = {bandLimitedSquare (phases[0], dt), bandLimitedSquare (phases[1], dt)};
+	const Double2 sineWithCharacter = sines.s1 + d.sineThird * sines.s3 + d.sineFifth * sines.s5;
+	const Double2 mixed = d.squareGain * squares + d.triangleGain * triangles + d.sineGain * sineWithCharacter;
+
+	// Decimation: both sub-steps through the filter; the second one's output is kept.
+	runBiquad (decimator[1], runBiquad (decimator[0], mixed[0]));
+	const double y = runBiquad (decimator[1], runBiquad (decimator[0], mixed[1]));
+	for (Biquad& section : decimator)
 	{
-		const double theta = kTwoPi * phase;
-		const double square = (phase < 0.5 ? 1.0 : -1.0) + blep (phase, dt) - blep (frac (phase + 0.5), dt);
-
-		double triangle = 0.0;
-		if (partials >= 1)
-		{
-			const double s2 = std::sin (2.0 * theta), c2 = std::cos (2.0 * theta);
-			double s = std::sin (theta), c = std::cos (theta);
-			double sign = 1.0;
-			for (int i = 1; i <= partials; i += 2)
-			{
-				triangle += sign * s / (static_cast<double> (i) * i);
-				const double sNext = s * c2 + c * s2;
-				c = c * c2 - s * s2;
-				s = sNext;
-				sign = -sign;
-			}
-			triangle *= kTriangleGain;
-		}
-
-		const double sine = (std::sin (theta) + kSineThirdHarmonic * character * std::sin (3.0 * theta) +
-		                     kSineFifthHarmonic * character * std::sin (5.0 * theta)) /
-		                    (1.0 + kSineCharacterNorm * character);
-
-		const double x = (levelSquare * square + levelTriangle * triangle + levelSine * sine) / mixScale;
-		y = runBiquad (decimator[1], runBiquad (decimator[0], x));
-		phase = frac (phase + dt);
+		section.z1 = flushTiny (section.z1);
+		section.z2 = flushTiny (section.z2);
 	}
 
-	// 8. Output gain stages.
+	// Gain stages: envelope, tremolo (phase after its advance), velocity, output level.
 	const double tremoloDepth = smoothed[kTremoloDepth];
-	const double tremolo = 1.0 - tremoloDepth * (0.5 + 0.5 * std::sin (kTwoPi * tremoloPhase));
+	// Tremolo reads its phase after the advance; the vibrato sine for the next
+	// sample comes in the same evaluation.
+	const Double2 modSines = sinCycles (Double2{vibratoPhase, tremoloPhase});
+	derived.vibratoSinePhase = vibratoPhase;
+	derived.vibratoSine = modSines[0];
+	const double tremolo = tremoloDepth == 0.0 ? 1.0 : 1.0 - tremoloDepth * (0.5 + 0.5 * modSines[1]);
 	const double velocityGain = 1.0 - smoothed[kVelocity] * (1.0 - velocity);
-	const double gainDb = kOutputSpanDb * clampNormalized (smoothed[kOutput]) - kOutputSpanDb;
-	const double out = y * envelope * tremolo * velocityGain * std::pow (10.0, gainDb / kDecibelsPerDecade);
+	const double out = y * envelope * tremolo * velocityGain * derived.outputGain;
 
-	// 9. Nothing non-finite leaves the voice.
 	return std::isfinite (out) ? out : 0.0;
 }
 

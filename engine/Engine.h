@@ -63,6 +63,47 @@ public:
 	uint64_t noteCounter = 0;
 	NoteSlot notes[kNumNoteSlots];
 	Biquad decimator[2];
+
+private:
+	// Values that depend only on inputs that rarely change. Each is recomputed
+	// when its inputs differ from the ones it was computed from, so the
+	// public fields above may be written freely between ticks.
+	static constexpr int kDerivedInputs = 16;
+	struct Derived
+	{
+		double inputs[kDerivedInputs] = {kUnset}; // what the values below were last computed from
+		double rate = kUnset;
+		double smoothingCoefficient = 0.0;
+
+		double pitchKey[4] = {kUnset, kUnset, kUnset, kUnset}; // note, transpose, fine, bend
+		double pitchRate = kUnset;
+		double targetFrequency = 0.0;
+
+		double glideKey = kUnset, glideRate = kUnset;
+		double glideCoefficient = 0.0; // 0: jump to the target
+
+		double vibratoRateKey = kUnset, tremoloRateKey = kUnset, modRate = kUnset;
+		double vibratoStep = 0.0, tremoloStep = 0.0;
+
+		double attackKey = kUnset, releaseKey = kUnset, envelopeRate = kUnset;
+		double attackStep = 0.0, releaseStep = 0.0; // envelope change per sample
+
+		double mixKey[4] = {kUnset, kUnset, kUnset, kUnset}; // the three levels, sine character
+		double squareGain = 0.0, triangleGain = 0.0, sineGain = 0.0;
+		double sineThird = 0.0, sineFifth = 0.0;
+
+		double vibratoSinePhase = kUnset, vibratoSine = 0.0; // sin(2π · vibratoPhase)
+
+		double outputKey = kUnset;
+		double outputGain = 0.0;
+
+		// Never equal to anything, so the first tick computes everything.
+		static constexpr double kUnset = __builtin_nan ("");
+	};
+	Derived derived;
+
+	void smoothParameters ();
+	void updateDerived ();
 };
 
 } // namespace Tarno

@@ -1,7 +1,7 @@
 // Note and controller input: last-note priority over 16 channels × 128
 // pitches, legato or retrigger, sustain pedal, all notes off.
 #include "engine/Engine.h"
-#include "engine/VoiceConstants.h"
+#include "engine/VoiceMath.h"
 
 #include <cmath>
 
@@ -75,10 +75,10 @@ void Engine::noteOn (int16_t channel, int16_t pitch, float noteVelocity)
 
 	if (!frequencySet)
 	{
-		const double transpose =
-		    kSemitonesPerOctave * std::round (kTransposeSteps * clampNormalized (target[kTranspose]) - kTransposeOctaves);
-		const double fine = (kFineSpanCents * clampNormalized (target[kFineTune]) - kFineMinCents) / kCentsPerSemitone;
-		frequency = kReferenceFrequency * std::pow (2.0, (pitch - kReferencePitch + transpose + fine) / kSemitonesPerOctave);
+		// The first note after a reset starts at its own pitch (no glide),
+		// from the unsmoothed tuning and without pitch bend or limits.
+		frequency = semitonesToHz (pitch - kReferencePitch + transposeSemitones (target[kTranspose]) +
+		                           fineSemitones (target[kFineTune]));
 		frequencySet = true;
 	}
 }

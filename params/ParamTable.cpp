@@ -27,13 +27,6 @@ const ParamSpec specs[kNumParams] = {
 	{"Sine character",  "%",    0.0,    100.0,  0.35,       0},
 };
 
-double clampNormalized (double x)
-{
-	if (!std::isfinite (x) || x < 0.0)
-		return 0.0;
-	return std::fmin (1.0, x);
-}
-
 double snapNormalized (int32_t id, double x)
 {
 	double c = clampNormalized (x);

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 
 namespace Tarno {
 
@@ -67,7 +68,12 @@ using ValueText = char[kValueTextSize];
 inline bool isTableParam (int32_t id) { return id >= 0 && id < kNumParams; }
 
 // Forces x into [0, 1]; NaN and both infinities give 0.
-double clampNormalized (double x);
+inline double clampNormalized (double x)
+{
+	if (!(x >= 0.0 && x <= 1.0))
+		return x > 1.0 && x < std::numeric_limits<double>::infinity () ? 1.0 : 0.0;
+	return x;
+}
 
 // clampNormalized, then moved to the nearest step for a stepped parameter.
 double snapNormalized (int32_t id, double x);

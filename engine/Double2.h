@@ -1,0 +1,13 @@
+// Two doubles processed together: one SSE2 register on x86-64. Used where
+// the two oversampled sub-steps (or two neighbouring parameters) run the
+// same arithmetic side by side. Element-wise operators come from the
+// compiler's vector extension (g++ and clang).
+#pragma once
+
+namespace Tarno {
+
+typedef double Double2 __attribute__ ((vector_size (16)));
+
+inline Double2 splat (double x) { return Double2{x, x}; }
+
+} // namespace Tarno
