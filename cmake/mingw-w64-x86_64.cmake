@@ -18,6 +18,12 @@
 #   - A mingw-built googletest .exe runs headless (no X display needed),
 #     threads work, and the process exit code reaches ctest.
 #   - googletest output under Wine uses CRLF line endings.
+#   - An unhandled crash starts winedbg, which opens a dialog and waits for a
+#     click when an X display exists (e.g. under xvfb-run). The ctest setup
+#     step wine_prefix_setup (CMakeLists.txt) switches that dialog off, so a
+#     crash prints a backtrace and the test fails at once.
+#   - Creating a prefix takes about 10 s; `wineboot -i` returns before the
+#     registry files are written, `wineserver -w` waits for that.
 
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
