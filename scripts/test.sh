@@ -1,0 +1,168 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test stage:
+#   linux    native build (build/linux), ctest
+#   asan     AddressSanitizer + UBSan build (build/asan), ctest
+#   windows  mingw cross build (build/windows), ctest running the .exe under Wine
+# All stages run even if an earlier one fails. The exit status is non-zero if
+# any stage failed, and the last line printed is "N passed, M failed" (plus
+# ", K skipped" when tests were skipped or disabled), counting individual test
+# cases over all stages. A stage that could not produce per-case results
+# (build failure, crash before googletest's summary, ctest error) adds one
+# failure so the total never reads "0 failed" after a breakdown.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+started=$SECONDS
+
+total_pass=0
+total_fail=0
+total_skip=0
+overall=0
+summary=()
+
+# record STAGE PASSED FAILED SKIPPED EXIT_STATUS NOTE
+record() {
+  local stage=$1 pass=$2 fail=$3 skip=$4 rc=$5 note=${6:-}
+  if [ "$rc" -ne 0 ]; then
+    overall=1
+    if [ "$fail" -eq 0 ]; then
+      fail=1
+      note="${note:+$note; }failed without a per-case failure (counted as 1)"
+    fi
+  fi
+  total_pass=$((total_pass + pass))
+  total_fail=$((total_fail + fail))
+  total_skip=$((total_skip + skip))
+  summary+=("$(printf '%-8s %4d passed, %d failed, %d skipped%s' \
+    "$stage:" "$pass" "$fail" "$skip" "${note:+  ($note)}")")
+}
+
+# Per-case counts from ctest's JUnit report: "PASSED FAILED SKIPPED".
+junit_counts() {
+  local file=$1
+  if [ ! -f "$file" ]; then
+    echo "0 0 0"
+    return
+  fi
+  awk '
+    /<testcase / {
+      if ($0 ~ /status="run"/) p++
+      else if ($0 ~ /status="fail"/) f++
+      else if ($0 ~ /status="(notrun|disabled)"/) s++
+    }
+    END { print p + 0, f + 0, s + 0 }' "$file"
+}
+
+# Per-case counts from googletest's own summary lines in a ctest log (used for
+# the Windows stage, where one ctest entry runs the whole test executable).
+gtest_log_counts() {
+  local file=$1
+  if [ ! -f "$file" ]; then
+    echo "0 0 0"
+    return
+  fi
+  tr -d '\r' <"$file" | awk '
+    /^\[  PASSED  \] [0-9]+ tests?\./      { p += $4 }
+    /^\[  FAILED  \] [0-9]+ tests?, /      { f += $4 }
+    /^\[  SKIPPED \] [0-9]+ tests?, /      { s += $4 }
+    /YOU HAVE [0-9]+ DISABLED TESTS?/      { s += $3 }
+    END { print p + 0, f + 0, s + 0 }'
+}
+
+# After a failed full build, builds just the test executable so the tests can
+# still run; the failed build itself is recorded as one failure.
+tests_only_build() {
+  local preset=$1
+  echo "==> [$preset] full build failed; building only tarno_tests"
+  cmake --build --preset "$preset" --target tarno_tests
+}
+
+# Native ctest stage: build PRESET, run its tests, count cases.
+native_stage() {
+  local preset=$1
+  local junit="$root/build/$preset/ctest-junit.xml"
+  local t0=$SECONDS
+  echo
+  echo "######## $preset: build ########"
+  local build_note=""
+  if ! scripts/build.sh "$preset"; then
+    build_note="build failed"
+    if ! tests_only_build "$preset"; then
+      record "$preset" 0 0 0 1 "$build_note"
+      return
+    fi
+  fi
+  echo
+  echo "######## $preset: tests ########"
+  rm -f "$junit"
+  ctest --preset "$preset" --output-junit "$junit"
+  local rc=$?
+  read -r pass fail skip < <(junit_counts "$junit")
+  record "$preset" "$pass" "$fail" "$skip" "$rc" "$((SECONDS - t0)) s"
+  [ -z "$build_note" ] || record "$preset" 0 1 0 1 "$build_note"
+}
+
+windows_stage() {
+  local t0=$SECONDS
+  local log="$root/build/windows/Testing/Temporary/LastTest.log"
+  echo
+  echo "######## windows: build ########"
+  local build_note=""
+  if ! scripts/build.sh windows; then
+    build_note="build failed"
+    if ! tests_only_build windows; then
+      record windows 0 0 0 1 "$build_note"
+      return
+    fi
+  fi
+  echo
+  echo "######## windows: tests under Wine ########"
+  # Same values as the "windows" test preset and the test's own environment.
+  export WINEPREFIX="$root/build/wineprefix"
+  export WINEDEBUG=-all
+  # Skip the Mono/Gecko installer prompts when a prefix is created.
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "creating Wine prefix $WINEPREFIX (log: build/wineboot.log)"
+    # wineboot returns before the registry is written; wineserver -w waits.
+    wineboot -i >"$root/build/wineboot.log" 2>&1 </dev/null
+    wineserver -w
+  fi
+  rm -f "$log"
+  local rc
+  # The Wine run goes through a virtual X display when xvfb-run is present
+  # (tests that open windows will need it); wineserver -w waits for Wine's
+  # helper processes to exit before the display goes away.
+  local run='ctest --preset windows; rc=$?; wineserver -w; exit $rc'
+  if command -v xvfb-run >/dev/null 2>&1; then
+    xvfb-run -a -s "-screen 0 1280x1024x24" bash -c "$run" </dev/null
+    rc=$?
+    if [ ! -f "$log" ]; then
+      echo "xvfb-run did not get as far as ctest (status $rc); running without a display"
+      bash -c "$run" </dev/null
+      rc=$?
+    fi
+  else
+    bash -c "$run" </dev/null
+    rc=$?
+  fi
+  read -r pass fail skip < <(gtest_log_counts "$log")
+  record windows "$pass" "$fail" "$skip" "$rc" "$((SECONDS - t0)) s"
+  [ -z "$build_note" ] || record windows 0 1 0 1 "$build_note"
+}
+
+native_stage linux
+native_stage asan
+windows_stage
+
+echo
+echo "######## summary ($((SECONDS - started)) s) ########"
+for line in "${summary[@]}"; do
+  echo "$line"
+done
+if [ "$total_skip" -gt 0 ]; then
+  echo "$total_pass passed, $total_fail failed, $total_skip skipped"
+else
+  echo "$total_pass passed, $total_fail failed"
+fi
+exit "$overall"
