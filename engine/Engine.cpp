@@ -251,7 +251,7 @@ double Engine::tick ()
 
 	// The mod wheel adds vibrato depth.
 	const double depth = std::min (vibratoCents (smoothed[kVibratoDepth]) + kModWheelCents * modWheel, kMaxVibratoCents);
-	const double vibrato = depth == 0.0 ? 1.0 : exp2Small (depth * vibratoSine / kCentsPerOctave);
+	const double vibrato = depth == 0.0 ? 1.0 : exp2Small (depth * vibratoSine * (1.0 / kCentsPerOctave));
 	const double f = std::min (frequency * vibrato, kMaxVibratoRatio * fs);
 
 	// Two oscillator sub-steps at twice the rate. Their phases do not depend
@@ -269,7 +269,7 @@ double Engine::tick ()
 	// harmonics (its character).
 	const Derived& d = derived;
 	const Double2 squares = {bandLimitedSquare (phases[0], dt), bandLimitedSquare (phases[1], dt)};
-	const Double2 sineWithCharacter = sines.s1 + d.sineThird * sines.s3 + d.sineFifth * sines.s5;
+	const Double2 sineWithCharacter = sines.s[0] + d.sineThird * sines.s[1] + d.sineFifth * sines.s[2];
 	const Double2 mixed = d.squareGain * squares + d.triangleGain * triangles + d.sineGain * sineWithCharacter;
 
 	// Decimation: both sub-steps through the filter; the second one's output is kept.
@@ -290,7 +290,8 @@ double Engine::tick ()
 	derived.vibratoSine = modSines[0];
 	const double tremolo = tremoloDepth == 0.0 ? 1.0 : 1.0 - tremoloDepth * (0.5 + 0.5 * modSines[1]);
 	const double velocityGain = 1.0 - smoothed[kVelocity] * (1.0 - velocity);
-	const double out = y * envelope * tremolo * velocityGain * derived.outputGain;
+	// The gains do not wait for the oscillator; one multiplication joins them.
+	const double out = y * (envelope * tremolo * velocityGain * derived.outputGain);
 
 	return std::isfinite (out) ? out : 0.0;
 }

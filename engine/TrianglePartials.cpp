@@ -9,12 +9,13 @@ namespace Tarno {
 
 namespace {
 
-// The 32 odd partials are split into four interleaved series that each step
-// by 8θ: series j holds harmonics 2j+1, 2j+9, ..., 2j+57. Each series is
-// summed with Clenshaw's recurrence, so the four series are independent, and
-// each runs for both sub-steps in one Double2.
-constexpr int kSeries = 4;
-constexpr int kTermsPerSeries = 8;
+// The 32 odd partials are split into eight interleaved series that each
+// step by 16θ: series j holds harmonics 2j+1, 2j+17, 2j+33, 2j+49. Each
+// series is summed with Clenshaw's recurrence; the eight are independent,
+// which keeps the chain of dependent operations short, and each runs for
+// both sub-steps in one Double2.
+constexpr int kSeries = 8;
+constexpr int kTermsPerSeries = 4;
 constexpr int kMaxPartials = kSeries * kTermsPerSeries;
 
 // weights[p][m][j]: the coefficient of term m in series j when only the
@@ -38,17 +39,33 @@ WeightTable makeWeights ()
 
 const WeightTable kWeights = makeWeights ();
 
+// (sin, cos) of a + b from those of a and b.
+inline void rotate (Double2 sa, Double2 ca, Double2 sb, Double2 cb, Double2& s, Double2& c)
+{
+	s = sa * cb + ca * sb;
+	c = ca * cb - sa * sb;
+}
+
 } // namespace
 
 OddSines oddSines (Double2 s1, Double2 c1)
 {
+	// Double angles 2θ, 4θ, 8θ, 16θ, and the odd multiples by adding them:
+	// 3 = 1 + 2; 5, 7 = 1, 3 + 4; 9 to 15 = 1 to 7 + 8.
+	OddSines o;
+	Double2 c[8];
+	o.s[0] = s1;
+	c[0] = c1;
 	const Double2 s2 = 2.0 * s1 * c1, c2 = (c1 - s1) * (c1 + s1);
-	const Double2 s3 = s1 * c2 + c1 * s2, c3 = c1 * c2 - s1 * s2;
-	const Double2 s5 = s3 * c2 + c3 * s2, c5 = c3 * c2 - s3 * s2;
-	const Double2 s7 = s5 * c2 + c5 * s2;
-	const Double2 s4 = 2.0 * s2 * c2;
-	const Double2 c8 = 1.0 - 2.0 * s4 * s4;
-	return {s1, s3, s5, s7, 2.0 * c8};
+	const Double2 s4 = 2.0 * s2 * c2, c4 = 1.0 - 2.0 * s2 * s2;
+	const Double2 s8 = 2.0 * s4 * c4, c8 = 1.0 - 2.0 * s4 * s4;
+	rotate (s1, c1, s2, c2, o.s[1], c[1]);
+	rotate (s1, c1, s4, c4, o.s[2], c[2]);
+	rotate (o.s[1], c[1], s4, c4, o.s[3], c[3]);
+	for (int j = 0; j < 4; ++j)
+		o.s[4 + j] = o.s[j] * c8 + c[j] * s8;
+	o.twoCos16 = 2.0 * (1.0 - 2.0 * s8 * s8);
+	return o;
 }
 
 Double2 triangle (const OddSines& sines, int highestHarmonic)
@@ -57,32 +74,23 @@ Double2 triangle (const OddSines& sines, int highestHarmonic)
 	if (partials == 0)
 		return splat (0.0);
 	const auto& weights = kWeights[partials];
+	const Double2 alpha = sines.twoCos16;
 
-	// Series j starts at sin((2j+1)θ); the sine one step before its start is
-	// sin((2j+1)θ - 8θ) = -sin((7-2j)θ).
-	const Double2 first[kSeries] = {sines.s1, sines.s3, sines.s5, sines.s7};
-	const Double2 alpha = sines.twoCos8;
-
-	// Clenshaw: b_m = a_m + 2cos(8θ) · b_{m+1} - b_{m+2}, from the last term down.
-	Double2 b1[kSeries] = {}, b2[kSeries] = {};
+	// Clenshaw: b_m = a_m + 2cos(16θ) · b_{m+1} - b_{m+2}, from the last term
+	// down; then Σ a_m sin(φ + 16mθ) = b_0 sin φ - b_1 sin(φ - 16θ), where
+	// series j starts at φ = (2j+1)θ and sin(φ - 16θ) = -sin((15-2j)θ).
+	Double2 terms[kSeries];
 #pragma GCC unroll 8
-	for (int m = kTermsPerSeries - 1; m >= 0; --m)
-	{
-#pragma GCC unroll 4
-		for (int j = 0; j < kSeries; ++j)
-		{
-			// (a_m - b_{m+2}) does not wait for the previous step.
-			const Double2 b0 = (weights[m][j] - b2[j]) + alpha * b1[j];
-			b2[j] = b1[j];
-			b1[j] = b0;
-		}
-	}
-
-	// Σ a_m sin(φ + 8mθ) = b_0 sin φ - b_1 sin(φ - 8θ) = b_0 sin φ + b_1 sin((7-2j)θ)
-	Double2 sum = splat (0.0);
 	for (int j = 0; j < kSeries; ++j)
-		sum += b1[j] * first[j] + b2[j] * first[kSeries - 1 - j];
-	return sum;
+	{
+		const Double2 b3 = weights[3][j];
+		const Double2 b2 = weights[2][j] + alpha * b3;
+		const Double2 b1 = (weights[1][j] - b3) + alpha * b2;
+		const Double2 b0 = (weights[0][j] - b2) + alpha * b1;
+		terms[j] = b0 * sines.s[j] + b1 * sines.s[kSeries - 1 - j];
+	}
+	// Added pairwise, three additions deep instead of eight.
+	return ((terms[0] + terms[1]) + (terms[2] + terms[3])) + ((terms[4] + terms[5]) + (terms[6] + terms[7]));
 }
 
 } // namespace Tarno

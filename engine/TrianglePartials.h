@@ -11,8 +11,8 @@ namespace Tarno {
 // partial sums need from them.
 struct OddSines
 {
-	Double2 s1, s3, s5, s7; // sin θ, sin 3θ, sin 5θ, sin 7θ
-	Double2 twoCos8;        // 2 cos 8θ
+	Double2 s[8];     // sin θ, sin 3θ, ..., sin 15θ
+	Double2 twoCos16; // 2 cos 16θ
 };
 
 // Builds the odd sines from sin θ and cos θ by angle addition.
