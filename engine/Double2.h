@@ -7,7 +7,13 @@
 namespace Tarno {
 
 typedef double Double2 __attribute__ ((vector_size (16)));
+// The same register seen as two 64-bit integers (bit patterns, masks).
+typedef long long Int2 __attribute__ ((vector_size (16)));
 
 inline Double2 splat (double x) { return Double2{x, x}; }
+
+// Casts between vector types of one size keep the bits.
+inline Int2 bitsOf (Double2 x) { return (Int2) x; }
+inline Double2 fromBits (Int2 x) { return (Double2) x; }
 
 } // namespace Tarno

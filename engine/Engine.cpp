@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace Tarno {
 
@@ -107,25 +108,21 @@ void Engine::prepare (double rate)
 
 void Engine::updateDerived ()
 {
-	// Every input of the derived values; when none changed there is nothing to do.
-	const double note = currentNote < 0 ? 0.0 : (currentNote % kNumPitches) - kReferencePitch;
-	const double inputs[kDerivedInputs] = {sampleRate,           note,                 pitchBend,
-	                                       target[kTranspose],   target[kAttack],      target[kRelease],
-	                                       smoothed[kFineTune],  smoothed[kGlissando], smoothed[kVibratoRate],
-	                                       smoothed[kTremoloRate], smoothed[kOutput],  smoothed[kSquare],
-	                                       smoothed[kTriangle],  smoothed[kSine],      smoothed[kSineCharacter],
-	                                       0.0};
-	Double2 changed = splat (0.0);
-	for (int i = 0; i < kDerivedInputs; i += 2)
-		changed = changed + (Double2{inputs[i], inputs[i + 1]} != Double2{derived.inputs[i], derived.inputs[i + 1]}
-		                         ? splat (1.0)
-		                         : splat (0.0));
-	if (changed[0] + changed[1] == 0.0)
-		return;
-	std::copy (inputs, inputs + kDerivedInputs, derived.inputs);
-
+	// When no input of the derived values changed (bit for bit) since they
+	// were computed, there is nothing to do.
 	Derived& d = derived;
 	const double fs = sampleRate;
+	if (std::memcmp (&target, &d.targetSeen, sizeof target) == 0 &&
+	    std::memcmp (&smoothed, &d.smoothedSeen, sizeof smoothed) == 0 && currentNote == d.noteSeen &&
+	    std::memcmp (&pitchBend, &d.bendSeen, sizeof pitchBend) == 0 && std::memcmp (&fs, &d.rateSeen, sizeof fs) == 0)
+		return;
+	d.targetSeen = target;
+	d.smoothedSeen = smoothed;
+	d.noteSeen = currentNote;
+	d.bendSeen = pitchBend;
+	d.rateSeen = fs;
+	const double note = currentNote < 0 ? 0.0 : (currentNote % kNumPitches) - kReferencePitch;
+
 
 	if (!(fs == d.rate))
 	{
@@ -215,10 +212,7 @@ double Engine::tick ()
 
 	// Parameter smoothing: one pole with an 8 ms time constant. Once every
 	// value has reached its target there is nothing to do.
-	Double2 differs = splat (0.0);
-	for (int i = 0; i < kNumParams; i += 2)
-		differs = differs + (Double2{target[i], target[i + 1]} != Double2{smoothed[i], smoothed[i + 1]} ? splat (1.0) : splat (0.0));
-	if (differs[0] + differs[1] != 0.0)
+	if (std::memcmp (&target, &smoothed, sizeof target) != 0)
 		smoothParameters ();
 	updateDerived ();
 

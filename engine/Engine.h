@@ -68,10 +68,13 @@ private:
 	// Values that depend only on inputs that rarely change. Each is recomputed
 	// when its inputs differ from the ones it was computed from, so the
 	// public fields above may be written freely between ticks.
-	static constexpr int kDerivedInputs = 16;
 	struct Derived
 	{
-		double inputs[kDerivedInputs] = {kUnset}; // what the values below were last computed from
+		// What the values below were last computed from.
+		ParamBlock targetSeen = {kUnset}, smoothedSeen = {kUnset};
+		int32_t noteSeen = -2;
+		double bendSeen = kUnset, rateSeen = kUnset;
+
 		double rate = kUnset;
 		double smoothingCoefficient = 0.0;
 

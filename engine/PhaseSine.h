@@ -2,25 +2,26 @@
 // The phase is reduced to the nearest quarter cycle, leaving |x| ≤ π/4,
 // where Taylor polynomials up to x^15 (sine) and x^16 (cosine) are already
 // exact to double precision (the first omitted terms are below 5e-17).
-// Written once for a Double2 of phases; the scalar form uses one lane.
+// Works on a Double2 of phases; every step is a whole-register operation.
 #pragma once
 
 #include "engine/Double2.h"
+
+#include <cstdint>
 
 namespace Tarno {
 
 __attribute__ ((always_inline)) inline void sinCosCycles (Double2 phase, Double2& s, Double2& c)
 {
 	constexpr double kTwoPi = 6.283185307179586476925;
-	// The nearest quarter: 0 to 4 for a phase in [0, 1); anything else (NaN)
-	// counts as 0 and gives a NaN result.
-	int q[2];
-	for (int lane = 0; lane < 2; ++lane)
-	{
-		const double rounded = phase[lane] * 4.0 + 0.5;
-		q[lane] = rounded >= 0.0 && rounded < 8.0 ? static_cast<int> (rounded) : 0;
-	}
-	const Double2 x = (phase - Double2{double (q[0]), double (q[1])} * 0.25) * kTwoPi; // the subtraction is exact
+	// Adding 1.5 · 2^52 rounds to the nearest integer and leaves it in the low
+	// bits: the nearest quarter q, 0 to 4 for a phase in [0, 1).
+	constexpr double kRoundingShift = 6755399441055744.0;
+	const Double2 shifted = phase * 4.0 + kRoundingShift;
+	const Double2 quarter = shifted - kRoundingShift;
+	const Int2 q = bitsOf (shifted);
+	const Double2 x = (phase - quarter * 0.25) * kTwoPi; // the subtraction is exact
+
 	// Both polynomials in x² by Estrin's scheme: independent pairs of terms
 	// keep the chain of dependent operations short.
 	const Double2 x2 = x * x, x4 = x2 * x2, x8 = x4 * x4;
@@ -31,15 +32,18 @@ __attribute__ ((always_inline)) inline void sinCosCycles (Double2 phase, Double2
 	    ((1.0 - x2 * 0.5) + x4 * (1.0 / 24 - x2 * (1.0 / 720))) +
 	    x8 * (((1.0 / 40320 - x2 * (1.0 / 3628800)) + x4 * (1.0 / 479001600.0 - x2 * (1.0 / 87178291200.0))) +
 	          x8 * (1.0 / 20922789888000.0));
+
 	// Back to the full circle: quarter q turns (sin x, cos x) by q · 90°:
-	// q = 0: (S, C); 1: (C, -S); 2: (-S, -C); 3: (-C, S). Selected with
-	// whole-register operations, since writing single lanes of a register
-	// goes through memory.
-	const Double2 swapped = {double (q[0] & 1), double (q[1] & 1)};
-	const Double2 signSin = {q[0] & 2 ? -1.0 : 1.0, q[1] & 2 ? -1.0 : 1.0};
-	const Double2 signCos = {(q[0] + 1) & 2 ? -1.0 : 1.0, (q[1] + 1) & 2 ? -1.0 : 1.0};
-	s = signSin * (swapped != 0.0 ? cosX : sinX);
-	c = signCos * (swapped != 0.0 ? sinX : cosX);
+	// q = 0: (S, C); 1: (C, -S); 2: (-S, -C); 3: (-C, S). An odd quarter
+	// swaps the two; the sine's sign flips with bit 1 of q, the cosine's with
+	// bit 1 of q + 1.
+	const Int2 swap = (q & 1) != 0;
+	const Int2 sinSign = (q & 2) << 62, cosSign = ((q + 1) & 2) << 62;
+	const Int2 sinBits = bitsOf (sinX), cosBits = bitsOf (cosX);
+	const Int2 sBits = ((swap & cosBits) | (~swap & sinBits)) ^ sinSign;
+	const Int2 cBits = ((swap & sinBits) | (~swap & cosBits)) ^ cosSign;
+	s = fromBits (sBits);
+	c = fromBits (cBits);
 }
 
 // sin(2π · phase) of two phases.
