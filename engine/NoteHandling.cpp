@@ -96,16 +96,18 @@ void Engine::noteOff (int16_t channel, int16_t pitch)
 
 void Engine::selectNote ()
 {
+	// Stamps are unique, so the newest eligible slot is the one with the
+	// greatest stamp; an ineligible slot counts as stamp 0, which never wins.
 	int32_t best = -1;
 	uint64_t bestStamp = 0;
+	const bool pedal = sustain;
 	for (int32_t i = 0; i < kNumNoteSlots; ++i)
 	{
-		const NoteSlot& slot = notes[i];
-		const bool eligible = slot.held || sustain;
-		if (eligible && slot.stamp > bestStamp)
+		const uint64_t stamp = notes[i].held || pedal ? notes[i].stamp : 0;
+		if (stamp > bestStamp)
 		{
 			best = i;
-			bestStamp = slot.stamp;
+			bestStamp = stamp;
 		}
 	}
 	if (best >= 0)
