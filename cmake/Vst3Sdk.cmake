@@ -53,4 +53,12 @@ add_library(vst3sdk_base STATIC ${_vst3_sdk_sources})
 target_link_libraries(vst3sdk_base PUBLIC vst3sdk_headers)
 # Third-party code: keep its warnings out of our build log.
 target_compile_options(vst3sdk_base PRIVATE -w)
+if(WIN32)
+  # pluginterfaces/base/funknown.cpp creates GUIDs with CoCreateGuid.
+  target_link_libraries(vst3sdk_base PUBLIC ole32)
+endif()
+# Linking the whole library leaves one symbol undefined on both platforms:
+# Steinberg::IPlugView::iid (used by public.sdk/source/common/pluginview.cpp).
+# The SDK expects the plug-in itself to define it, with
+# DEF_CLASS_IID (IPlugView) in one of its own source files.
 unset(_vst3_sdk_sources)
