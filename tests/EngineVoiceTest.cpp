@@ -314,8 +314,10 @@ TEST_F (GainStage, InfinityActsAsZero)
 	both ([] (Engine& e) { setNow (e, kOutput, 0.0); });
 	setNow (*varied, kOutput, kInf);
 	play ();
+	// Equal up to rounding: a compiler may fold the gain of a constant 0 at
+	// build time while computing the other at run time.
 	for (int i = 0; i < 100; ++i)
-		ASSERT_EQ (ratio (), 1.0);
+		ASSERT_NEAR (ratio (), 1.0, 1e-12);
 }
 
 // The mixer is linear and the decimator too, so levels add up; a level sum
