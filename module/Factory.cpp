@@ -1,0 +1,50 @@
+// The module's class factory: the processor as class 0, the controller as
+// class 1.
+#include "controller/Controller.h"
+#include "module/ClassIds.h"
+#include "processor/Processor.h"
+
+#include "pluginterfaces/gui/iplugview.h"
+#include "pluginterfaces/vst/ivstaudioprocessor.h"
+#include "pluginterfaces/vst/ivsteditcontroller.h"
+#include "public.sdk/source/main/pluginfactory.h"
+
+using namespace Steinberg;
+
+// The SDK's view base refers to this interface ID; the module defines it once.
+DEF_CLASS_IID (IPlugView)
+
+namespace {
+
+constexpr const char* kVersion = "1.2.0";
+constexpr const char* kSdkVersion = "VST 3.8.1";
+
+} // namespace
+
+// Called by the module entry on the first load and the last unload.
+bool InitModule () { return true; }
+bool DeinitModule () { return true; }
+
+SMTG_EXPORT_SYMBOL IPluginFactory* PLUGIN_API GetPluginFactory ()
+{
+	if (gPluginFactory)
+	{
+		gPluginFactory->addRef ();
+		return gPluginFactory;
+	}
+
+	static PFactoryInfo factoryInfo ("Tarnovelle DSP", "", "mailto:support@tarnovelle.invalid", PFactoryInfo::kUnicode);
+	auto* factory = new CPluginFactory (factoryInfo);
+	gPluginFactory = factory;
+
+	static PClassInfo2 processorClass (Tarno::processorID, PClassInfo::kManyInstances, kVstAudioEffectClass,
+	                                   "Tarnovelle", Vst::kDistributable, "Instrument|Synth", "", kVersion,
+	                                   kSdkVersion);
+	factory->registerClass (&processorClass, Tarno::Processor::create, nullptr);
+
+	static PClassInfo2 controllerClass (Tarno::controllerID, PClassInfo::kManyInstances, kVstComponentControllerClass,
+	                                    "Tarnovelle Controller", 0, "", "", kVersion, kSdkVersion);
+	factory->registerClass (&controllerClass, Tarno::Controller::create, nullptr);
+
+	return gPluginFactory;
+}

@@ -1,0 +1,258 @@
+#include "processor/Processor.h"
+
+#include "module/ClassIds.h"
+#include "params/StateBlob.h"
+
+#include "pluginterfaces/vst/ivstevents.h"
+#include "pluginterfaces/vst/ivstparameterchanges.h"
+
+#include <cmath>
+#include <limits>
+
+namespace Tarno {
+
+using namespace Steinberg;
+using namespace Steinberg::Vst;
+
+namespace {
+
+constexpr double kTailSeconds = 5.1;
+constexpr int32 kMaxQueues = 128;
+
+// The position of process() in one parameter queue.
+struct QueueCursor
+{
+	IParamValueQueue* queue;
+	int32 pointIndex;
+	int32 pointCount;
+	int32 sampleOffset;
+	ParamValue value;
+};
+
+} // namespace
+
+Processor::Processor ()
+{
+	setControllerClass (controllerID);
+	for (int32 i = 0; i < kNumParams; ++i)
+		published[i].store (engine.target[i], std::memory_order_relaxed);
+}
+
+FUnknown* Processor::create (void* /*context*/)
+{
+	return static_cast<IAudioProcessor*> (new Processor);
+}
+
+tresult PLUGIN_API Processor::initialize (FUnknown* context)
+{
+	const tresult result = AudioEffect::initialize (context);
+	if (result != kResultOk)
+		return result;
+	addAudioOutput (STR16 ("Stereo"), SpeakerArr::kStereo);
+	addEventInput (STR16 ("MIDI"), 16);
+	return result;
+}
+
+tresult PLUGIN_API Processor::setActive (TBool state)
+{
+	engine.reset ();
+	return AudioEffect::setActive (state);
+}
+
+tresult PLUGIN_API Processor::setBusArrangements (SpeakerArrangement* /*inputs*/, int32 numIns,
+                                                  SpeakerArrangement* outputs, int32 numOuts)
+{
+	if (numIns != 0 || numOuts != 1 || outputs == nullptr)
+		return kResultFalse;
+	if (outputs[0] != SpeakerArr::kStereo && outputs[0] != SpeakerArr::kMono)
+		return kResultFalse;
+	AudioBus* bus = getAudioOutput (0);
+	if (bus == nullptr)
+		return kResultFalse;
+	bus->setArrangement (outputs[0]);
+	return kResultTrue;
+}
+
+tresult PLUGIN_API Processor::canProcessSampleSize (int32 symbolicSampleSize)
+{
+	return symbolicSampleSize == kSample32 || symbolicSampleSize == kSample64 ? kResultTrue : kResultFalse;
+}
+
+tresult PLUGIN_API Processor::setupProcessing (ProcessSetup& setup)
+{
+	engine.prepare (setup.sampleRate);
+	return AudioEffect::setupProcessing (setup);
+}
+
+tresult PLUGIN_API Processor::setProcessing (TBool /*state*/)
+{
+	engine.reset ();
+	return kResultOk;
+}
+
+uint32 PLUGIN_API Processor::getTailSamples ()
+{
+	// The host's rate as stored, not the engine's raised one. The double
+	// nearest 5.1 makes 44100 Hz give 224909, not 224910.
+	const double samples = kTailSeconds * processSetup.sampleRate;
+	if (!(samples >= 0.0))
+		return 0;
+	if (samples >= double (std::numeric_limits<uint32>::max ()))
+		return std::numeric_limits<uint32>::max ();
+	return static_cast<uint32> (samples);
+}
+
+tresult PLUGIN_API Processor::getState (IBStream* state)
+{
+	ParamBlock values;
+	for (int32 i = 0; i < kNumParams; ++i)
+		values[i] = published[i].load (std::memory_order_relaxed);
+	return writeState (state, values);
+}
+
+tresult PLUGIN_API Processor::setState (IBStream* state)
+{
+	if (state == nullptr)
+		return kResultFalse;
+	ParamBlock scratch;
+	if (!readState (state, scratch))
+		return kResultFalse;
+	// The audio thread takes the block at its next block boundary; getState
+	// reports it from now on.
+	restored.post (scratch);
+	for (int32 i = 0; i < kNumParams; ++i)
+		published[i].store (scratch[i], std::memory_order_relaxed);
+	return kResultOk;
+}
+
+void Processor::takeRestoredState ()
+{
+	ParamBlock values;
+	if (!restored.take (values))
+		return;
+	// Restored values sound at once, without a smoothing ramp.
+	engine.target = values;
+	engine.smoothed = values;
+	for (int32 i = 0; i < kNumParams; ++i)
+		published[i].store (values[i], std::memory_order_relaxed);
+}
+
+void Processor::applyParameter (ParamID id, double value)
+{
+	engine.setParameter (static_cast<int32> (id), value);
+	if (id < static_cast<ParamID> (kNumParams))
+		published[id].store (value, std::memory_order_relaxed);
+}
+
+tresult PLUGIN_API Processor::process (ProcessData& data)
+{
+	if (data.numSamples < 0)
+	{
+		if (data.numOutputs > 0 && data.outputs != nullptr)
+			data.outputs[0].silenceFlags = 0;
+		return kResultOk;
+	}
+	takeRestoredState ();
+
+	// 1. One cursor per parameter queue with points, at most 128.
+	QueueCursor cursors[kMaxQueues] = {};
+	int32 cursorCount = 0;
+	if (IParameterChanges* changes = data.inputParameterChanges)
+	{
+		const int32 queueCount = changes->getParameterCount ();
+		for (int32 index = 0; index < queueCount && cursorCount < kMaxQueues; ++index)
+		{
+			IParamValueQueue* queue = changes->getParameterData (index);
+			if (queue == nullptr)
+				continue;
+			const int32 points = queue->getPointCount ();
+			if (points <= 0)
+				continue;
+			QueueCursor& cursor = cursors[cursorCount++];
+			cursor.queue = queue;
+			cursor.pointCount = points;
+			queue->getPoint (0, cursor.sampleOffset, cursor.value);
+		}
+	}
+
+	// Applies every point of every cursor due at or before `sample`, in
+	// collection order; returns the offset of the earliest point left.
+	auto applyPointsUpTo = [&] (int32 sample) {
+		int32 next = std::numeric_limits<int32>::max ();
+		for (int32 c = 0; c < cursorCount; ++c)
+		{
+			QueueCursor& cursor = cursors[c];
+			while (cursor.pointIndex < cursor.pointCount && cursor.sampleOffset <= sample)
+			{
+				applyParameter (cursor.queue->getParameterId (), clampNormalized (cursor.value));
+				if (++cursor.pointIndex < cursor.pointCount)
+					cursor.queue->getPoint (cursor.pointIndex, cursor.sampleOffset, cursor.value);
+			}
+			if (cursor.pointIndex < cursor.pointCount && cursor.sampleOffset < next)
+				next = cursor.sampleOffset;
+		}
+		return next;
+	};
+
+	// A flush: only the points at offset 0 or before; no events, no audio.
+	if (data.numSamples == 0)
+	{
+		applyPointsUpTo (0);
+		return kResultOk;
+	}
+
+	// 2. The events, consumed strictly in list order.
+	Event event = {};
+	int32 eventIndex = 0;
+	int32 eventCount = 0;
+	IEventList* events = data.inputEvents;
+	if (events != nullptr)
+	{
+		eventCount = events->getEventCount ();
+		if (eventCount > 0)
+			events->getEvent (0, event);
+	}
+
+	AudioBusBuffers* out = data.numOutputs > 0 && data.outputs != nullptr ? &data.outputs[0] : nullptr;
+	const int32 channels = out != nullptr && out->numChannels > 0 ? out->numChannels : 0;
+	const bool write32 = channels > 0 && data.symbolicSampleSize == kSample32 && out->channelBuffers32 != nullptr;
+	const bool write64 = channels > 0 && data.symbolicSampleSize == kSample64 && out->channelBuffers64 != nullptr;
+
+	// 3. Sample by sample: due points, then due events, then one sample.
+	int32 nextPoint = cursorCount > 0 ? std::numeric_limits<int32>::min () : std::numeric_limits<int32>::max ();
+	for (int32 s = 0; s < data.numSamples; ++s)
+	{
+		if (nextPoint <= s)
+			nextPoint = applyPointsUpTo (s);
+
+		while (eventIndex < eventCount && event.sampleOffset <= s)
+		{
+			if (event.type == Event::kNoteOnEvent)
+				engine.noteOn (event.noteOn.channel, event.noteOn.pitch, event.noteOn.velocity);
+			else if (event.type == Event::kNoteOffEvent)
+				engine.noteOff (event.noteOff.channel, event.noteOff.pitch);
+			if (++eventIndex < eventCount)
+				events->getEvent (eventIndex, event);
+		}
+
+		const double sample = engine.tick ();
+		if (write32)
+		{
+			for (int32 c = 0; c < channels; ++c)
+				if (Sample32* buffer = out->channelBuffers32[c])
+					buffer[s] = static_cast<Sample32> (sample);
+		}
+		else if (write64)
+		{
+			for (int32 c = 0; c < channels; ++c)
+				if (Sample64* buffer = out->channelBuffers64[c])
+					buffer[s] = sample;
+		}
+	}
+
+	if (out != nullptr)
+		out->silenceFlags = 0;
+	return kResultOk;
+}
+
+} // namespace Tarno
