@@ -1,0 +1,444 @@
+#include "processor/Processor.h"
+
+#include "module/ClassIds.h"
+#include "tests/ProcessUtil.h"
+#include "tests/StreamUtil.h"
+
+#include "pluginterfaces/vst/ivstcomponent.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+using namespace Tarno;
+using namespace TarnoTest;
+using namespace Steinberg;
+using namespace Steinberg::Vst;
+
+namespace {
+
+// A processor as the host holds it: created through its create function,
+// initialized, set up at `rate`, active and processing.
+struct Running
+{
+	IPtr<Processor> p;
+
+	explicit Running (double rate = 48000, int32 sampleSize = kSample32)
+	{
+		FUnknown* unknown = Processor::create (nullptr);
+		p = owned (static_cast<Processor*> (static_cast<IAudioProcessor*> (unknown)));
+		EXPECT_EQ (p->initialize (nullptr), kResultOk);
+		ProcessSetup setup = {kRealtime, sampleSize, 512, rate};
+		p->setupProcessing (setup);
+		p->setActive (true);
+		p->setProcessing (true);
+	}
+	~Running ()
+	{
+		p->setProcessing (false);
+		p->setActive (false);
+		p->terminate ();
+	}
+
+	Bytes state ()
+	{
+		MemoryStream stream;
+		EXPECT_EQ (p->getState (&stream), kResultOk);
+		return bytesOf (stream);
+	}
+};
+
+// An engine driven directly, the way the processor should drive its own.
+std::unique_ptr<Engine> referenceEngine (double rate)
+{
+	auto e = std::make_unique<Engine> ();
+	e->prepare (rate);
+	return e;
+}
+
+ParamBlock someValues ()
+{
+	ParamBlock v;
+	for (int i = 0; i < kNumParams; ++i)
+		v[i] = (i + 3) / 23.0;
+	return v;
+}
+
+} // namespace
+
+TEST (Processor, BusesAfterInitialize)
+{
+	Running r;
+	EXPECT_EQ (r.p->getBusCount (kAudio, Vst::kOutput), 1);
+	EXPECT_EQ (r.p->getBusCount (kAudio, kInput), 0);
+	EXPECT_EQ (r.p->getBusCount (kEvent, kInput), 1);
+	EXPECT_EQ (r.p->getBusCount (kEvent, Vst::kOutput), 0);
+
+	BusInfo info = {};
+	ASSERT_EQ (r.p->getBusInfo (kAudio, Vst::kOutput, 0, info), kResultTrue);
+	EXPECT_EQ (info.channelCount, 2);
+	EXPECT_EQ (info.busType, kMain);
+	EXPECT_EQ (info.flags, uint32 (BusInfo::kDefaultActive));
+	EXPECT_EQ (std::u16string (reinterpret_cast<const char16_t*> (info.name)), u"Stereo");
+	ASSERT_EQ (r.p->getBusInfo (kEvent, kInput, 0, info), kResultTrue);
+	EXPECT_EQ (info.channelCount, 16);
+	EXPECT_EQ (std::u16string (reinterpret_cast<const char16_t*> (info.name)), u"MIDI");
+
+	TUID controller;
+	ASSERT_EQ (r.p->getControllerClassId (controller), kResultOk);
+	EXPECT_TRUE (FUID::fromTUID (controller) == controllerID);
+	EXPECT_EQ (r.p->getLatencySamples (), 0u);
+}
+
+TEST (Processor, ArrangementsAndSampleSizes)
+{
+	Running r;
+	SpeakerArrangement mono = SpeakerArr::kMono, stereo = SpeakerArr::kStereo, surround = SpeakerArr::k51;
+	EXPECT_EQ (r.p->setBusArrangements (nullptr, 0, &mono, 1), kResultTrue);
+	SpeakerArrangement current = 0;
+	r.p->getBusArrangement (Vst::kOutput, 0, current);
+	EXPECT_EQ (current, SpeakerArr::kMono);
+
+	SpeakerArrangement two[2] = {stereo, stereo};
+	EXPECT_EQ (r.p->setBusArrangements (&stereo, 1, &stereo, 1), kResultFalse);
+	EXPECT_EQ (r.p->setBusArrangements (nullptr, 0, two, 2), kResultFalse);
+	EXPECT_EQ (r.p->setBusArrangements (nullptr, 0, &surround, 1), kResultFalse);
+	EXPECT_EQ (r.p->setBusArrangements (nullptr, 0, nullptr, 1), kResultFalse);
+	r.p->getBusArrangement (Vst::kOutput, 0, current);
+	EXPECT_EQ (current, SpeakerArr::kMono); // refusals change nothing
+	EXPECT_EQ (r.p->setBusArrangements (nullptr, 0, &stereo, 1), kResultTrue);
+
+	EXPECT_EQ (r.p->canProcessSampleSize (kSample32), kResultTrue);
+	EXPECT_EQ (r.p->canProcessSampleSize (kSample64), kResultTrue);
+	EXPECT_EQ (r.p->canProcessSampleSize (2), kResultFalse);
+	ProcessSetup bad = {kRealtime, 5, 512, 44100};
+	EXPECT_EQ (r.p->setupProcessing (bad), kResultFalse);
+	ProcessSetup good = {kRealtime, kSample64, 512, 44100};
+	EXPECT_EQ (r.p->setupProcessing (good), kResultOk);
+}
+
+TEST (Processor, TailFollowsTheHostRate)
+{
+	IPtr<Processor> p = owned (static_cast<Processor*> (static_cast<IAudioProcessor*> (Processor::create (nullptr))));
+	EXPECT_EQ (p->getTailSamples (), 224909u); // before any setup: 44100 Hz
+	struct Case
+	{
+		double rate;
+		uint32 tail;
+	};
+	for (const Case& c : {Case{48000, 244799}, Case{44100, 224909}, Case{8000, 40800}, Case{4000, 20400},
+	                      Case{std::numeric_limits<double>::quiet_NaN (), 0}, Case{-5, 0}})
+	{
+		ProcessSetup setup = {kRealtime, kSample32, 512, c.rate};
+		p->setupProcessing (setup);
+		EXPECT_EQ (p->getTailSamples (), c.tail) << c.rate;
+	}
+}
+
+TEST (Processor, StateRoundTripAndRefusals)
+{
+	Running r;
+	EXPECT_EQ (r.state (), stateBlob (kDefaultParams));
+	EXPECT_EQ (r.p->getState (nullptr), kInvalidArgument);
+	LimitedStream full (100);
+	EXPECT_EQ (r.p->getState (&full), kResultFalse);
+
+	ASSERT_EQ (r.p->setState (streamOf (stateBlob (someValues ()))), kResultOk);
+	EXPECT_EQ (r.state (), stateBlob (someValues ())); // at once, before any block
+
+	Bytes tooShort = stateBlob (kDefaultParams);
+	tooShort.pop_back ();
+	Bytes longer = stateBlob (kDefaultParams);
+	longer.insert (longer.end (), {9, 9, 9, 9});
+	ParamBlock outOfRange = kDefaultParams;
+	outOfRange[11] = 1.0000001;
+	EXPECT_EQ (r.p->setState (nullptr), kResultFalse);
+	EXPECT_EQ (r.p->setState (streamOf (tooShort)), kResultFalse);
+	EXPECT_EQ (r.p->setState (streamOf (stateBlob (kDefaultParams, 0x54564C31, 2))), kResultFalse);
+	EXPECT_EQ (r.p->setState (streamOf (stateBlob (kDefaultParams, 0x314C5654))), kResultFalse);
+	EXPECT_EQ (r.p->setState (streamOf (stateBlob (outOfRange))), kResultFalse);
+	EXPECT_EQ (r.state (), stateBlob (someValues ())); // nothing changed
+	EXPECT_EQ (r.p->setState (streamOf (longer)), kResultOk);
+	EXPECT_EQ (r.state (), stateBlob (kDefaultParams));
+}
+
+TEST (Processor, RestoredStateSoundsAtTheNextBlockWithoutRamp)
+{
+	Running r;
+	auto reference = referenceEngine (48000);
+	ParamBlock values = someValues ();
+	values[Tarno::kOutput] = 1.0;
+	ASSERT_EQ (r.p->setState (streamOf (stateBlob (values))), kResultOk);
+	reference->target = values;
+	reference->smoothed = values;
+
+	RawEvents events;
+	events.noteOn (0, 0, 60, 0.8f);
+	reference->noteOn (0, 60, 0.8f);
+	Block block (2, 256, true);
+	block.data.inputEvents = &events;
+	r.p->process (block.data);
+	for (int s = 0; s < 256; ++s)
+	{
+		const double expected = reference->tick ();
+		ASSERT_EQ (block.f64[0][size_t (s)], expected) << s;
+		ASSERT_EQ (block.f64[1][size_t (s)], expected) << s;
+	}
+	EXPECT_EQ (block.bus.silenceFlags, 0u);
+}
+
+// Points and notes land on their exact samples; the processor's output is
+// the directly driven engine's, sample for sample.
+TEST (Processor, SampleAccuratePointsAndNotes)
+{
+	Running r;
+	auto reference = referenceEngine (48000);
+	RawChanges changes;
+	changes.add (kSquare, {{0, 0.9}, {256, 0.1}});
+	changes.add (Tarno::kOutput, {{-5, 1.0}, {600, 0.0}}); // before the block: sample 0; after it: never
+	changes.add (kPitchBend, {{300, 0.75}});
+	RawEvents events;
+	events.noteOn (100, 2, 57, 1.0f);
+	events.noteOn (300, 2, 64, 0.5f);
+	events.noteOff (400, 2, 64);
+	events.noteOn (700, 2, 70, 1.0f); // beyond the block: never
+
+	Block block (2, 512);
+	block.data.inputParameterChanges = &changes;
+	block.data.inputEvents = &events;
+	r.p->process (block.data);
+
+	for (int s = 0; s < 512; ++s)
+	{
+		if (s == 0)
+		{
+			reference->setParameter (kSquare, 0.9);
+			reference->setParameter (Tarno::kOutput, 1.0);
+		}
+		if (s == 256)
+			reference->setParameter (kSquare, 0.1);
+		if (s == 300)
+			reference->setParameter (kPitchBend, 0.75);
+		if (s == 100)
+			reference->noteOn (2, 57, 1.0f);
+		if (s == 300)
+			reference->noteOn (2, 64, 0.5f);
+		if (s == 400)
+			reference->noteOff (2, 64);
+		const float expected = float (reference->tick ());
+		ASSERT_EQ (block.f32[0][size_t (s)], expected) << s;
+		ASSERT_EQ (block.f32[1][size_t (s)], expected) << s;
+		if (s < 100)
+		{
+			ASSERT_EQ (expected, 0.0f) << s;
+		}
+	}
+	EXPECT_NE (block.f32[0][100], 0.0f); // the gate opens on sample 100
+
+	// The late point and note did not carry over.
+	Block next (1, 64);
+	r.p->process (next.data);
+	for (int s = 0; s < 64; ++s)
+		ASSERT_EQ (next.f32[0][size_t (s)], float (reference->tick ()));
+	MemoryStream stream;
+	r.p->getState (&stream);
+	ParamBlock expected = kDefaultParams;
+	expected[kSquare] = 0.1;
+	expected[Tarno::kOutput] = 1.0;
+	EXPECT_EQ (bytesOf (stream), stateBlob (expected));
+}
+
+TEST (Processor, ValuesAreClampedAndUnknownIdsIgnored)
+{
+	Running r;
+	RawChanges changes;
+	changes.add (kSquare, {{0, std::numeric_limits<double>::quiet_NaN ()}});
+	changes.add (kTriangle, {{0, 7.0}});
+	changes.add (kSine, {{0, std::numeric_limits<double>::infinity ()}});
+	changes.add (kAttack, {{0, -1.0}});
+	changes.add (55, {{0, 0.5}});
+	changes.add (104, {{0, 0.5}});
+	Block block (2, 16);
+	block.data.inputParameterChanges = &changes;
+	r.p->process (block.data);
+	ParamBlock expected = kDefaultParams;
+	expected[kSquare] = 0.0;
+	expected[kTriangle] = 1.0;
+	expected[kSine] = 0.0;
+	expected[kAttack] = 0.0;
+	EXPECT_EQ (r.state (), stateBlob (expected));
+}
+
+TEST (Processor, AllNotesOffBeforeANoteOnAtTheSameSample)
+{
+	Running r;
+	RawChanges changes;
+	changes.add (kAllNotesOff, {{50, 0.0}});
+	RawEvents events;
+	events.noteOn (50, 0, 60, 1.0f);
+	Block block (1, 200);
+	block.data.inputParameterChanges = &changes;
+	block.data.inputEvents = &events;
+	r.p->process (block.data);
+	EXPECT_NE (block.f32[0][199], 0.0f); // the note sounds
+}
+
+TEST (Processor, FlushAppliesOnlyEarlyPointsAndLeavesBuffersAlone)
+{
+	Running r;
+	auto reference = referenceEngine (48000);
+	RawEvents start;
+	start.noteOn (0, 0, 60, 1.0f);
+	reference->noteOn (0, 60, 1.0f);
+	Block first (2, 32);
+	first.data.inputEvents = &start;
+	r.p->process (first.data);
+	for (int s = 0; s < 32; ++s)
+		reference->tick ();
+
+	RawChanges changes;
+	changes.add (kSquare, {{-3, 0.2}, {0, 0.3}, {1, 0.9}});
+	changes.add (Tarno::kOutput, {{5, 0.1}});
+	RawEvents events;
+	events.noteOff (0, 0, 60); // ignored in a flush
+	Block flush (2, 0);
+	flush.data.inputParameterChanges = &changes;
+	flush.data.inputEvents = &events;
+	Block sentinel (2, 4);
+	flush.bus.channelBuffers32 = sentinel.p32.data ();
+	EXPECT_EQ (r.p->process (flush.data), kResultOk);
+	EXPECT_EQ (flush.bus.silenceFlags, 0xFFFFu);
+	EXPECT_EQ (sentinel.f32[0][0], -7.0f);
+	reference->setParameter (kSquare, 0.2);
+	reference->setParameter (kSquare, 0.3);
+
+	// The voice did not advance and the note is still held.
+	Block after (1, 64);
+	r.p->process (after.data);
+	for (int s = 0; s < 64; ++s)
+		ASSERT_EQ (after.f32[0][size_t (s)], float (reference->tick ())) << s;
+	ParamBlock expected = kDefaultParams;
+	expected[kSquare] = 0.3;
+	EXPECT_EQ (r.state (), stateBlob (expected));
+}
+
+TEST (Processor, OutputFormatsAndMissingBuffers)
+{
+	// 64-bit and mono output carry the same values as 32-bit stereo.
+	Running a, b, c;
+	RawEvents events;
+	events.noteOn (0, 0, 69, 1.0f);
+	Block stereo32 (2, 128), mono64 (1, 128, true), mono32 (1, 128);
+	SpeakerArrangement mono = SpeakerArr::kMono;
+	b.p->setBusArrangements (nullptr, 0, &mono, 1);
+	for (Block* blk : {&stereo32, &mono64, &mono32})
+		blk->data.inputEvents = &events;
+	a.p->process (stereo32.data);
+	b.p->process (mono64.data);
+	// A block with no buffers at all still advances the voice.
+	Block none (0, 128);
+	none.data.numOutputs = 0;
+	none.data.outputs = nullptr;
+	none.data.inputEvents = &events;
+	c.p->process (none.data);
+	for (int s = 0; s < 128; ++s)
+	{
+		ASSERT_EQ (stereo32.f32[0][size_t (s)], float (mono64.f64[0][size_t (s)]));
+		ASSERT_EQ (stereo32.f32[1][size_t (s)], stereo32.f32[0][size_t (s)]);
+	}
+	Block again (1, 16), againRef (1, 16);
+	a.p->process (againRef.data);
+	c.p->process (again.data);
+	EXPECT_EQ (again.f32[0], againRef.f32[0]);
+
+	// Null channel pointers are skipped.
+	Running d;
+	Block partial (2, 32);
+	partial.p32[0] = nullptr;
+	partial.data.inputEvents = &events;
+	d.p->process (partial.data);
+	EXPECT_NE (partial.f32[1][31], -7.0f);
+}
+
+TEST (Processor, UnknownSampleSizeWritesNothing)
+{
+	// A host that announces another sample size with 32-bit buffers must not
+	// see them overrun with doubles.
+	Running r, reference;
+	RawEvents events;
+	events.noteOn (0, 0, 60, 1.0f);
+	Block odd (2, 64), normal (2, 64);
+	odd.data.symbolicSampleSize = 3;
+	odd.data.inputEvents = &events;
+	normal.data.inputEvents = &events;
+	r.p->process (odd.data);
+	reference.p->process (normal.data);
+	for (const auto& channel : odd.f32)
+		for (float x : channel)
+			ASSERT_EQ (x, -7.0f);
+	EXPECT_EQ (odd.bus.silenceFlags, 0u);
+	// The engine advanced all the same.
+	Block a (1, 16), b (1, 16);
+	r.p->process (a.data);
+	reference.p->process (b.data);
+	EXPECT_EQ (a.f32[0], b.f32[0]);
+}
+
+TEST (Processor, NegativeSampleCountRendersNothing)
+{
+	Running r;
+	Block block (2, 8);
+	block.data.numSamples = -8;
+	EXPECT_EQ (r.p->process (block.data), kResultOk);
+	EXPECT_EQ (block.bus.silenceFlags, 0u);
+	EXPECT_EQ (block.f32[0][0], -7.0f);
+}
+
+TEST (Processor, OnlyTheFirst128QueuesAct)
+{
+	Running r;
+	RawChanges changes;
+	for (int i = 0; i < 128; ++i)
+		changes.add (55, {{0, 0.5}}); // queues without meaning, but they count
+	changes.add (kSquare, {{0, 0.9}});
+	Block block (1, 8);
+	block.data.inputParameterChanges = &changes;
+	r.p->process (block.data);
+	EXPECT_EQ (r.state (), stateBlob (kDefaultParams));
+
+	RawChanges fewer;
+	for (int i = 0; i < 127; ++i)
+		fewer.add (55, {{0, 0.5}});
+	fewer.add (kSquare, {}); // empty queues do not count
+	fewer.add (kSquare, {{0, 0.9}});
+	block.data.inputParameterChanges = &fewer;
+	r.p->process (block.data);
+	ParamBlock expected = kDefaultParams;
+	expected[kSquare] = 0.9;
+	EXPECT_EQ (r.state (), stateBlob (expected));
+}
+
+TEST (Processor, ResetsSilenceTheVoiceButKeepValues)
+{
+	Running r;
+	RawEvents events;
+	events.noteOn (0, 0, 60, 1.0f);
+	RawChanges changes;
+	changes.add (kSquare, {{0, 0.7}});
+	Block block (1, 256);
+	block.data.inputEvents = &events;
+	block.data.inputParameterChanges = &changes;
+	r.p->process (block.data);
+	ASSERT_NE (block.f32[0][255], 0.0f);
+
+	r.p->setActive (false);
+	r.p->setActive (true);
+	Block silent (1, 256);
+	r.p->process (silent.data);
+	for (float x : silent.f32[0])
+		ASSERT_EQ (x, 0.0f);
+	ParamBlock expected = kDefaultParams;
+	expected[kSquare] = 0.7;
+	EXPECT_EQ (r.state (), stateBlob (expected));
+}
