@@ -5,7 +5,14 @@
 
 #include "base/source/fstreamer.h"
 #include "pluginterfaces/base/ustring.h"
+#include "pluginterfaces/gui/iplugview.h"
 #include "pluginterfaces/vst/ivstmidicontrollers.h"
+
+// The SDK's edit controller and view base refer to this interface ID; the
+// plug-in defines it once, next to the code that creates views.
+namespace Steinberg {
+DEF_CLASS_IID (IPlugView)
+}
 
 namespace Tarno {
 

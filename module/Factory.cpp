@@ -4,15 +4,11 @@
 #include "module/ClassIds.h"
 #include "processor/Processor.h"
 
-#include "pluginterfaces/gui/iplugview.h"
 #include "pluginterfaces/vst/ivstaudioprocessor.h"
 #include "pluginterfaces/vst/ivsteditcontroller.h"
 #include "public.sdk/source/main/pluginfactory.h"
 
 using namespace Steinberg;
-
-// The SDK's view base refers to this interface ID; the module defines it once.
-DEF_CLASS_IID (IPlugView)
 
 namespace {
 
