@@ -130,11 +130,11 @@ void Processor::takeRestoredState ()
 	ParamBlock values;
 	if (!restored.take (values))
 		return;
-	// Restored values sound at once, without a smoothing ramp.
+	// Restored values sound at once, without a smoothing ramp. setState has
+	// published them already; publishing them again here could overwrite a
+	// newer restore that arrived meanwhile.
 	engine.target = values;
 	engine.smoothed = values;
-	for (int32 i = 0; i < kNumParams; ++i)
-		published[i].store (values[i], std::memory_order_relaxed);
 }
 
 void Processor::applyParameter (ParamID id, double value)

@@ -1,0 +1,133 @@
+// What the audio thread must never do: allocate, or race with the main
+// thread's state calls.
+#include "processor/Processor.h"
+#include "tests/ProcessUtil.h"
+#include "tests/StreamUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+#include <thread>
+
+using namespace Tarno;
+using namespace TarnoTest;
+using namespace Steinberg;
+using namespace Steinberg::Vst;
+
+namespace {
+
+// Counts operator new calls made on a thread while its counter is armed.
+thread_local bool countingAllocations = false;
+thread_local long allocations = 0;
+
+void* countedAlloc (std::size_t size)
+{
+	if (countingAllocations)
+		++allocations;
+	if (void* p = std::malloc (size ? size : 1))
+		return p;
+	throw std::bad_alloc ();
+}
+
+IPtr<Processor> running (double rate)
+{
+	IPtr<Processor> p = owned (static_cast<Processor*> (static_cast<IAudioProcessor*> (Processor::create (nullptr))));
+	p->initialize (nullptr);
+	ProcessSetup setup = {kRealtime, kSample32, 512, rate};
+	p->setupProcessing (setup);
+	p->setActive (true);
+	p->setProcessing (true);
+	return p;
+}
+
+} // namespace
+
+void* operator new (std::size_t size) { return countedAlloc (size); }
+void* operator new[] (std::size_t size) { return countedAlloc (size); }
+void operator delete (void* p) noexcept { std::free (p); }
+void operator delete[] (void* p) noexcept { std::free (p); }
+void operator delete (void* p, std::size_t) noexcept { std::free (p); }
+void operator delete[] (void* p, std::size_t) noexcept { std::free (p); }
+
+TEST (Realtime, ProcessNeverAllocates)
+{
+	IPtr<Processor> p = running (48000);
+	RawChanges changes;
+	changes.add (kSquare, {{0, 0.2}, {100, 0.8}});
+	changes.add (kGlissando, {{0, 0.3}});
+	changes.add (kPitchBend, {{50, 0.9}});
+	changes.add (kSustain, {{10, 1.0}, {400, 0.0}});
+	changes.add (kAllNotesOff, {{500, 0.0}});
+	RawEvents events;
+	for (int16 k = 0; k < 40; ++k)
+	{
+		events.noteOn (k * 12, int16 (k % 16), int16 (40 + k), 0.7f);
+		events.noteOff (k * 12 + 6, int16 ((k + 3) % 16), int16 (40 + k));
+	}
+	Block block (2, 512), block64 (2, 512, true), flush (2, 0);
+	for (Block* b : {&block, &block64, &flush})
+	{
+		b->data.inputParameterChanges = &changes;
+		b->data.inputEvents = &events;
+	}
+	const Bytes restored = stateBlob (kDefaultParams);
+
+	long counted = 0;
+	for (int round = 0; round < 50; ++round)
+	{
+		if (round % 10 == 5)
+			p->setState (streamOf (restored)); // picked up by the next block
+		countingAllocations = true;
+		allocations = 0;
+		p->process (round % 2 ? block.data : block64.data);
+		p->process (flush.data);
+		countingAllocations = false;
+		counted += allocations;
+	}
+	EXPECT_EQ (counted, 0);
+
+	// The counter does count: a plain allocation is seen.
+	countingAllocations = true;
+	allocations = 0;
+	delete new int (5);
+	countingAllocations = false;
+	EXPECT_EQ (allocations, 1);
+}
+
+// One thread restores and reads states while another processes: every read
+// right after a restore returns the restored values, and (under
+// ThreadSanitizer) no access races.
+TEST (Concurrency, StateCallsWhileProcessing)
+{
+	IPtr<Processor> p = running (44100);
+	std::atomic<bool> stop{false};
+	std::thread audio ([&] {
+		RawEvents events;
+		events.noteOn (0, 0, 60, 1.0f);
+		events.noteOff (200, 0, 60);
+		Block block (2, 256);
+		block.data.inputEvents = &events;
+		while (!stop.load ())
+			p->process (block.data);
+	});
+
+	ParamBlock a = kDefaultParams, b;
+	for (int i = 0; i < kNumParams; ++i)
+		b[i] = (i + 1) / 17.0;
+	const Bytes blobs[2] = {stateBlob (a), stateBlob (b)};
+	int mismatches = 0;
+	for (int round = 0; round < 3000; ++round)
+	{
+		const Bytes& blob = blobs[round % 2];
+		ASSERT_EQ (p->setState (streamOf (blob)), kResultOk);
+		MemoryStream out;
+		ASSERT_EQ (p->getState (&out), kResultOk);
+		if (bytesOf (out) != blob)
+			++mismatches;
+	}
+	stop = true;
+	audio.join ();
+	EXPECT_EQ (mismatches, 0);
+}
