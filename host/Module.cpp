@@ -222,6 +222,11 @@ std::unique_ptr<Module> Module::load (const std::string& path, std::string& erro
 		error = "GetPluginFactory of '" + m->binaryPath_ + "' returned no factory";
 		return nullptr;
 	}
+	{
+		FUnknownPtr<IPluginFactory3> factory3 (m->factory_);
+		if (factory3)
+			factory3->setHostContext (&m->factoryContext_);
+	}
 	if (!m->readClasses (error))
 		return nullptr;
 	return m;
@@ -288,14 +293,6 @@ bool Module::readClasses (std::string& error)
 		classes_.push_back (c);
 	}
 	return true;
-}
-
-tresult Module::setHostContext (FUnknown* context)
-{
-	FUnknownPtr<IPluginFactory3> factory3 (factory_);
-	if (!factory3)
-		return kNoInterface;
-	return factory3->setHostContext (context);
 }
 
 void Module::unload ()

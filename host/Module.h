@@ -1,7 +1,8 @@
 // Loading a VST 3 module: finds the binary inside a bundle folder, loads it,
 // runs its entry function, gets its plug-in factory and reads the factory's
-// class list. Unloading runs in reverse (factory released, exit function,
-// library closed).
+// class list. A factory with IPluginFactory3 gets a host context of its own.
+// Unloading runs in reverse (factory released, exit function, library
+// closed).
 //
 // Accepted paths:
 //   Linux:   X.vst3/ (loads X.vst3/Contents/<arch>-linux/X.so) or a .so file
@@ -10,6 +11,8 @@
 // Entry functions: ModuleEntry (handle) / ModuleExit () on Linux,
 // InitDll () / ExitDll () on Windows, each called when exported.
 #pragma once
+
+#include "host/HostObjects.h"
 
 #include "pluginterfaces/base/ipluginbase.h"
 
@@ -71,15 +74,16 @@ public:
 	// Whether the module exported ModuleEntry (Linux) or InitDll (Windows).
 	bool hasEntryFunction () const { return hasEntry_; }
 
-	// Passes a host context to IPluginFactory3::setHostContext (when the
-	// factory has it). Returns the plug-in's result, kNoInterface otherwise.
-	Steinberg::tresult setHostContext (Steinberg::FUnknown* context);
+	// The context given to IPluginFactory3::setHostContext (when the factory
+	// has it) right after loading; it lives as long as the module.
+	HostContext& factoryContext () { return factoryContext_; }
 
 private:
 	Module () = default;
 	bool readClasses (std::string& error);
 	void unload ();
 
+	HostContext factoryContext_;
 	void* handle_ = nullptr;
 	bool hasEntry_ = false;
 	bool entryCalled_ = false;

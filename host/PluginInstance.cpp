@@ -87,7 +87,6 @@ tresult PluginInstance::create (Module& module, const ClassInfo& audioClass, std
 		error = "the module has no plug-in factory";
 		return kInvalidArgument;
 	}
-	module.setHostContext (&hostContext_);
 
 	component_ = createOwned<IComponent> (factory, audioClass.cid);
 	if (!component_)
@@ -390,7 +389,7 @@ tresult PluginInstance::setParameterFromText (const std::string& title, const st
 	}
 	if (d.flags & (ParameterInfo::kIsReadOnly | ParameterInfo::kIsHidden))
 	{
-		error = "parameter '" + d.title + "' is read-only";
+		error = "parameter '" + d.title + "' is read-only or hidden";
 		return kInvalidArgument;
 	}
 	String128 text16 {};
