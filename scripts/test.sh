@@ -69,6 +69,25 @@ gtest_log_counts() {
     END { print p + 0, f + 0, s + 0 }'
 }
 
+# Per-case counts from a googletest XML report: "PASSED FAILED SKIPPED".
+gtest_xml_counts() {
+  local file=$1
+  if [ ! -f "$file" ]; then
+    echo "0 0 0"
+    return
+  fi
+  awk '
+    function finish() { if (failed) f++; else if (skipped) s++; else p++ }
+    /<testcase / {
+      skipped = ($0 ~ /status="notrun"/ || $0 ~ /result="skipped"/)
+      failed = 0
+      if ($0 ~ /\/>[[:space:]]*$/) finish(); else open = 1
+    }
+    open && /<failure/ { failed = 1 }
+    open && /<\/testcase>/ { finish(); open = 0 }
+    END { print p + 0, f + 0, s + 0 }' "$file"
+}
+
 # After a failed full build, builds just the test executable so the tests can
 # still run; the failed build itself is recorded as one failure.
 tests_only_build() {
@@ -151,8 +170,55 @@ windows_stage() {
   [ -z "$build_note" ] || record windows 0 1 0 1 "$build_note"
 }
 
+# ThreadSanitizer: the test that runs the audio and main threads together,
+# and the processor tests around it.
+tsan_stage() {
+  local t0=$SECONDS
+  local out="$root/build/tsan/tsan-tests.xml"
+  echo
+  echo "######## tsan: build ########"
+  if ! { cmake --preset tsan >/dev/null && cmake --build --preset tsan --target tarno_tests; }; then
+    record tsan 0 0 0 1 "build failed"
+    return
+  fi
+  echo
+  echo "######## tsan: tests ########"
+  rm -f "$out"
+  (cd build/tsan && TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1" \
+    ./tarno_tests --gtest_filter='Concurrency*:Processor*' --gtest_output="xml:$out")
+  local rc=$?
+  read -r pass fail skip < <(gtest_xml_counts "$out")
+  record tsan "$pass" "$fail" "$skip" "$rc" "$((SECONDS - t0)) s"
+}
+
+# libFuzzer: a bounded run of the state fuzzer from its seed corpus.
+fuzz_stage() {
+  local t0=$SECONDS
+  local seconds=${TARNO_FUZZ_SECONDS:-30}
+  echo
+  echo "######## fuzz: build ########"
+  if ! { cmake --preset fuzz >/dev/null && cmake --build --preset fuzz; }; then
+    record fuzz 0 0 0 1 "build failed"
+    return
+  fi
+  echo
+  echo "######## fuzz: state readers, $seconds s ########"
+  local corpus="$root/build/fuzz/corpus"
+  mkdir -p "$corpus"
+  cp tests/fuzz/corpus/* "$corpus/"
+  (cd build/fuzz && ./tarno_state_fuzzer -max_total_time="$seconds" -seed=1 -print_final_stats=1 "$corpus")
+  local rc=$?
+  if [ "$rc" -eq 0 ]; then
+    record fuzz 1 0 0 0 "$((SECONDS - t0)) s"
+  else
+    record fuzz 0 1 0 "$rc" "crash input in build/fuzz"
+  fi
+}
+
 native_stage linux
 native_stage asan
+tsan_stage
+fuzz_stage
 windows_stage
 
 echo

@@ -50,6 +50,18 @@ TEST (StateRobustness, DamagedValidBlobs)
 	}
 }
 
+TEST (StateRobustness, EdgeValues)
+{
+	// -0 and the exact ends of the range are valid values.
+	for (double edge : {-0.0, 0.0, 1.0, 5e-324})
+	{
+		Tarno::ParamBlock values = Tarno::kDefaultParams;
+		values[5] = edge;
+		values[9] = edge;
+		expectHolds (stateBlob (values));
+	}
+}
+
 TEST (StateRobustness, ControllerStates)
 {
 	for (uint32_t skin : {0u, 1u, 2u, 3u, 0xFFFFFFFFu, 0x100u})
