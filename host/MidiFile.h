@@ -86,7 +86,7 @@ constexpr uint32_t kMaxVariableLength = 0x0FFFFFFF;
 bool readVariableLength (const uint8_t* data, size_t end, size_t& pos, uint32_t& value);
 
 // Parses a whole file image. On failure returns false with a message in error
-// and leaves out in an unspecified state.
+// and out may be partly filled.
 bool parse (const uint8_t* data, size_t size, File& out, std::string& error);
 
 // Reads and parses a file from disk.

@@ -212,7 +212,7 @@ TEST (HostMidiFile, SkipsSysexOtherMetaAndUnknownChunks)
 	append (b, track (withEnd ({0x00, 0xF0, 0x03, 0x7E, 0x01, 0xF7, // sysex
 	                            0x00, 0xF7, 0x01, 0x42,             // escaped sysex packet
 	                            0x00, 0xFF, 0x58, 0x04, 4, 2, 24, 8, // time signature
-	                            0x00, 0xFF, 0x7F, 0x00,             // sequencer-specific, empty
+	                            0x00, 0xFF, 0x7F, 0x00,             // sequencer meta event, empty
 	                            0x00, 0x90, 60, 1})));
 	append (b, track (withEnd ({0x00, 0x91, 61, 1})));
 	append (b, chunk ("MTrk", {0x00, 0x90})); // beyond the declared count: not read
