@@ -40,13 +40,10 @@ bool ExitDll ()
 	--moduleCounter;
 	if (moduleCounter == 0)
 		return DeinitModule ();
+	// More exits than entries is a host error: refused, and the balance
+	// stays negative.
 	if (moduleCounter < 0)
-	{
-		// More exits than inits: a host error. Reset so that a later
-		// InitDll initialises the module again.
-		moduleCounter = 0;
 		return false;
-	}
 	return true;
 }
 

@@ -42,12 +42,9 @@ bool ModuleExit ()
 		moduleHandle = nullptr;
 		return result;
 	}
+	// More exits than entries is a host error: refused, and the balance
+	// stays negative.
 	if (moduleCounter < 0)
-	{
-		// More exits than entries: a host error. Reset so that a later
-		// ModuleEntry initialises the module again.
-		moduleCounter = 0;
 		return false;
-	}
 	return true;
 }
