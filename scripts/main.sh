@@ -1,18 +1,15 @@
 #!/usr/bin/env bash
-# Installs the build dependencies, builds the native and Windows variants, then
-# runs the engine benchmarks (native build) and prints their table.
+# The main job: installs what is missing, builds the Linux and Windows
+# bundles, and renders the demo phrase through both (the Windows one under
+# Wine), reporting how far the two renders differ.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 bash scripts/build.sh linux windows
-
-bench=build/linux/tarno_bench
-if [ -x "$bench" ]; then
-  echo
-  echo "==> benchmarks ($bench)"
-  "$bench" --benchmark_min_time=0.1
-else
-  echo
-  echo "==> $bench was not built (no bench/*.cpp sources yet); skipping benchmarks"
-fi
+echo
+bash scripts/render-demo.sh
+echo
+echo "Bundles:"
+echo "  build/windows/Tarnovelle.vst3  (the product: Contents/x86_64-win/Tarnovelle.vst3)"
+echo "  build/linux/Tarnovelle.vst3    (Contents/x86_64-linux/Tarnovelle.so)"
