@@ -1,0 +1,591 @@
+#ifndef _WIN32
+
+#include "editor/CairoCanvas.h"
+
+#include <cairo.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace Tarno {
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+double unit (uint8_t v) { return v / 255.0; }
+
+void setRgb (cairo_t* cr, Rgb c) { cairo_set_source_rgb (cr, unit (c.r), unit (c.g), unit (c.b)); }
+
+void setArgb (cairo_t* cr, Argb c) { cairo_set_source_rgba (cr, unit (c.r), unit (c.g), unit (c.b), unit (c.a)); }
+
+// Windows-1252 code points of the bytes 0x80..0x9F (0 where the code page
+// leaves the byte undefined; those are shown as U+FFFD).
+constexpr char16_t kCp1252High[32] = {
+	0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+	0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+	0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+void appendUtf8 (std::string& out, uint32_t cp)
+{
+	if (cp < 0x80)
+		out += static_cast<char> (cp);
+	else if (cp < 0x800)
+	{
+		out += static_cast<char> (0xC0 | (cp >> 6));
+		out += static_cast<char> (0x80 | (cp & 0x3F));
+	}
+	else if (cp < 0x10000)
+	{
+		out += static_cast<char> (0xE0 | (cp >> 12));
+		out += static_cast<char> (0x80 | ((cp >> 6) & 0x3F));
+		out += static_cast<char> (0x80 | (cp & 0x3F));
+	}
+	else
+	{
+		out += static_cast<char> (0xF0 | (cp >> 18));
+		out += static_cast<char> (0x80 | ((cp >> 12) & 0x3F));
+		out += static_cast<char> (0x80 | ((cp >> 6) & 0x3F));
+		out += static_cast<char> (0x80 | (cp & 0x3F));
+	}
+}
+
+// The 8-bit texts are in the Windows ANSI code page (1252 on the systems
+// the editor targets); Cairo wants UTF-8 and refuses malformed strings.
+std::string ansiToUtf8 (const char* text)
+{
+	std::string out;
+	for (const unsigned char* p = reinterpret_cast<const unsigned char*> (text); *p; ++p)
+	{
+		uint32_t cp = *p;
+		if (cp >= 0x80 && cp < 0xA0)
+			cp = kCp1252High[cp - 0x80] ? kCp1252High[cp - 0x80] : 0xFFFD;
+		appendUtf8 (out, cp);
+	}
+	return out;
+}
+
+// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
+std::string utf16ToUtf8 (const char16_t* text)
+{
+	std::string out;
+	for (const char16_t* p = text; *p; ++p)
+	{
+		uint32_t cp = *p;
+		if (cp >= 0xD800 && cp < 0xDC00)
+		{
+			if (p[1] >= 0xDC00 && p[1] < 0xE000)
+			{
+				cp = 0x10000 + ((cp - 0xD800) << 10) + (p[1] - 0xDC00);
+				++p;
+			}
+			else
+				cp = 0xFFFD;
+		}
+		else if (cp >= 0xDC00 && cp < 0xE000)
+			cp = 0xFFFD;
+		appendUtf8 (out, cp);
+	}
+	return out;
+}
+
+// DrawText's prefix handling: '&' is dropped, "&&" stands for one '&'.
+std::string stripPrefixes (const std::string& s)
+{
+	std::string out;
+	for (size_t i = 0; i < s.size (); ++i)
+	{
+		if (s[i] == '&')
+		{
+			if (i + 1 < s.size () && s[i + 1] == '&')
+			{
+				out += '&';
+				++i;
+			}
+			continue;
+		}
+		out += s[i];
+	}
+	return out;
+}
+
+// GDI+ measures arc angles at the centre of the ellipse; Cairo draws a
+// scaled unit circle, whose angles are the ellipse's parameter. Converts
+// the first into the second (the same for a circle).
+double parameterAngle (double radians, double rx, double ry)
+{
+	return std::atan2 (rx * std::sin (radians), ry * std::cos (radians));
+}
+
+} // namespace
+
+const char* CairoCanvas::linuxFace (const char* windowsFace)
+{
+	static const struct
+	{
+		const char* windows;
+		const char* substitute;
+	} kFaces[] = {
+		{"Segoe UI", "DejaVu Sans"},       {"Arial", "DejaVu Sans"},           {"Tahoma", "DejaVu Sans"},
+		{"Verdana", "DejaVu Sans"},        {"Consolas", "DejaVu Sans Mono"},   {"Courier New", "DejaVu Sans Mono"},
+	};
+	if (!windowsFace || !*windowsFace)
+		return "DejaVu Sans";
+	for (const auto& f : kFaces)
+		if (strcasecmp (f.windows, windowsFace) == 0)
+			return f.substitute;
+	return windowsFace;
+}
+
+CairoCanvas::CairoCanvas (int width, int height, Rgb panelBrush, Format format)
+: imageWidth (std::max (width, 0)), imageHeight (std::max (height, 0)), hasAlpha (format == Format::argb32),
+  panelColor (panelBrush)
+{
+	surface = cairo_image_surface_create (hasAlpha ? CAIRO_FORMAT_ARGB32 : CAIRO_FORMAT_RGB24, imageWidth,
+	                                      imageHeight);
+	cr = cairo_create (surface);
+
+	// Text is smoothed in grey and hinted to the pixel grid, the closest
+	// Cairo comes to GDI's ClearType text on an off-screen bitmap.
+	cairo_font_options_t* options = cairo_font_options_create ();
+	cairo_font_options_set_antialias (options, CAIRO_ANTIALIAS_GRAY);
+	cairo_font_options_set_hint_style (options, CAIRO_HINT_STYLE_FULL);
+	cairo_font_options_set_hint_metrics (options, CAIRO_HINT_METRICS_ON);
+	cairo_set_font_options (cr, options);
+	cairo_font_options_destroy (options);
+}
+
+CairoCanvas::~CairoCanvas ()
+{
+	cairo_destroy (cr);
+	cairo_surface_destroy (surface);
+}
+
+void CairoCanvas::flush () { cairo_surface_flush (surface); }
+
+Rgb CairoCanvas::pixel (int x, int y) const
+{
+	if (x < 0 || y < 0 || x >= imageWidth || y >= imageHeight)
+		return {0, 0, 0};
+	cairo_surface_flush (surface);
+	const unsigned char* data = cairo_image_surface_get_data (surface);
+	const int stride = cairo_image_surface_get_stride (surface);
+	uint32_t v;
+	std::memcpy (&v, data + y * stride + x * 4, 4);
+	uint32_t r = (v >> 16) & 0xFF, g = (v >> 8) & 0xFF, b = v & 0xFF;
+	if (hasAlpha)
+	{
+		// ARGB32 is stored with the colour multiplied by alpha.
+		const uint32_t a = v >> 24;
+		if (a == 0)
+			return {0, 0, 0};
+		r = std::min<uint32_t> (255, (r * 255 + a / 2) / a);
+		g = std::min<uint32_t> (255, (g * 255 + a / 2) / a);
+		b = std::min<uint32_t> (255, (b * 255 + a / 2) / a);
+	}
+	return {static_cast<uint8_t> (r), static_cast<uint8_t> (g), static_cast<uint8_t> (b)};
+}
+
+uint8_t CairoCanvas::alpha (int x, int y) const
+{
+	if (x < 0 || y < 0 || x >= imageWidth || y >= imageHeight)
+		return 0;
+	if (!hasAlpha)
+		return 255;
+	cairo_surface_flush (surface);
+	const unsigned char* data = cairo_image_surface_get_data (surface);
+	uint32_t v;
+	std::memcpy (&v, data + y * cairo_image_surface_get_stride (surface) + x * 4, 4);
+	return static_cast<uint8_t> (v >> 24);
+}
+
+bool CairoCanvas::writePng (const std::string& path) const
+{
+	cairo_surface_flush (surface);
+	return cairo_surface_write_to_png (surface, path.c_str ()) == CAIRO_STATUS_SUCCESS;
+}
+
+// ---- State ---------------------------------------------------------------
+
+void CairoCanvas::save ()
+{
+	cairo_save (cr);
+	++saveDepth;
+}
+
+void CairoCanvas::restore ()
+{
+	// An unmatched cairo_restore would put the context in an error state
+	// for good; RestoreDC without a saved state merely fails.
+	if (saveDepth == 0)
+		return;
+	cairo_restore (cr);
+	--saveDepth;
+}
+
+void CairoCanvas::beginPlain ()
+{
+	cairo_save (cr);
+	// Text leaves a current point behind; a shape must not start from it.
+	cairo_new_path (cr);
+	cairo_set_antialias (cr, CAIRO_ANTIALIAS_NONE);
+}
+
+void CairoCanvas::beginSmooth ()
+{
+	cairo_save (cr);
+	cairo_new_path (cr);
+	cairo_set_antialias (cr, CAIRO_ANTIALIAS_DEFAULT);
+	// GDI+ centres pixel (i, j) on the point (i, j); Cairo covers it with
+	// the square from (i, j) to (i + 1, j + 1).
+	cairo_translate (cr, 0.5, 0.5);
+}
+
+void CairoCanvas::end () { cairo_restore (cr); }
+
+// ---- Plain drawing -------------------------------------------------------
+
+void CairoCanvas::fillRect (const Rect& r, Rgb color)
+{
+	// FillRect draws nothing for an empty or inverted rectangle.
+	if (r.right <= r.left || r.bottom <= r.top)
+		return;
+	beginPlain ();
+	setRgb (cr, color);
+	cairo_rectangle (cr, r.left, r.top, r.right - r.left, r.bottom - r.top);
+	cairo_fill (cr);
+	end ();
+}
+
+void CairoCanvas::fillRectWithPanelBrush (const Rect& r) { fillRect (r, panelColor); }
+
+void CairoCanvas::ellipseOutline (const Rect& box, Rgb color, int width)
+{
+	// The box's right and bottom edges are exclusive: a 1-pixel outline
+	// runs through the centres of the pixels left..right-1, top..bottom-1.
+	const double rx = (box.right - box.left - 1) / 2.0;
+	const double ry = (box.bottom - box.top - 1) / 2.0;
+	if (rx <= 0 || ry <= 0)
+		return;
+	beginPlain ();
+	setRgb (cr, color);
+	cairo_save (cr);
+	cairo_translate (cr, (box.left + box.right) / 2.0, (box.top + box.bottom) / 2.0);
+	cairo_scale (cr, rx, ry);
+	cairo_arc (cr, 0, 0, 1, 0, 2 * kPi);
+	cairo_restore (cr);
+	cairo_set_line_width (cr, std::max (width, 1));
+	cairo_stroke (cr);
+	end ();
+}
+
+void CairoCanvas::line (Point a, Point b, Rgb color, int width)
+{
+	// LineTo to the current position draws nothing.
+	if (a.x == b.x && a.y == b.y)
+		return;
+	beginPlain ();
+	setRgb (cr, color);
+	if (width <= 1)
+	{
+		// A cosmetic pen: one pixel per step along the major axis, from a
+		// up to but not including b.
+		const int dx = std::abs (b.x - a.x), dy = std::abs (b.y - a.y);
+		const int sx = b.x > a.x ? 1 : -1, sy = b.y > a.y ? 1 : -1;
+		const int steps = std::max (dx, dy);
+		int x = a.x, y = a.y;
+		int err = 0;
+		for (int i = 0; i < steps; ++i)
+		{
+			cairo_rectangle (cr, x, y, 1, 1);
+			if (dx >= dy)
+			{
+				x += sx;
+				err += 2 * dy;
+				if (err > dx)
+				{
+					y += sy;
+					err -= 2 * dx;
+				}
+			}
+			else
+			{
+				y += sy;
+				err += 2 * dx;
+				if (err > dy)
+				{
+					x += sx;
+					err -= 2 * dy;
+				}
+			}
+		}
+		cairo_fill (cr);
+	}
+	else
+	{
+		// A wider solid pen is a geometric pen with round ends; its stroke
+		// covers both end points.
+		cairo_move_to (cr, a.x + 0.5, a.y + 0.5);
+		cairo_line_to (cr, b.x + 0.5, b.y + 0.5);
+		cairo_set_line_width (cr, width);
+		cairo_set_line_cap (cr, CAIRO_LINE_CAP_ROUND);
+		cairo_set_line_join (cr, CAIRO_LINE_JOIN_ROUND);
+		cairo_stroke (cr);
+	}
+	end ();
+}
+
+void CairoCanvas::selectFont (const FontSpec& font)
+{
+	cairo_select_font_face (cr, linuxFace (font.face), CAIRO_FONT_SLANT_NORMAL,
+	                        font.weight >= 600 ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+	// The character height is the em size.
+	cairo_set_font_size (cr, std::abs (font.height));
+}
+
+void CairoCanvas::textAt (int x, int y, const char* text, const FontSpec& font, Rgb color)
+{
+	if (!text || !*text)
+		return;
+	cairo_save (cr);
+	selectFont (font);
+	cairo_font_extents_t fe;
+	cairo_font_extents (cr, &fe);
+	setRgb (cr, color);
+	// (x, y) is the top of the text cell; the glyphs sit on the baseline,
+	// one ascent lower.
+	cairo_move_to (cr, x, y + std::round (fe.ascent));
+	const std::string utf8 = ansiToUtf8 (text);
+	cairo_show_text (cr, utf8.c_str ());
+	cairo_new_path (cr); // the path is not part of the saved state
+	cairo_restore (cr);
+}
+
+void CairoCanvas::drawTextLines (const Rect& r, const std::string& utf8, const FontSpec& font, Rgb color,
+                                 unsigned flags)
+{
+	constexpr unsigned kBottom = 0x8;   // DT_BOTTOM
+	constexpr unsigned kNoClip = 0x100; // DT_NOCLIP
+
+	cairo_save (cr);
+	if (!(flags & kNoClip))
+	{
+		// DrawText clips at its rectangle.
+		cairo_rectangle (cr, r.left, r.top, std::max (r.right - r.left, 0), std::max (r.bottom - r.top, 0));
+		cairo_clip (cr);
+	}
+	selectFont (font);
+	cairo_font_extents_t fe;
+	cairo_font_extents (cr, &fe);
+	const int ascent = static_cast<int> (std::lround (fe.ascent));
+	const int cellHeight = ascent + static_cast<int> (std::lround (fe.descent));
+	setRgb (cr, color);
+
+	const std::string text = (flags & kTextNoPrefix) ? utf8 : stripPrefixes (utf8);
+	std::vector<std::string> lines;
+	if (flags & kTextSingleLine)
+		lines.push_back (text);
+	else
+	{
+		// Without DT_SINGLELINE only line breaks start new lines.
+		size_t start = 0;
+		for (;;)
+		{
+			const size_t nl = text.find ('\n', start);
+			std::string l = text.substr (start, nl == std::string::npos ? std::string::npos : nl - start);
+			if (!l.empty () && l.back () == '\r')
+				l.pop_back ();
+			lines.push_back (l);
+			if (nl == std::string::npos)
+				break;
+			start = nl + 1;
+		}
+	}
+
+	int y = r.top;
+	if (flags & kTextSingleLine)
+	{
+		if (flags & kTextVCenter)
+			y = r.top + (r.bottom - r.top - cellHeight) / 2;
+		else if (flags & kBottom)
+			y = r.bottom - cellHeight;
+	}
+	for (const std::string& l : lines)
+	{
+		cairo_text_extents_t te;
+		cairo_text_extents (cr, l.c_str (), &te);
+		const int textWidth = static_cast<int> (std::lround (te.x_advance));
+		int x = r.left;
+		if (flags & kTextCenter)
+			x = r.left + (r.right - r.left - textWidth) / 2;
+		else if (flags & kTextRight)
+			x = r.right - textWidth;
+		cairo_move_to (cr, x, y + ascent);
+		cairo_show_text (cr, l.c_str ());
+		y += cellHeight;
+	}
+	cairo_new_path (cr);
+	cairo_restore (cr);
+}
+
+void CairoCanvas::textInRect (const Rect& r, const char* text, const FontSpec& font, Rgb color, unsigned flags)
+{
+	if (!text || !*text)
+		return;
+	drawTextLines (r, ansiToUtf8 (text), font, color, flags);
+}
+
+void CairoCanvas::textInRectW (const Rect& r, const char16_t* text, const FontSpec& font, Rgb color,
+                               unsigned flags)
+{
+	if (!text || !*text)
+		return;
+	drawTextLines (r, utf16ToUtf8 (text), font, color, flags);
+}
+
+// ---- Anti-aliased drawing ------------------------------------------------
+
+void CairoCanvas::setFill (const Fill& fill)
+{
+	if (!fill.gradient)
+	{
+		setArgb (cr, fill.c0);
+		return;
+	}
+	cairo_pattern_t* p = cairo_pattern_create_linear (fill.p0.x, fill.p0.y, fill.p1.x, fill.p1.y);
+	cairo_pattern_add_color_stop_rgba (p, 0, unit (fill.c0.r), unit (fill.c0.g), unit (fill.c0.b),
+	                                   unit (fill.c0.a));
+	cairo_pattern_add_color_stop_rgba (p, 1, unit (fill.c1.r), unit (fill.c1.g), unit (fill.c1.b),
+	                                   unit (fill.c1.a));
+	// Beyond its two points the gradient starts over (GDI+'s tile mode).
+	cairo_pattern_set_extend (p, CAIRO_EXTEND_REPEAT);
+	cairo_set_source (cr, p);
+	cairo_pattern_destroy (p);
+}
+
+namespace {
+// GDI+ cannot make a line brush from two equal points, so such a fill
+// draws nothing there; the same here.
+bool fillUsable (const Fill& f) { return !f.gradient || f.p0.x != f.p1.x || f.p0.y != f.p1.y; }
+} // namespace
+
+void CairoCanvas::aaFillRect (const RectF& r, const Fill& fill)
+{
+	if (!(r.width > 0 && r.height > 0) || !fillUsable (fill))
+		return;
+	beginSmooth ();
+	setFill (fill);
+	cairo_rectangle (cr, r.x, r.y, r.width, r.height);
+	cairo_fill (cr);
+	end ();
+}
+
+void CairoCanvas::aaFillEllipse (const RectF& box, const Fill& fill)
+{
+	if (!(box.width > 0 && box.height > 0) || !fillUsable (fill))
+		return;
+	beginSmooth ();
+	setFill (fill);
+	cairo_save (cr);
+	cairo_translate (cr, box.x + box.width / 2.0, box.y + box.height / 2.0);
+	cairo_scale (cr, box.width / 2.0, box.height / 2.0);
+	cairo_arc (cr, 0, 0, 1, 0, 2 * kPi);
+	cairo_restore (cr);
+	cairo_fill (cr);
+	end ();
+}
+
+void CairoCanvas::aaRectOutline (const RectF& r, Argb color, float width)
+{
+	beginSmooth ();
+	setArgb (cr, color);
+	cairo_rectangle (cr, r.x, r.y, r.width, r.height);
+	cairo_set_line_width (cr, width);
+	cairo_set_line_join (cr, CAIRO_LINE_JOIN_MITER); // GDI+'s default join
+	cairo_stroke (cr);
+	end ();
+}
+
+void CairoCanvas::aaLine (PointF a, PointF b, Argb color, float width, bool roundCaps)
+{
+	beginSmooth ();
+	setArgb (cr, color);
+	cairo_move_to (cr, a.x, a.y);
+	cairo_line_to (cr, b.x, b.y);
+	cairo_set_line_width (cr, width);
+	cairo_set_line_cap (cr, roundCaps ? CAIRO_LINE_CAP_ROUND : CAIRO_LINE_CAP_BUTT);
+	cairo_stroke (cr);
+	end ();
+}
+
+void CairoCanvas::aaArc (const RectF& box, float startDegrees, float sweepDegrees, Argb color, float width,
+                         bool roundCaps)
+{
+	if (!(box.width > 0 && box.height > 0) || sweepDegrees == 0)
+		return;
+	const double rx = box.width / 2.0, ry = box.height / 2.0;
+	const double sweep = std::clamp<double> (sweepDegrees, -360.0, 360.0) * kPi / 180.0;
+	const double start = startDegrees * kPi / 180.0;
+	double t0 = parameterAngle (start, rx, ry);
+	double t1 = parameterAngle (start + sweep, rx, ry);
+	if (std::fabs (sweep) >= 2 * kPi)
+		t1 = t0 + sweep;
+	else if (sweep > 0)
+	{
+		while (t1 <= t0)
+			t1 += 2 * kPi;
+	}
+	else
+	{
+		while (t1 >= t0)
+			t1 -= 2 * kPi;
+	}
+
+	beginSmooth ();
+	setArgb (cr, color);
+	cairo_save (cr);
+	cairo_translate (cr, box.x + rx, box.y + ry);
+	cairo_scale (cr, rx, ry);
+	// Cairo's angles run from +x towards +y, clockwise on the screen, like
+	// GDI+'s.
+	if (sweep > 0)
+		cairo_arc (cr, 0, 0, 1, t0, t1);
+	else
+		cairo_arc_negative (cr, 0, 0, 1, t0, t1);
+	cairo_restore (cr); // the pen is not scaled with the ellipse
+	cairo_set_line_width (cr, width);
+	cairo_set_line_cap (cr, roundCaps ? CAIRO_LINE_CAP_ROUND : CAIRO_LINE_CAP_BUTT);
+	cairo_stroke (cr);
+	end ();
+}
+
+void CairoCanvas::aaCurve (const PointF* points, int count, float tension, Argb color, float width)
+{
+	if (!points || count < 2)
+		return;
+	beginSmooth ();
+	setArgb (cr, color);
+	// A cardinal spline: the segment from P1 to P2 is a cubic Bézier curve
+	// with the control points P1 + (P2 − P0)·t/3 and P2 − (P3 − P1)·t/3;
+	// the first and last points stand in for their missing neighbours.
+	const double k = tension / 3.0;
+	auto at = [&] (int i) { return points[std::clamp (i, 0, count - 1)]; };
+	cairo_move_to (cr, points[0].x, points[0].y);
+	for (int i = 0; i + 1 < count; ++i)
+	{
+		const PointF p0 = at (i - 1), p1 = at (i), p2 = at (i + 1), p3 = at (i + 2);
+		cairo_curve_to (cr, p1.x + (p2.x - p0.x) * k, p1.y + (p2.y - p0.y) * k, p2.x - (p3.x - p1.x) * k,
+		                p2.y - (p3.y - p1.y) * k, p2.x, p2.y);
+	}
+	cairo_set_line_width (cr, width);
+	cairo_set_line_join (cr, CAIRO_LINE_JOIN_MITER);
+	cairo_stroke (cr);
+	end ();
+}
+
+} // namespace Tarno
+
+#endif // _WIN32
