@@ -39,32 +39,23 @@ WeightTable makeWeights ()
 
 const WeightTable kWeights = makeWeights ();
 
-// (sin, cos) of a + b from those of a and b.
-inline void rotate (Double2 sa, Double2 ca, Double2 sb, Double2 cb, Double2& s, Double2& c)
-{
-	s = sa * cb + ca * sb;
-	c = ca * cb - sa * sb;
-}
 
 } // namespace
 
 OddSines oddSines (Double2 s1, Double2 c1)
 {
-	// Double angles 2θ, 4θ, 8θ, 16θ, and the odd multiples by adding them:
-	// 3 = 1 + 2; 5, 7 = 1, 3 + 4; 9 to 15 = 1 to 7 + 8.
+	// The odd sines follow sin((k+2)θ) = 2 cos 2θ · sin kθ − sin((k−2)θ),
+	// starting from sin(−θ) = −sin θ; 2 cos 16θ comes from doubling the angle.
 	OddSines o;
-	Double2 c[8];
+	const Double2 twoCos2 = 2.0 * ((c1 - s1) * (c1 + s1));
 	o.s[0] = s1;
-	c[0] = c1;
-	const Double2 s2 = 2.0 * s1 * c1, c2 = (c1 - s1) * (c1 + s1);
-	const Double2 s4 = 2.0 * s2 * c2, c4 = 1.0 - 2.0 * s2 * s2;
-	const Double2 s8 = 2.0 * s4 * c4, c8 = 1.0 - 2.0 * s4 * s4;
-	rotate (s1, c1, s2, c2, o.s[1], c[1]);
-	rotate (s1, c1, s4, c4, o.s[2], c[2]);
-	rotate (o.s[1], c[1], s4, c4, o.s[3], c[3]);
-	for (int j = 0; j < 4; ++j)
-		o.s[4 + j] = o.s[j] * c8 + c[j] * s8;
-	o.twoCos16 = 2.0 * (1.0 - 2.0 * s8 * s8);
+	o.s[1] = twoCos2 * s1 + s1;
+	for (int k = 2; k < 8; ++k)
+		o.s[k] = twoCos2 * o.s[k - 1] - o.s[k - 2];
+	const Double2 c2 = 0.5 * twoCos2;
+	const Double2 c4 = 2.0 * c2 * c2 - 1.0;
+	const Double2 c8 = 2.0 * c4 * c4 - 1.0;
+	o.twoCos16 = 2.0 * (2.0 * c8 * c8 - 1.0);
 	return o;
 }
 
