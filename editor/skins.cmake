@@ -1,0 +1,33 @@
+# tarno_skins: the panels the editor paints through the Canvas interface,
+# the ORIGINAL skin and the overlay every skin shares (appearance selector,
+# Legato switch).
+#
+# Include after editor/canvas.cmake: when tarno_canvas exists, the skins link
+# it (Canvas.h is its interface), and where it has the Cairo canvas (Linux)
+# users of tarno_skins see TARNO_HAVE_CAIRO_CANVAS=1 and the tool
+# tarnovelle-render-skin is built.
+add_library(tarno_skins STATIC
+  "${CMAKE_CURRENT_LIST_DIR}/OriginalSkin.cpp"
+  "${CMAKE_CURRENT_LIST_DIR}/OriginalSkin.h"
+  "${CMAKE_CURRENT_LIST_DIR}/Overlay.cpp"
+  "${CMAKE_CURRENT_LIST_DIR}/Overlay.h"
+  "${CMAKE_CURRENT_LIST_DIR}/EditorFonts.h")
+target_include_directories(tarno_skins PUBLIC "${CMAKE_SOURCE_DIR}")
+target_link_libraries(tarno_skins PUBLIC tarno_params)
+if(TARGET tarno_options)
+  target_link_libraries(tarno_skins PRIVATE tarno_options)
+endif()
+
+if(TARGET tarno_canvas)
+  target_link_libraries(tarno_skins PUBLIC tarno_canvas)
+  if(NOT WIN32 AND TARNO_CAIRO_FOUND)
+    target_compile_definitions(tarno_skins PUBLIC TARNO_HAVE_CAIRO_CANVAS=1)
+
+    # Renders a skin with chosen values into a PNG file.
+    add_executable(tarnovelle-render-skin "${CMAKE_CURRENT_LIST_DIR}/tools/render-skin.cpp")
+    target_link_libraries(tarnovelle-render-skin PRIVATE tarno_skins tarno_canvas)
+    if(TARGET tarno_options)
+      target_link_libraries(tarnovelle-render-skin PRIVATE tarno_options)
+    endif()
+  endif()
+endif()
