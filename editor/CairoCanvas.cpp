@@ -120,6 +120,14 @@ double parameterAngle (double radians, double rx, double ry)
 	return std::atan2 (rx * std::sin (radians), ry * std::cos (radians));
 }
 
+// Where a wide plain pen runs relative to the pixel (x, y) that a 1-pixel
+// pen would draw: a pen of odd width runs through the pixel's centre and
+// covers (width - 1) / 2 pixels on either side of it; a pen of even width
+// runs along the pixel's left and top edges, so that width / 2 whole
+// pixels lie on either side and none is cut in half (where Wine's GDI
+// puts them too).
+double penOffset (int width) { return (width % 2) ? 0.5 : 0.0; }
+
 } // namespace
 
 const char* CairoCanvas::linuxFace (const char* windowsFace)
@@ -250,12 +258,19 @@ void CairoCanvas::end () { cairo_restore (cr); }
 
 void CairoCanvas::fillRect (const Rect& r, Rgb color)
 {
-	// FillRect draws nothing for an empty or inverted rectangle.
-	if (r.right <= r.left || r.bottom <= r.top)
+	// FillRect draws nothing for an empty rectangle. An inverted one is
+	// filled as a pattern blit with a negative extent: from its left
+	// (top) edge, included, back to its right (bottom) edge, excluded; so
+	// (40, 30, 20, 10) covers x 21..40 and y 11..30 (as Wine's GDI does).
+	const int left = r.right < r.left ? r.right + 1 : r.left;
+	const int right = r.right < r.left ? r.left + 1 : r.right;
+	const int top = r.bottom < r.top ? r.bottom + 1 : r.top;
+	const int bottom = r.bottom < r.top ? r.top + 1 : r.bottom;
+	if (left == right || top == bottom)
 		return;
 	beginPlain ();
 	setRgb (cr, color);
-	cairo_rectangle (cr, r.left, r.top, r.right - r.left, r.bottom - r.top);
+	cairo_rectangle (cr, left, top, right - left, bottom - top);
 	cairo_fill (cr);
 	end ();
 }
@@ -264,21 +279,52 @@ void CairoCanvas::fillRectWithPanelBrush (const Rect& r) { fillRect (r, panelCol
 
 void CairoCanvas::ellipseOutline (const Rect& box, Rgb color, int width)
 {
-	// The box's right and bottom edges are exclusive: a 1-pixel outline
-	// runs through the centres of the pixels left..right-1, top..bottom-1.
-	const double rx = (box.right - box.left - 1) / 2.0;
-	const double ry = (box.bottom - box.top - 1) / 2.0;
+	// The box's right and bottom edges are exclusive: the ellipse runs
+	// through the pixels left..right-1 and top..bottom-1.
+	const double cx = (box.left + box.right - 1) / 2.0, cy = (box.top + box.bottom - 1) / 2.0;
+	const double rx = (box.right - box.left - 1) / 2.0, ry = (box.bottom - box.top - 1) / 2.0;
 	if (rx <= 0 || ry <= 0)
 		return;
 	beginPlain ();
 	setRgb (cr, color);
-	cairo_save (cr);
-	cairo_translate (cr, (box.left + box.right) / 2.0, (box.top + box.bottom) / 2.0);
-	cairo_scale (cr, rx, ry);
-	cairo_arc (cr, 0, 0, 1, 0, 2 * kPi);
-	cairo_restore (cr);
-	cairo_set_line_width (cr, std::max (width, 1));
-	cairo_stroke (cr);
+	if (width <= 1)
+	{
+		// A cosmetic pen draws a thin curve, one pixel per column where the
+		// ellipse is flatter than 45 degrees and one per row where it is
+		// steeper (a stroke would pick up extra pixels on the diagonals);
+		// halfway cases are rounded towards the centre.
+		const double diagonal = std::sqrt (rx * rx + ry * ry);
+		const double xs = rx * rx / diagonal, ys = ry * ry / diagonal;
+		for (int x = static_cast<int> (std::ceil (cx - xs)); x <= static_cast<int> (std::floor (cx + xs)); ++x)
+		{
+			const double u = (x - cx) / rx;
+			const double h = ry * std::sqrt (std::max (0.0, 1 - u * u));
+			cairo_rectangle (cr, x, std::floor (cy - h + 0.5), 1, 1);
+			cairo_rectangle (cr, x, std::ceil (cy + h - 0.5), 1, 1);
+		}
+		for (int y = static_cast<int> (std::ceil (cy - ys)); y <= static_cast<int> (std::floor (cy + ys)); ++y)
+		{
+			const double v = (y - cy) / ry;
+			const double w = rx * std::sqrt (std::max (0.0, 1 - v * v));
+			cairo_rectangle (cr, std::floor (cx - w + 0.5), y, 1, 1);
+			cairo_rectangle (cr, std::ceil (cx + w - 0.5), y, 1, 1);
+		}
+		cairo_set_fill_rule (cr, CAIRO_FILL_RULE_WINDING);
+		cairo_fill (cr);
+	}
+	else
+	{
+		// A wide pen is centred on the curve through those pixels; see
+		// penOffset for where exactly.
+		const double offset = penOffset (width);
+		cairo_save (cr);
+		cairo_translate (cr, cx + offset, cy + offset);
+		cairo_scale (cr, rx, ry);
+		cairo_arc (cr, 0, 0, 1, 0, 2 * kPi);
+		cairo_restore (cr);
+		cairo_set_line_width (cr, width);
+		cairo_stroke (cr);
+	}
 	end ();
 }
 
@@ -292,35 +338,25 @@ void CairoCanvas::line (Point a, Point b, Rgb color, int width)
 	if (width <= 1)
 	{
 		// A cosmetic pen: one pixel per step along the major axis, from a
-		// up to but not including b.
-		const int dx = std::abs (b.x - a.x), dy = std::abs (b.y - a.y);
-		const int sx = b.x > a.x ? 1 : -1, sy = b.y > a.y ? 1 : -1;
-		const int steps = std::max (dx, dy);
-		int x = a.x, y = a.y;
-		int err = 0;
-		for (int i = 0; i < steps; ++i)
+		// up to but not including b; the other coordinate is rounded to the
+		// nearest pixel, halfway cases to the smaller coordinate whichever
+		// way the line runs (as Wine's GDI draws them).
+		const int dx = b.x - a.x, dy = b.y - a.y;
+		const bool xMajor = std::abs (dx) >= std::abs (dy);
+		const long long major = xMajor ? std::abs (dx) : std::abs (dy);
+		const long long minor = xMajor ? dy : dx;
+		const int majorStep = (xMajor ? dx : dy) > 0 ? 1 : -1;
+		for (long long i = 0; i < major; ++i)
 		{
-			cairo_rectangle (cr, x, y, 1, 1);
-			if (dx >= dy)
-			{
-				x += sx;
-				err += 2 * dy;
-				if (err > dx)
-				{
-					y += sy;
-					err -= 2 * dx;
-				}
-			}
+			// ceil ((i·minor/major) − 1/2), in integers.
+			const long long num = 2 * i * minor - major, den = 2 * major;
+			const long long offset = num >= 0 ? (num + den - 1) / den : -((-num) / den);
+			const int along = static_cast<int> (i) * majorStep;
+			const int across = static_cast<int> (offset);
+			if (xMajor)
+				cairo_rectangle (cr, a.x + along, a.y + across, 1, 1);
 			else
-			{
-				y += sy;
-				err += 2 * dx;
-				if (err > dy)
-				{
-					x += sx;
-					err -= 2 * dy;
-				}
-			}
+				cairo_rectangle (cr, a.x + across, a.y + along, 1, 1);
 		}
 		cairo_fill (cr);
 	}
@@ -328,8 +364,9 @@ void CairoCanvas::line (Point a, Point b, Rgb color, int width)
 	{
 		// A wider solid pen is a geometric pen with round ends; its stroke
 		// covers both end points.
-		cairo_move_to (cr, a.x + 0.5, a.y + 0.5);
-		cairo_line_to (cr, b.x + 0.5, b.y + 0.5);
+		const double offset = penOffset (width);
+		cairo_move_to (cr, a.x + offset, a.y + offset);
+		cairo_line_to (cr, b.x + offset, b.y + offset);
 		cairo_set_line_width (cr, width);
 		cairo_set_line_cap (cr, CAIRO_LINE_CAP_ROUND);
 		cairo_set_line_join (cr, CAIRO_LINE_JOIN_ROUND);

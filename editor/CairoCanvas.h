@@ -2,14 +2,21 @@
 // The tests and the skin snapshots use it to see what the editor draws.
 //
 // How it stands in for GDI and GDI+:
-//  - Plain operations are drawn without anti-aliasing, on pixel centres, so
-//    that they cover the same pixels as GDI: integer rectangles fill
-//    left..right-1 and top..bottom-1; a 1-pixel line is stepped pixel by
-//    pixel and leaves out its end point, as LineTo does; a wider line is a
-//    stroke with round ends (GDI's wide solid pens are geometric pens with
-//    round caps) that includes both ends; ellipse outlines are centred on
-//    the ellipse through the pixel centres of the box's first and last
-//    columns and rows (the box's right and bottom are exclusive).
+//  - Plain operations are drawn without anti-aliasing so that they cover
+//    the same pixels as GDI: integer rectangles fill left..right-1 and
+//    top..bottom-1 (an inverted one is filled backwards from its left and
+//    top edges, as a blit with negative extents); a 1-pixel line is stepped
+//    pixel by pixel and leaves out its end point, as LineTo does; a 1-pixel
+//    ellipse outline is a thin curve through the pixels left..right-1 and
+//    top..bottom-1 of its box (the box's right and bottom are exclusive).
+//    Wider pens are strokes with round ends (GDI's wide solid pens are
+//    geometric pens with round caps) that include both end points; a pen
+//    of odd width is centred on the pixels a 1-pixel pen would draw, one of
+//    even width on the grid line to their left and top, so that it covers
+//    whole pixels. These placements match Wine's GDI pixel for pixel for
+//    1-pixel lines and ellipses and for the bodies of straight wide lines;
+//    diagonal wide strokes and the round ends of wide lines differ by a
+//    pixel here and there.
 //  - Text: Cairo's own ("toy") text interface through fontconfig, grey
 //    anti-aliased as GDI's ClearType text is smoothed. Windows faces are
 //    not present on Linux: "Segoe UI", "Arial", "Tahoma" and "Verdana" are

@@ -55,12 +55,12 @@ public:
 	void SetUp () override
 	{
 		Gdiplus::GdiplusStartupInput input;
-		Gdiplus::DllExports::GdiplusStartup (&token, &input, nullptr);
+		Gdiplus::GdiplusStartup (&token, &input, nullptr);
 	}
 	void TearDown () override
 	{
 		if (token)
-			Gdiplus::DllExports::GdiplusShutdown (token);
+			Gdiplus::GdiplusShutdown (token);
 	}
 
 private:
@@ -193,7 +193,7 @@ protected:
 
 // ---- Fills ---------------------------------------------------------------
 
-TEST_F (CanvasTest, FillRectCoversLeftToRightMinusOneAndTopToBottomMinusOne)
+TEST_F (CanvasTest, FillsCoverLeftToRightMinusOneAndTopToBottomMinusOne)
 {
 	c ().fillRect ({10, 20, 30, 25}, kRed);
 	EXPECT_EQ (s.pixel (10, 20), kRed);
@@ -202,25 +202,30 @@ TEST_F (CanvasTest, FillRectCoversLeftToRightMinusOneAndTopToBottomMinusOne)
 	EXPECT_EQ (s.pixel (30, 22), kBackground); // the right edge itself
 	EXPECT_EQ (s.pixel (20, 19), kBackground); // above top
 	EXPECT_EQ (s.pixel (20, 25), kBackground); // the bottom edge itself
-	const Ink ink = inkIn (s, {0, 0, 60, 60}, kBackground, kRed);
+	const Ink ink = inkIn (s, {0, 0, 45, 60}, kBackground, kRed);
 	EXPECT_EQ (ink.count, 20 * 5);
 	EXPECT_EQ (ink.nearColour, 20 * 5);
+
+	c ().fillRectWithPanelBrush ({50, 6, 60, 16});
+	EXPECT_EQ (s.pixel (50, 6), kPanel);
+	EXPECT_EQ (s.pixel (59, 15), kPanel);
+	EXPECT_EQ (s.pixel (60, 15), kBackground);
+	EXPECT_EQ (s.pixel (59, 16), kBackground);
 }
 
-TEST_F (CanvasTest, EmptyAndInvertedRectanglesFillNothing)
+TEST_F (CanvasTest, EmptyRectanglesFillNothingAndInvertedOnesFillBackwards)
 {
 	c ().fillRect ({10, 10, 10, 30}, kRed);
-	c ().fillRect ({40, 30, 20, 10}, kRed);
+	c ().fillRect ({10, 40, 30, 40}, kRed);
 	EXPECT_EQ (inkIn (s, {0, 0, 60, 60}, kBackground).count, 0);
-}
-
-TEST_F (CanvasTest, PanelBrushFillsWithThePanelColour)
-{
-	c ().fillRectWithPanelBrush ({5, 6, 15, 16});
-	EXPECT_EQ (s.pixel (5, 6), kPanel);
-	EXPECT_EQ (s.pixel (14, 15), kPanel);
-	EXPECT_EQ (s.pixel (15, 15), kBackground);
-	EXPECT_EQ (s.pixel (14, 16), kBackground);
+	c ().fillRect ({40, 30, 20, 10}, kRed);
+	const Ink ink = inkIn (s, {0, 0, 60, 60}, kBackground);
+	EXPECT_EQ (ink.count, 20 * 20);
+	// As a blit with negative extents: from the left and top edges back.
+	EXPECT_EQ (ink.left, 21);
+	EXPECT_EQ (ink.right, 40);
+	EXPECT_EQ (ink.top, 11);
+	EXPECT_EQ (ink.bottom, 30);
 }
 
 // ---- Lines and ellipses --------------------------------------------------
@@ -243,6 +248,14 @@ TEST_F (CanvasTest, OnePixelLineLeavesOutItsEndPoint)
 	for (int i = 0; i < 5; ++i)
 		EXPECT_EQ (s.pixel (100 + i, 100 + i), kRed) << i;
 	EXPECT_EQ (s.pixel (105, 105), kBackground);
+
+	// Halfway between two rows, the upper one, in either direction.
+	c ().line ({150, 15}, {130, 10}, kRed, 1); // y = 10.5 at x = 132
+	c ().line ({130, 25}, {150, 20}, kRed, 1); // y = 24.5 at x = 132
+	EXPECT_EQ (s.pixel (132, 10), kRed);
+	EXPECT_EQ (s.pixel (132, 11), kBackground);
+	EXPECT_EQ (s.pixel (132, 24), kRed);
+	EXPECT_EQ (s.pixel (132, 25), kBackground);
 }
 
 TEST_F (CanvasTest, WideLineHasItsWidthAndRoundEnds)
@@ -267,21 +280,23 @@ TEST_F (CanvasTest, WideLineHasItsWidthAndRoundEnds)
 
 TEST_F (CanvasTest, EllipseOutlineIsARingInsideItsBox)
 {
-	// The knob ring: box (40, 40, 106, 106), pen 2 pixels.
+	// The knob ring: box (40, 40, 106, 106), pen 2 pixels, covering the
+	// pixels 39 and 40 on the left and 104 and 105 on the right.
 	c ().ellipseOutline ({40, 40, 106, 106}, kRed, 2);
 	EXPECT_EQ (s.pixel (73, 73), kBackground); // hollow centre
 	EXPECT_EQ (s.pixel (60, 73), kBackground);
-	EXPECT_EQ (s.pixel (41, 73), kRed);
-	EXPECT_EQ (s.pixel (73, 41), kRed);
-	EXPECT_EQ (s.pixel (104, 73), kRed);
-	EXPECT_EQ (s.pixel (73, 104), kRed);
-	EXPECT_EQ (s.pixel (38, 73), kBackground);
-	EXPECT_EQ (s.pixel (108, 73), kBackground);
+	EXPECT_EQ (s.pixel (40, 73), kRed);
+	EXPECT_EQ (s.pixel (73, 40), kRed);
+	EXPECT_EQ (s.pixel (105, 73), kRed);
+	EXPECT_EQ (s.pixel (73, 105), kRed);
+	EXPECT_EQ (s.pixel (42, 73), kBackground);
+	EXPECT_EQ (s.pixel (37, 73), kBackground);
+	EXPECT_EQ (s.pixel (107, 73), kBackground);
 	const Ink ink = inkIn (s, {0, 0, 150, 150}, kBackground, kRed);
-	EXPECT_GE (ink.left, 39);
-	EXPECT_LE (ink.left, 40);
-	EXPECT_GE (ink.right, 105);
-	EXPECT_LE (ink.right, 106);
+	EXPECT_EQ (ink.left, 39);
+	EXPECT_EQ (ink.right, 105);
+	EXPECT_EQ (ink.top, 39);
+	EXPECT_EQ (ink.bottom, 105);
 
 	// With a 1-pixel pen the box's right and bottom are exclusive.
 	c ().fillRect ({0, 0, 200, 160}, kBackground);
@@ -306,14 +321,20 @@ TEST_F (CanvasTest, TextInRectStaysInsideItsRectangle)
 	EXPECT_GT (ink.nearColour, 5);
 	EXPECT_EQ (inkOutside (s, r, kBackground), 0);
 	EXPECT_LE (ink.left, r.left + 3); // left-aligned
-}
 
-TEST_F (CanvasTest, TextInRectIsClippedAtItsRectangle)
-{
-	const Rect r = {20, 30, 60, 45};
-	c ().textInRect (r, "A TEXT MUCH WIDER THAN ITS BOX", kTitle, kWhite, kTextSingleLine | kTextVCenter);
-	EXPECT_GT (inkIn (s, r, kBackground).count, 20);
-	EXPECT_EQ (inkOutside (s, r, kBackground), 0);
+	// Text too big for its rectangle is clipped at it.
+	const Rect small = {20, 80, 60, 95};
+	c ().textInRect (small, "A TEXT MUCH WIDER THAN ITS BOX", kTitle, kWhite, kTextSingleLine | kTextVCenter);
+	EXPECT_GT (inkIn (s, small, kBackground).count, 20);
+	EXPECT_EQ (inkOutside (s, {20, 30, 120, 95}, kBackground), 0);
+
+	// UTF-16 text, with letters beyond ASCII, in a face not among the fonts.
+	c ().fillRect ({0, 0, 200, 160}, kBackground);
+	const Rect wide = {20, 110, 180, 140};
+	const char16_t text[] = {u'V', u'a', u'l', u'u', u'e', u' ', 0x00E9, u' ', 0x03A9, 0};
+	c ().textInRectW (wide, text, {"Consolas", 11, 400}, kWhite, kTextCenter | kTextVCenter | kTextSingleLine);
+	EXPECT_GT (inkIn (s, wide, kBackground).count, 30);
+	EXPECT_EQ (inkOutside (s, wide, kBackground), 0);
 }
 
 TEST_F (CanvasTest, CentredTextIsCentredBothWays)
@@ -362,19 +383,9 @@ TEST_F (CanvasTest, FontHeightSetsTheSizeOfTheLetters)
 	EXPECT_NEAR (otherCap, 0.72 * 24, 3.0);
 }
 
-TEST_F (CanvasTest, WideTextIsDrawnInsideItsRectangle)
-{
-	const Rect r = {20, 30, 180, 60};
-	const char16_t text[] = {u'V', u'a', u'l', u'u', u'e', u' ', 0x00E9, u' ', 0x03A9, 0};
-	c ().textInRectW (r, text, {"Consolas", 11, 400}, kWhite, kTextCenter | kTextVCenter | kTextSingleLine);
-	const Ink ink = inkIn (s, r, kBackground);
-	EXPECT_GT (ink.count, 30);
-	EXPECT_EQ (inkOutside (s, r, kBackground), 0);
-}
-
 // ---- Anti-aliased shapes -------------------------------------------------
 
-TEST_F (CanvasTest, AntiAliasedFillsCoverTheirShape)
+TEST_F (CanvasTest, AntiAliasedFillsAndOutlinesCoverTheirShape)
 {
 	c ().aaFillRect ({20, 20, 40, 30}, Fill::solid (kOpaqueGreen));
 	EXPECT_EQ (s.pixel (40, 35), (Rgb{30, 200, 60}));
@@ -392,6 +403,15 @@ TEST_F (CanvasTest, AntiAliasedFillsCoverTheirShape)
 	const Rgb blend = s.pixel (40, 115);
 	EXPECT_NEAR (blend.r, (10 + 255) / 2, 4);
 	EXPECT_NEAR (blend.b, (30 + 255) / 2, 4);
+
+	// An outline is only the edges.
+	c ().aaRectOutline ({100, 100, 60, 40}, kOpaqueGreen, 2);
+	EXPECT_NE (s.pixel (100, 120), kBackground);
+	EXPECT_NE (s.pixel (160, 120), kBackground);
+	EXPECT_NE (s.pixel (130, 100), kBackground);
+	EXPECT_NE (s.pixel (130, 140), kBackground);
+	EXPECT_EQ (s.pixel (130, 120), kBackground);
+	EXPECT_EQ (s.pixel (96, 120), kBackground);
 }
 
 TEST_F (CanvasTest, GradientRunsBetweenItsPointsAndRepeatsBeyond)
@@ -407,6 +427,10 @@ TEST_F (CanvasTest, GradientRunsBetweenItsPointsAndRepeatsBeyond)
 	// start it is nearly white.
 	EXPECT_LE (s.pixel (145, 10).r, 30);
 	EXPECT_GE (s.pixel (35, 10).r, 225);
+
+	// GDI+ makes no line brush from two equal points: nothing is drawn.
+	c ().aaFillRect ({0, 40, 200, 20}, Fill::linear ({50, 50}, {50, 50}, {255, 0, 0, 0}, {255, 255, 255, 255}));
+	EXPECT_EQ (inkIn (s, {0, 30, 200, 70}, kBackground).count, 0);
 }
 
 TEST_F (CanvasTest, RoundCapsReachBeyondTheEndsAndFlatCapsDoNot)
@@ -425,17 +449,6 @@ TEST_F (CanvasTest, RoundCapsReachBeyondTheEndsAndFlatCapsDoNot)
 	EXPECT_EQ (s.pixel (98, 100), green);
 	EXPECT_EQ (s.pixel (103, 100), kBackground);
 	EXPECT_EQ (s.pixel (47, 100), kBackground);
-}
-
-TEST_F (CanvasTest, RectangleOutlineIsOnlyTheEdges)
-{
-	c ().aaRectOutline ({20, 20, 60, 40}, kOpaqueGreen, 2);
-	EXPECT_NE (s.pixel (20, 40), kBackground);
-	EXPECT_NE (s.pixel (80, 40), kBackground);
-	EXPECT_NE (s.pixel (50, 20), kBackground);
-	EXPECT_NE (s.pixel (50, 60), kBackground);
-	EXPECT_EQ (s.pixel (50, 40), kBackground);
-	EXPECT_EQ (s.pixel (16, 40), kBackground);
 }
 
 TEST_F (CanvasTest, ArcIsDrawnOverItsSweepOnly)
@@ -467,8 +480,12 @@ TEST_F (CanvasTest, CurvePassesThroughItsPoints)
 {
 	const PointF points[] = {{20, 100}, {60, 60}, {100, 100}, {140, 60}, {180, 100}};
 	c ().aaCurve (points, 5, 0.5f, kOpaqueGreen, 3);
-	for (const PointF& p : points)
-		EXPECT_NE (s.pixel (static_cast<int> (p.x), static_cast<int> (p.y)), kBackground) << p.x;
+	// Through every point (the two ends probed a pixel inside their flat
+	// caps, which end right on the point).
+	EXPECT_NE (s.pixel (21, 99), kBackground);
+	for (int i = 1; i < 4; ++i)
+		EXPECT_NE (s.pixel (static_cast<int> (points[i].x), static_cast<int> (points[i].y)), kBackground) << i;
+	EXPECT_NE (s.pixel (179, 99), kBackground);
 	// At (60, 60) the spline runs level (its tangent follows the
 	// neighbours (20, 100) and (100, 100)); straight segments would not.
 	EXPECT_NE (s.pixel (55, 60), kBackground);
