@@ -1,0 +1,307 @@
+#include "editor/EditorInput.h"
+
+#include "params/ParamTable.h"
+#include "params/Presets.h"
+
+#include <cmath>
+
+namespace Tarno {
+
+using namespace Steinberg;
+using Vst::ParamID;
+
+namespace {
+
+// Hit ranges in client pixels, inclusive at both ends.
+
+// Skin button k: x 523 + 98k .. 616 + 98k, y 42..69.
+constexpr int32 kSkinButtonTop = 42;
+constexpr int32 kSkinButtonBottom = 69;
+constexpr int32 kSkinButtonLeft = 523;
+constexpr int32 kSkinButtonWidth = 93; // right edge minus left edge
+constexpr int32 kSkinButtonPitch = 98;
+constexpr int32 kNumSkins = 3;
+
+// Preset band: one row of five buttons 150 px wide, 160 px apart; a press in
+// the gap after a button counts for that button.
+constexpr int32 kPresetTop = 105;
+constexpr int32 kPresetBottom = 133;
+constexpr int32 kPresetLeft = 30;
+constexpr int32 kPresetRight = 829;
+constexpr int32 kPresetPitch = 160;
+
+// Legato switch: the left half switches off, the right half on.
+constexpr int32 kLegatoLeft = 658;
+constexpr int32 kLegatoRight = 727;
+constexpr int32 kLegatoTop = 345;
+constexpr int32 kLegatoBottom = 382;
+constexpr int32 kLegatoOnLeft = 694;
+
+// Control cell i lies at column i mod 8, row i div 8.
+constexpr int32 kCellColumns = 8;
+constexpr int32 kCellPitchX = 103;
+constexpr int32 kCellPitchY = 150;
+
+struct CellBox
+{
+	int32 left, right, top, bottom; // relative to the cell's column and row origin
+};
+constexpr CellBox kKnobCell = {30, 123, 154, 293};   // ORIGINAL and VINTAGE
+constexpr CellBox kFaderCell = {41, 105, 164, 264};  // SILVER
+
+// SILVER faders: normalized 0 at y 254 (+150 per row), 1 at 80 px above.
+constexpr double kFaderZeroY = 254.0;
+constexpr double kFaderTravel = 80.0;
+constexpr double kFaderThumbTolerance = 10.0;
+
+// Change of normalized value per pixel of drag.
+constexpr double kKnobSensitivity = 0.005;
+constexpr double kKnobFineSensitivity = 0.0005;
+constexpr double kFaderSensitivity = 0.0125;
+constexpr double kFaderFineSensitivity = 0.00125;
+
+// Wheel: 120 per notch; continuous parameters move by these per notch.
+constexpr double kWheelDeltaPerNotch = 120.0;
+constexpr double kWheelStep = 0.025;
+constexpr double kWheelFineStep = 0.0025;
+
+bool inRange (int32 v, int32 low, int32 high) { return v >= low && v <= high; }
+
+int32 skinButtonAt (int32 x, int32 y)
+{
+	if (!inRange (y, kSkinButtonTop, kSkinButtonBottom))
+		return -1;
+	for (int32 k = 0; k < kNumSkins; ++k)
+	{
+		const int32 left = kSkinButtonLeft + kSkinButtonPitch * k;
+		if (inRange (x, left, left + kSkinButtonWidth))
+			return k;
+	}
+	return -1;
+}
+
+bool inPresetBand (int32 x, int32 y)
+{
+	return inRange (x, kPresetLeft, kPresetRight) && inRange (y, kPresetTop, kPresetBottom);
+}
+
+bool inLegatoSwitch (int32 x, int32 y)
+{
+	return inRange (x, kLegatoLeft, kLegatoRight) && inRange (y, kLegatoTop, kLegatoBottom);
+}
+
+double legatoValueAt (int32 x) { return x >= kLegatoOnLeft ? 1.0 : 0.0; }
+
+int16 signedWord (uint32_t word) { return static_cast<int16> (static_cast<uint16> (word & 0xFFFFu)); }
+
+} // namespace
+
+MousePoint mousePoint (uint32_t lParam)
+{
+	return {signedWord (lParam), signedWord (lParam >> 16)};
+}
+
+WheelInfo wheelInfo (uint32_t wParam)
+{
+	return {signedWord (wParam >> 16), (wParam & kMouseShiftFlag) != 0};
+}
+
+EditorInput::EditorInput (Controller& c, EditorWindow* w) : controller (c), window (w) {}
+
+bool EditorInput::silver () const { return controller.skin == kSkinSilver; }
+
+void EditorInput::invalidate ()
+{
+	if (window)
+		window->invalidate ();
+}
+
+int32 EditorInput::controlAt (int32 x, int32 y) const
+{
+	const CellBox& box = silver () ? kFaderCell : kKnobCell;
+	for (int32 i = 0; i < kNumParams; ++i)
+	{
+		if (i == kLegato)
+			continue;
+		const int32 cx = kCellPitchX * (i % kCellColumns);
+		const int32 ry = kCellPitchY * (i / kCellColumns);
+		if (inRange (x, cx + box.left, cx + box.right) && inRange (y, ry + box.top, ry + box.bottom))
+			return i;
+	}
+	return -1;
+}
+
+void EditorInput::applyEdit (int32 id, double value)
+{
+	if (!isTableParam (id))
+		return;
+	const ParamID pid = static_cast<ParamID> (id);
+	const double v = snapNormalized (id, value);
+	controller.beginEdit (pid);
+	controller.setParamNormalized (pid, v);
+	controller.performEdit (pid, v);
+	invalidate ();
+	controller.endEdit (pid);
+}
+
+void EditorInput::applyPreset (int32 n)
+{
+	if (n < 0 || n >= kNumFactoryPresets)
+		return;
+	const ParamBlock& values = kFactoryPresets[n].values;
+	for (int32 i = 0; i < kNumParams; ++i)
+		applyEdit (i, snapNormalized (i, values[i]));
+}
+
+void EditorInput::closeGesture ()
+{
+	if (activeParam < 0)
+		return;
+	const int32 id = activeParam;
+	activeParam = -1;
+	controller.endEdit (static_cast<ParamID> (id));
+}
+
+void EditorInput::endDrag ()
+{
+	// endEdit and activeParam = -1 come before the release: releasing sends
+	// WM_CAPTURECHANGED, which must find no drag left to end.
+	closeGesture ();
+	if (window && window->hasCapture ())
+		window->releaseCapture ();
+}
+
+void EditorInput::press (int32 x, int32 y, bool shift)
+{
+	// A drag still open when a press arrives (its button-up never came, or a
+	// skin button is pressed) ends first, so no gesture is left open.
+	endDrag ();
+
+	const int32 k = skinButtonAt (x, y);
+	if (k >= 0)
+	{
+		pressSkinButton (k);
+		return;
+	}
+	if (inPresetBand (x, y))
+	{
+		applyPreset ((x - kPresetLeft) / kPresetPitch);
+		return;
+	}
+	if (inLegatoSwitch (x, y))
+	{
+		applyEdit (kLegato, legatoValueAt (x));
+		return;
+	}
+	const int32 i = controlAt (x, y);
+	if (i >= 0)
+		startDrag (i, y, shift);
+}
+
+void EditorInput::pressSkinButton (int32 k)
+{
+	// Also when k is the skin already shown: the host is told and the
+	// window repaints either way.
+	controller.skin = k;
+	controller.setDirty (true);
+	invalidate ();
+}
+
+void EditorInput::startDrag (int32 i, int32 y, bool shift)
+{
+	const ParamID pid = static_cast<ParamID> (i);
+	activeParam = i;
+	dragLastY = y;
+	dragValue = clampNormalized (controller.getParamNormalized (pid));
+	controller.beginEdit (pid);
+	if (window)
+		window->setCapture ();
+
+	if (!silver () || shift)
+		return;
+	// A SILVER fader jumps to the pointer unless the press is on its thumb;
+	// the drag then goes on from the new value.
+	const double zeroY = kFaderZeroY + kCellPitchY * (i / kCellColumns);
+	const double thumbY = zeroY - kFaderTravel * dragValue;
+	const double pointerY = static_cast<double> (y);
+	if (std::fabs (pointerY - thumbY) <= kFaderThumbTolerance)
+		return;
+	dragValue = clampNormalized ((zeroY - pointerY) / kFaderTravel);
+	const double v = snapNormalized (i, dragValue);
+	controller.setParamNormalized (pid, v);
+	controller.performEdit (pid, v);
+	invalidate ();
+}
+
+void EditorInput::move (int32 /*x*/, int32 y, bool shift)
+{
+	if (activeParam < 0)
+		return;
+	double sensitivity = 0.0;
+	if (silver ())
+		sensitivity = shift ? kFaderFineSensitivity : kFaderSensitivity;
+	else
+		sensitivity = shift ? kKnobFineSensitivity : kKnobSensitivity;
+	// Moving up raises the value. The running value is clamped, so pushing
+	// past an end builds up no overshoot. Pixel distances are taken in
+	// double so that no coordinates can overflow.
+	const double pixels = static_cast<double> (dragLastY) - static_cast<double> (y);
+	dragValue = clampNormalized (dragValue + pixels * sensitivity);
+	dragLastY = y;
+	const ParamID pid = static_cast<ParamID> (activeParam);
+	const double v = snapNormalized (activeParam, dragValue);
+	controller.setParamNormalized (pid, v);
+	controller.performEdit (pid, v);
+	invalidate ();
+}
+
+void EditorInput::buttonUp () { endDrag (); }
+
+void EditorInput::captureChanged ()
+{
+	// The capture is gone already: end the gesture, release nothing.
+	closeGesture ();
+}
+
+void EditorInput::doubleClick (int32 x, int32 y)
+{
+	// The first press of the double-click has been ended by its button-up;
+	// should that button-up have been lost, its drag ends here.
+	endDrag ();
+
+	if (inLegatoSwitch (x, y))
+	{
+		applyEdit (kLegato, legatoValueAt (x));
+		return;
+	}
+	// Skin buttons and presets acted on the first press; only a control
+	// cell reacts, by going back to its default.
+	const int32 i = controlAt (x, y);
+	if (i >= 0)
+		applyEdit (i, snapNormalized (i, specs[i].defaultNormalized));
+}
+
+void EditorInput::wheel (int32 x, int32 y, int32 delta, bool shift)
+{
+	int32 i = -1;
+	double step = 0.0;
+	if (inLegatoSwitch (x, y))
+	{
+		i = kLegato;
+		step = 1.0;
+	}
+	else
+	{
+		i = controlAt (x, y);
+		if (i < 0)
+			return;
+		if (specs[i].stepCount > 0)
+			step = 1.0 / specs[i].stepCount; // one step per notch, with or without Shift
+		else
+			step = shift ? kWheelFineStep : kWheelStep;
+	}
+	const double notches = static_cast<double> (delta) / kWheelDeltaPerNotch;
+	applyEdit (i, snapNormalized (i, controller.getParamNormalized (static_cast<ParamID> (i)) + notches * step));
+}
+
+} // namespace Tarno

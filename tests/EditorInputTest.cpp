@@ -1,0 +1,477 @@
+// The editor's mouse handling against a real controller. The handler's calls
+// and the window's repaints and captures are merged into one trail, so their
+// relative order is checked too: b = beginEdit, p = performEdit, e = endEdit,
+// d = setDirty (true), i = invalidate, c = setCapture, r = releaseCapture.
+#include "editor/EditorInput.h"
+
+#include "controller/Controller.h"
+#include "host/HostObjects.h"
+#include "params/ParamTable.h"
+#include "params/Presets.h"
+
+#include "pluginterfaces/base/ustring.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <limits>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+using namespace Tarno;
+using namespace Steinberg;
+using namespace Steinberg::Vst;
+using Tarno::Host::HandlerCall;
+using Tarno::Host::RecordingComponentHandler;
+
+namespace {
+
+constexpr int32 kMin = std::numeric_limits<int32>::min (), kMax = std::numeric_limits<int32>::max ();
+// Points in the ORIGINAL cells of Square and Transpose, and the Legato switch.
+constexpr int32 kSqX = 70, kSqY = 250, kTrX = 280, kTrY = 400, kLegY = 360;
+
+std::string num (double v)
+{
+	char t[32];
+	std::snprintf (t, sizeof t, "%g", v);
+	return t;
+}
+
+std::string token (const HandlerCall& h)
+{
+	char t[48] = "?";
+	if (h.kind == HandlerCall::Kind::BeginEdit)
+		std::snprintf (t, sizeof t, "b%u", h.id);
+	else if (h.kind == HandlerCall::Kind::PerformEdit)
+		std::snprintf (t, sizeof t, "p%u=%s", h.id, num (h.value).c_str ());
+	else if (h.kind == HandlerCall::Kind::EndEdit)
+		std::snprintf (t, sizeof t, "e%u", h.id);
+	else if (h.kind == HandlerCall::Kind::SetDirty && h.state)
+		std::snprintf (t, sizeof t, "d");
+	return t;
+}
+
+// Notes each call with the number of handler calls made before it, and
+// reports a release to the input as WM_CAPTURECHANGED, as Windows does.
+class FakeWindow : public EditorWindow
+{
+public:
+	explicit FakeWindow (RecordingComponentHandler& h) : handler (h) {}
+	void invalidate () override { record ("i"); }
+	void setCapture () override
+	{
+		record ("c");
+		captured = true;
+	}
+	void releaseCapture () override
+	{
+		record ("r");
+		loseCapture ();
+	}
+	bool hasCapture () override { return captured; }
+	void loseCapture ()
+	{
+		captured = false;
+		if (input)
+			input->captureChanged ();
+	}
+	void record (const char* t) { records.push_back ({handler.calls ().size (), t}); }
+
+	RecordingComponentHandler& handler;
+	EditorInput* input = nullptr;
+	bool captured = false;
+	std::vector<std::pair<size_t, std::string>> records;
+};
+
+class EditorInputTest : public ::testing::Test
+{
+protected:
+	void SetUp () override
+	{
+		controller = owned (static_cast<Controller*> (static_cast<IEditController*> (Controller::create (nullptr))));
+		ASSERT_EQ (controller->initialize (nullptr), kResultOk);
+		controller->setComponentHandler (&handler);
+		input = std::make_unique<EditorInput> (*controller, &window);
+		window.input = input.get ();
+	}
+	// Over the whole test: every performEdit and endEdit inside a gesture of
+	// its parameter, no gesture left open, no drag and no capture left.
+	void TearDown () override
+	{
+		std::map<ParamID, int> open;
+		for (const HandlerCall& h : handler.calls ())
+		{
+			if (h.kind == HandlerCall::Kind::BeginEdit)
+				++open[h.id];
+			if (h.kind == HandlerCall::Kind::PerformEdit || h.kind == HandlerCall::Kind::EndEdit)
+			{
+				EXPECT_GT (open[h.id], 0) << token (h) << " outside a gesture";
+			}
+			if (h.kind == HandlerCall::Kind::EndEdit)
+				--open[h.id];
+		}
+		for (const auto& [id, n] : open)
+			EXPECT_EQ (n, 0) << "parameter " << id;
+		EXPECT_EQ (input->activeParam, -1);
+		EXPECT_FALSE (window.captured);
+		controller->terminate ();
+	}
+
+	// The trail since the last mark (), tokens separated by blanks.
+	std::string log () const
+	{
+		const std::vector<HandlerCall> calls = handler.calls ();
+		std::string out;
+		size_t w = windowMark;
+		for (size_t i = handlerMark; i <= calls.size (); ++i)
+		{
+			for (; w < window.records.size () && window.records[w].first <= i; ++w)
+				out += window.records[w].second + " ";
+			if (i < calls.size ())
+				out += token (calls[i]) + " ";
+		}
+		return out.empty () ? out : out.substr (0, out.size () - 1);
+	}
+	void mark () { handlerMark = handler.calls ().size (), windowMark = window.records.size (); }
+	double value (int32 id) const { return controller->getParamNormalized (ParamID (id)); }
+	void set (int32 id, double v) { controller->setParamNormalized (ParamID (id), v); }
+	std::string text (int32 id) const
+	{
+		String128 s = {};
+		controller->getParamStringByValue (ParamID (id), value (id), s);
+		char narrow[128];
+		UString (s, 128).toAscii (narrow, 128);
+		return narrow;
+	}
+	static std::string presetTrail (int32 n)
+	{
+		std::string t;
+		for (int32 i = 0; i < kNumParams; ++i)
+		{
+			const std::string id = std::to_string (i);
+			t += (i ? " b" : "b") + id + " p" + id + "=" + num (kFactoryPresets[n].values[i]) + " i e" + id;
+		}
+		return t;
+	}
+
+	RecordingComponentHandler handler;
+	FakeWindow window {handler};
+	IPtr<Controller> controller;
+	std::unique_ptr<EditorInput> input;
+	size_t handlerMark = 0, windowMark = 0;
+};
+
+} // namespace
+
+TEST (EditorInputHelpers, SignedWordsAndShift)
+{
+	const uint32_t lParams[] = {0x00100020u, 0xFFFFFFFFu, 0x80007FFFu, 0x7FFF8000u};
+	const int32 xy[][2] = {{32, 16}, {-1, -1}, {32767, -32768}, {-32768, 32767}};
+	for (int k = 0; k < 4; ++k)
+		EXPECT_TRUE (mousePoint (lParams[k]).x == xy[k][0] && mousePoint (lParams[k]).y == xy[k][1]) << k;
+	EXPECT_TRUE (wheelInfo (0x00780000u).delta == 120 && !wheelInfo (0x00780000u).shift);
+	EXPECT_TRUE (wheelInfo (0xFF880004u).delta == -120 && wheelInfo (0xFF880004u).shift);
+	EXPECT_FALSE (wheelInfo (0x0001000Bu).shift); // left, right button and Ctrl flags
+}
+
+TEST_F (EditorInputTest, ControlCellsPerSkin)
+{
+	for (int32 skin : {kSkinOriginal, kSkinVintage, kSkinSilver})
+	{
+		controller->skin = skin;
+		const bool s = skin == kSkinSilver;
+		const int32 l = s ? 41 : 30, r = s ? 105 : 123, t = s ? 164 : 154, b = s ? 264 : 293;
+		for (int32 i = 0; i < kNumParams; ++i)
+		{
+			const int32 cx = 103 * (i % 8), ry = 150 * (i / 8), want = i == kLegato ? -1 : i;
+			EXPECT_EQ (input->controlAt (cx + l, ry + t), want) << skin << " " << i;
+			EXPECT_EQ (input->controlAt (cx + r, ry + b), want) << skin << " " << i;
+			for (auto [x, y] : {std::pair (cx + l - 1, ry + t), std::pair (cx + r + 1, ry + b),
+			                    std::pair (cx + l, ry + t - 1), std::pair (cx + r, ry + b + 1)})
+				EXPECT_EQ (input->controlAt (x, y), -1) << skin << " " << i << ": " << x << "," << y;
+		}
+	}
+}
+
+TEST_F (EditorInputTest, DragGestureCaptureAndItsOneEnd)
+{
+	input->press (kTrX, kTrY, false);
+	EXPECT_EQ (log (), "b10 c");
+	EXPECT_TRUE (input->activeParam == kTranspose && input->dragLastY == kTrY && input->dragValue == 0.5);
+	mark ();
+	input->move (9999, kTrY - 1, false); // x plays no part; an unchanged value is still sent
+	input->buttonUp ();                  // the release's WM_CAPTURECHANGED finds no drag
+	input->buttonUp ();
+	input->captureChanged ();
+	input->endDrag ();
+	input->move (kTrX, 0, false);
+	EXPECT_EQ (log (), "p10=0.5 i e10 r");
+
+	input->press (kSqX, kSqY, false);
+	mark ();
+	window.loseCapture (); // taken by another window: end, nothing to release
+	EXPECT_EQ (input->activeParam, -1);
+	input->buttonUp ();
+	input->press (kSqX, kSqY, false);
+	input->endDrag (); // removed () during a drag
+	EXPECT_EQ (log (), "e0 b0 c e0 r");
+}
+
+TEST_F (EditorInputTest, DragArithmetic)
+{
+	// Transpose: a step after 17 px, then one every 33 1/3 px, either way.
+	for (int32 dir : {-1, 1})
+	{
+		set (kTranspose, 0.5);
+		input->press (kTrX, kTrY, false);
+		std::vector<int32> changes;
+		for (int32 d = 1; d <= 100; ++d)
+		{
+			const double before = value (kTranspose);
+			input->move (kTrX, kTrY + dir * d, false);
+			if (value (kTranspose) != before)
+				changes.push_back (d);
+		}
+		EXPECT_EQ (changes, (std::vector<int32> {17, 50, 84}));
+		EXPECT_EQ (value (kTranspose), dir < 0 ? 1.0 : 0.0);
+		input->buttonUp ();
+	}
+	// Square: 0.005 per px, 0.0005 with Shift, clamped with no overshoot.
+	input->press (kSqX, kSqY, false);
+	input->move (0, kSqY - 10, false);
+	EXPECT_DOUBLE_EQ (value (kSquare), 0.6);
+	input->move (0, kSqY - 20, true);
+	EXPECT_DOUBLE_EQ (value (kSquare), 0.605);
+	input->move (0, kMin, false);
+	input->move (0, kMin + 1, false);
+	EXPECT_DOUBLE_EQ (value (kSquare), 0.995);
+	input->move (0, kMax, false);
+	EXPECT_EQ (value (kSquare), 0.0);
+	input->buttonUp ();
+	// Shift on a stepped parameter: 167 px for what 17 px do without.
+	set (kTranspose, 0.5);
+	input->press (kTrX, kTrY, true);
+	input->move (0, kTrY - 166, true);
+	EXPECT_EQ (value (kTranspose), 0.5);
+	input->move (0, kTrY - 167, true);
+	EXPECT_EQ (value (kTranspose), 4.0 / 6.0);
+	input->buttonUp ();
+}
+
+TEST_F (EditorInputTest, SilverFaders)
+{
+	controller->skin = kSkinSilver;
+	// Square at 0.55 has its thumb at y 210: within 10 px nothing jumps.
+	mark ();
+	for (int32 y : {200, 220})
+		input->press (70, y, false), input->buttonUp ();
+	EXPECT_EQ (log (), "b0 c e0 r b0 c e0 r");
+	input->press (70, 210, false);
+	input->move (0, 200, false);
+	EXPECT_DOUBLE_EQ (value (kSquare), 0.675);
+	input->move (0, 190, true);
+	EXPECT_DOUBLE_EQ (value (kSquare), 0.6875);
+	input->buttonUp ();
+	// Farther: the value jumps at once and the drag goes on from there.
+	set (kSquare, 0.55);
+	mark ();
+	input->press (70, 221, false);
+	EXPECT_EQ (log (), "b0 c p0=0.4125 i");
+	input->move (0, 220, false);
+	EXPECT_DOUBLE_EQ (value (kSquare), 0.425);
+	input->press (70, 164, false);
+	EXPECT_EQ (value (kSquare), 1.0);
+	input->press (70, 264, false);
+	EXPECT_EQ (value (kSquare), 0.0);
+	mark ();
+	input->press (70, 164, true); // Shift never jumps
+	EXPECT_EQ (log (), "e0 r b0 c");
+	// Stepped: the controller gets the step, the drag keeps the pointer's value.
+	input->press (280, 404 - 64, false);
+	EXPECT_EQ (value (kTranspose), 5.0 / 6.0);
+	EXPECT_DOUBLE_EQ (input->dragValue, 0.8);
+	input->buttonUp ();
+}
+
+TEST_F (EditorInputTest, SkinButtons)
+{
+	const int32 cases[][3] = {{523, 42, 0}, {616, 69, 0}, {621, 50, 1}, {714, 50, 1}, {719, 50, 2}, {812, 69, 2},
+	                          {617, 50, -1}, {620, 50, -1}, {813, 50, -1}, {522, 50, -1}, {600, 41, -1}, {600, 70, -1}};
+	for (const auto& c : cases)
+	{
+		controller->skin = c[2] == kSkinVintage ? kSkinSilver : kSkinVintage;
+		const int32 before = controller->skin;
+		mark ();
+		input->press (c[0], c[1], false);
+		EXPECT_EQ (controller->skin, c[2] < 0 ? before : c[2]) << c[0] << "," << c[1];
+		EXPECT_EQ (log (), c[2] < 0 ? "" : "d i") << c[0] << "," << c[1];
+	}
+	// The selected skin again; during a drag, which ends first; a double-click.
+	input->press (kSqX, kSqY, false);
+	mark ();
+	input->press (750, 50, false);
+	input->press (750, 50, false);
+	input->doubleClick (750, 50);
+	EXPECT_EQ (log (), "e0 r d i d i");
+	EXPECT_EQ (controller->skin, kSkinSilver);
+}
+
+TEST_F (EditorInputTest, PresetBand)
+{
+	const int32 cases[][3] = {{30, 105, 0}, {179, 133, 0}, {189, 120, 0}, {190, 120, 1}, {669, 120, 3}, {670, 120, 4},
+	                          {820, 120, 4}, {829, 133, 4}, {29, 120, -1}, {830, 120, -1}, {100, 104, -1}, {100, 134, -1}};
+	for (const auto& c : cases)
+	{
+		mark ();
+		input->press (c[0], c[1], false);
+		input->doubleClick (c[0], c[1]); // no second load
+		EXPECT_EQ (log (), c[2] < 0 ? "" : presetTrail (c[2])) << c[0] << "," << c[1];
+	}
+	// Lantern, then Bass, which overwrites every parameter.
+	input->press (600, 120, false);
+	input->press (400, 120, false);
+	EXPECT_EQ (text (kTranspose), "-1 oct");
+	EXPECT_EQ (text (kGlissando), "70.0 ms");
+	EXPECT_EQ (text (kTremoloDepth), "0.0 %");
+	// Again: all 16 gestures again.
+	mark ();
+	input->press (400, 120, false);
+	EXPECT_EQ (log (), presetTrail (2));
+	// Without a component handler the controller still takes the values.
+	controller->setComponentHandler (nullptr);
+	mark ();
+	input->press (700, 120, false);
+	EXPECT_EQ (text (kGlissando), "500.0 ms");
+	EXPECT_EQ (text (kVibratoDepth), "12.0 cent");
+	EXPECT_EQ (log ().find ('b'), std::string::npos);
+}
+
+TEST_F (EditorInputTest, LegatoSwitch)
+{
+	const int32 cases[][3] = {{658, 345, 0}, {693, 382, 0}, {694, 345, 1}, {727, 382, 1}};
+	for (int32 skin : {kSkinOriginal, kSkinSilver})
+		for (const auto& c : cases)
+		{
+			controller->skin = skin;
+			mark ();
+			input->press (c[0], c[1], false);
+			input->move (c[0], 0, false); // not a drag
+			input->buttonUp ();
+			input->doubleClick (c[0], c[1]);
+			const std::string one = "b14 p14=" + std::to_string (c[2]) + " i e14";
+			EXPECT_EQ (log (), one + " " + one) << c[0] << "," << c[1];
+		}
+	input->wheel (670, kLegY, 120, false);
+	EXPECT_EQ (value (kLegato), 1.0);
+	input->wheel (710, kLegY, -120, true);
+	EXPECT_EQ (value (kLegato), 0.0);
+	input->wheel (710, kLegY, 59, false);
+	EXPECT_EQ (value (kLegato), 0.0);
+}
+
+TEST_F (EditorInputTest, DoubleClickResetsToTheDefault)
+{
+	set (kTranspose, 1.0);
+	mark ();
+	input->press (kTrX, kTrY, false);
+	input->buttonUp ();
+	input->doubleClick (kTrX, kTrY);
+	EXPECT_EQ (log (), "b10 c e10 r b10 p10=0.5 i e10");
+	EXPECT_EQ (text (kTranspose), "0 oct");
+	for (int32 skin : {kSkinOriginal, kSkinSilver})
+	{
+		controller->skin = skin;
+		input->applyPreset (4);
+		for (int32 i = 0; i < kNumParams; ++i)
+			if (i != kLegato) // its place holds the switch
+				input->doubleClick (103 * (i % 8) + 75, 150 * (i / 8) + 200);
+		for (int32 i = 0; i < kNumParams; ++i)
+			EXPECT_EQ (value (i), specs[i].defaultNormalized) << skin << " " << i;
+	}
+}
+
+TEST_F (EditorInputTest, WheelSteps)
+{
+	mark ();
+	input->wheel (kSqX, kSqY, 120, false);
+	EXPECT_EQ (log (), "b0 p0=0.575 i e0");
+	input->wheel (kSqX, kSqY, -240, true);
+	EXPECT_DOUBLE_EQ (value (kSquare), 0.57);
+	input->wheel (kSqX, kSqY, 120 * 100, false);
+	EXPECT_EQ (value (kSquare), 1.0);
+	// Stepped: one step per notch with or without Shift; under half a notch
+	// nothing changes.
+	for (bool shift : {false, true})
+	{
+		set (kTranspose, 0.5);
+		input->wheel (kTrX, kTrY, 120, shift);
+		EXPECT_EQ (value (kTranspose), 4.0 / 6.0);
+		input->wheel (kTrX, kTrY, -59, shift);
+		EXPECT_EQ (value (kTranspose), 4.0 / 6.0);
+	}
+	controller->skin = kSkinSilver; // a knob cell's point outside the fader cell
+	mark ();
+	input->wheel (kSqX, 160, 120, false);
+	EXPECT_EQ (log (), "");
+}
+
+TEST_F (EditorInputTest, OutsideEverythingAndExtremeCoordinates)
+{
+	mark ();
+	for (int32 x : {kMin, -32768, -1, 0, 640, 657, 728, 859, 32767, kMax})
+		for (int32 y : {kMin, -32768, -1, 20, 90, 140, 300, 344, 383, 500, 529, 32767, kMax})
+		{
+			input->press (x, y, false);
+			input->move (x, y, true);
+			input->doubleClick (x, y);
+			input->wheel (x, y, x < 0 ? -32768 : 32767, true);
+		}
+	EXPECT_EQ (log (), "");
+	// A press while a drag is still open ends that drag first.
+	input->press (kSqX, kSqY, false);
+	input->press (kTrX, kTrY, false);
+	input->doubleClick (kTrX, kTrY);
+	EXPECT_EQ (log (), "b0 c e0 r b10 c e10 r b10 p10=0.5 i e10");
+	// Without a window the gestures still close.
+	EditorInput bare (*controller, nullptr);
+	bare.press (kSqX, kSqY, false);
+	bare.move (0, 0, false);
+	bare.buttonUp ();
+	EXPECT_EQ (bare.activeParam, -1);
+}
+
+TEST_F (EditorInputTest, RandomMessagesLeaveNoGestureOpen)
+{
+	std::mt19937 rng (20240611);
+	auto pick = [&] (int32 lo, int32 hi) { return std::uniform_int_distribution<int32> (lo, hi) (rng); };
+	auto coord = [&] {
+		const int32 k = pick (0, 9);
+		return k == 0 ? kMin : k == 1 ? kMax : k == 2 ? pick (-32768, 32767) : pick (-20, 880);
+	};
+	for (int n = 0; n < 20000; ++n)
+	{
+		const bool shift = pick (0, 1) != 0;
+		switch (pick (0, 8))
+		{
+			case 0: input->press (coord (), coord (), shift); break;
+			case 1: input->move (coord (), coord (), shift); break;
+			case 2: input->buttonUp (); break;
+			case 3: window.loseCapture (); break;
+			case 4: input->doubleClick (coord (), coord ()); break;
+			case 5: input->wheel (coord (), coord (), pick (-32768, 32767), shift); break;
+			case 6: input->endDrag (); break;
+			case 7: controller->skin = pick (-1, 3); break;
+			default: input->press (pick (0, 859), pick (0, 529), shift); break;
+		}
+		ASSERT_EQ (input->dragging (), window.captured) << n;
+		ASSERT_TRUE (input->activeParam != kLegato && input->activeParam < kNumParams) << n;
+		ASSERT_TRUE (input->dragValue >= 0.0 && input->dragValue <= 1.0) << n;
+		for (int32 i = 0; i < kNumParams; ++i)
+			ASSERT_EQ (value (i), snapNormalized (i, value (i))) << n << " " << i;
+	}
+	input->buttonUp ();
+}
