@@ -1,5 +1,7 @@
 #include "controller/Controller.h"
 
+#include "editor/TarnoEditor.h"
+
 #include "params/ParamTable.h"
 #include "params/StateBlob.h"
 
@@ -7,6 +9,8 @@
 #include "pluginterfaces/base/ustring.h"
 #include "pluginterfaces/gui/iplugview.h"
 #include "pluginterfaces/vst/ivstmidicontrollers.h"
+
+#include <cstring>
 
 // The SDK's edit controller and view base refer to this interface ID; the
 // plug-in defines it once, next to the code that creates views.
@@ -139,10 +143,17 @@ ParamValue PLUGIN_API Controller::plainParamToNormalized (ParamID id, ParamValue
 	return id < static_cast<ParamID> (kNumParams) ? toNormalized (static_cast<int32> (id), plainValue) : plainValue;
 }
 
-IPlugView* PLUGIN_API Controller::createView (FIDString /*name*/)
+IPlugView* PLUGIN_API Controller::createView (FIDString name)
 {
-	// The plug-in's own editor window is not available yet.
+	if (name == nullptr || std::strcmp (name, ViewType::kEditor) != 0)
+		return nullptr;
+#ifdef _WIN32
+	// One reference for the host; the editor holds the controller for its life.
+	return new TarnoEditor (this);
+#else
+	// The editor window exists for Windows only.
 	return nullptr;
+#endif
 }
 
 tresult PLUGIN_API Controller::getMidiControllerAssignment (int32 busIndex, int16 channel,

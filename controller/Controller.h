@@ -3,18 +3,12 @@
 // processor's state, the editor skin as the controller's own state.
 #pragma once
 
+#include "params/Skins.h"
+
 #include "public.sdk/source/vst/vsteditcontroller.h"
 #include "pluginterfaces/vst/ivsteditcontroller.h"
 
 namespace Tarno {
-
-// Editor skins.
-enum Skin : Steinberg::int32
-{
-	kSkinOriginal = 0,
-	kSkinVintage = 1,
-	kSkinSilver = 2,
-};
 
 class Controller : public Steinberg::Vst::EditController, public Steinberg::Vst::IMidiMapping
 {

@@ -4,17 +4,9 @@
 
 #include "editor/Canvas.h"
 #include "params/ParamTable.h"
+#include "params/Skins.h"
 
 namespace Tarno {
-
-// Skin indices, as the controller stores them.
-enum SkinIndex : int32_t
-{
-	kSkinOriginal = 0,
-	kSkinVintage = 1,
-	kSkinSilver = 2,
-	kNumSkins = 3,
-};
 
 // The overlay's colours in one skin.
 struct OverlayColours

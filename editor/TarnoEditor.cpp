@@ -1,0 +1,223 @@
+#ifdef _WIN32
+
+#include "editor/TarnoEditor.h"
+
+#include "editor/EditorFonts.h"
+#include "editor/GdiCanvas.h"
+#include "editor/OriginalSkin.h"
+#include "editor/Overlay.h"
+#include "editor/SkinPainter.h"
+
+#include <gdiplus.h>
+
+// The module's instance handle, recorded by the module entry.
+extern HINSTANCE ghInst;
+
+namespace Tarno {
+
+using namespace Steinberg;
+
+namespace {
+
+constexpr const wchar_t* kWindowClass = L"TarnovelleMultiSkinVST3_110";
+constexpr UINT_PTR kTimerId = 1;
+constexpr UINT kTimerPeriodMs = 100;
+
+HFONT makeFont (int height, int weight)
+{
+	return CreateFontA (-height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+	                    CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "Segoe UI");
+}
+
+ULONG_PTR startGdiplus ()
+{
+	ULONG_PTR token = 0;
+	Gdiplus::GdiplusStartupInput input; // version 1, no callback, nothing suppressed
+	Gdiplus::GdiplusStartup (&token, &input, nullptr);
+	return token;
+}
+
+} // namespace
+
+TarnoEditor::TarnoEditor (Controller* c)
+: EditorView (c, nullptr), controller (*c), input (*c, this)
+{
+	textFont = makeFont (kTextFont.height, kTextFont.weight);
+	titleFont = makeFont (kTitleFont.height, kTitleFont.weight);
+	backgroundBrush = CreateSolidBrush (RGB (20, 34, 38));
+	gdiplusToken1 = startGdiplus ();
+	gdiplusToken2 = startGdiplus ();
+	ViewRect size (0, 0, kWidth, kHeight);
+	setRect (size);
+}
+
+TarnoEditor::~TarnoEditor ()
+{
+	if (window)
+	{
+		tearDownWindow ();
+		CPluginView::removed ();
+	}
+	if (gdiplusToken2)
+		Gdiplus::GdiplusShutdown (gdiplusToken2);
+	if (gdiplusToken1)
+		Gdiplus::GdiplusShutdown (gdiplusToken1);
+	DeleteObject (textFont);
+	DeleteObject (titleFont);
+	DeleteObject (backgroundBrush);
+}
+
+tresult PLUGIN_API TarnoEditor::isPlatformTypeSupported (FIDString type)
+{
+	return type && std::strcmp (type, kPlatformTypeHWND) == 0 ? kResultTrue : kResultFalse;
+}
+
+tresult PLUGIN_API TarnoEditor::attached (void* parent, FIDString type)
+{
+	if (isPlatformTypeSupported (type) != kResultTrue || parent == nullptr || window != nullptr)
+		return kResultFalse;
+
+	WNDCLASSW windowClass = {};
+	windowClass.style = CS_DBLCLKS;
+	windowClass.lpfnWndProc = proc;
+	windowClass.hInstance = ghInst;
+	windowClass.hCursor = LoadCursorW (nullptr, reinterpret_cast<LPCWSTR> (IDC_ARROW));
+	windowClass.lpszClassName = kWindowClass;
+	RegisterClassW (&windowClass);
+
+	smallFont = makeFont (kSmallFont.height, kSmallFont.weight);
+	window = CreateWindowExW (0, kWindowClass, L"Tarnovelle", WS_CHILD | WS_VISIBLE, 0, 0, kWidth, kHeight,
+	                          static_cast<HWND> (parent), nullptr, ghInst, this);
+	if (window == nullptr)
+	{
+		DeleteObject (smallFont);
+		smallFont = nullptr;
+		UnregisterClassW (kWindowClass, ghInst);
+		return kResultFalse;
+	}
+	SetTimer (window, kTimerId, kTimerPeriodMs, nullptr);
+	return CPluginView::attached (parent, type);
+}
+
+void TarnoEditor::tearDownWindow ()
+{
+	KillTimer (window, kTimerId);
+	// A drag still in progress ends with its one endEdit before the window goes.
+	input.endDrag ();
+	DestroyWindow (window);
+	window = nullptr;
+	UnregisterClassW (kWindowClass, ghInst);
+	DeleteObject (smallFont);
+	smallFont = nullptr;
+}
+
+tresult PLUGIN_API TarnoEditor::removed ()
+{
+	if (window)
+		tearDownWindow ();
+	return CPluginView::removed ();
+}
+
+void TarnoEditor::invalidate ()
+{
+	if (window)
+		InvalidateRect (window, nullptr, FALSE);
+}
+
+void TarnoEditor::setCapture ()
+{
+	if (window)
+		SetCapture (window);
+}
+
+void TarnoEditor::releaseCapture () { ReleaseCapture (); }
+
+bool TarnoEditor::hasCapture () { return window != nullptr && GetCapture () == window; }
+
+LRESULT CALLBACK TarnoEditor::proc (HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+	auto* editor = reinterpret_cast<TarnoEditor*> (GetWindowLongPtrW (hwnd, GWLP_USERDATA));
+	if (msg == WM_NCCREATE)
+	{
+		editor = static_cast<TarnoEditor*> (reinterpret_cast<CREATESTRUCTW*> (lParam)->lpCreateParams);
+		SetWindowLongPtrW (hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR> (editor));
+	}
+	if (editor)
+		return editor->message (hwnd, msg, wParam, lParam);
+	return DefWindowProcW (hwnd, msg, wParam, lParam);
+}
+
+LRESULT TarnoEditor::message (HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+	const bool shift = (wParam & MK_SHIFT) != 0;
+	switch (msg)
+	{
+		case WM_PAINT: paint (hwnd); return 0;
+		case WM_ERASEBKGND: return 1;
+		case WM_TIMER:
+			if (input.activeParam < 0)
+				invalidate ();
+			return 0;
+		case WM_LBUTTONDOWN:
+		{
+			const MousePoint p = mousePoint (static_cast<uint32_t> (lParam));
+			input.press (p.x, p.y, shift);
+			return 0;
+		}
+		case WM_MOUSEMOVE:
+		{
+			const MousePoint p = mousePoint (static_cast<uint32_t> (lParam));
+			input.move (p.x, p.y, shift);
+			return 0;
+		}
+		case WM_LBUTTONUP: input.buttonUp (); return 0;
+		case WM_CAPTURECHANGED: input.captureChanged (); return 0;
+		case WM_LBUTTONDBLCLK:
+		{
+			const MousePoint p = mousePoint (static_cast<uint32_t> (lParam));
+			input.doubleClick (p.x, p.y);
+			return 0;
+		}
+		case WM_MOUSEWHEEL:
+		{
+			// The wheel's point is in screen coordinates.
+			const MousePoint p = mousePoint (static_cast<uint32_t> (lParam));
+			POINT client = {p.x, p.y};
+			ScreenToClient (hwnd, &client);
+			const WheelInfo wheel = wheelInfo (static_cast<uint32_t> (wParam));
+			input.wheel (client.x, client.y, wheel.delta, wheel.shift);
+			return 0;
+		}
+		default: return DefWindowProcW (hwnd, msg, wParam, lParam);
+	}
+}
+
+void TarnoEditor::paint (HWND hwnd)
+{
+	PAINTSTRUCT ps;
+	HDC windowDc = BeginPaint (hwnd, &ps);
+	HDC memoryDc = CreateCompatibleDC (windowDc);
+	HBITMAP bitmap = CreateCompatibleBitmap (windowDc, kWidth, kHeight);
+	HGDIOBJ previousBitmap = SelectObject (memoryDc, bitmap);
+
+	ParamBlock values{};
+	for (int32 i = 0; i < kNumParams; ++i)
+		values[i] = controller.getParamNormalized (static_cast<Vst::ParamID> (i));
+	const int32 skin = controller.skin;
+	{
+		const GdiFontEntry fonts[] = {{kTextFont, textFont}, {kTitleFont, titleFont}, {kSmallFont, smallFont}};
+		GdiCanvas canvas (memoryDc, backgroundBrush, fonts, 3);
+		paintSkin (canvas, skin, values, input.activeParam);
+		paintOverlay (canvas, values, skin);
+	}
+
+	BitBlt (windowDc, 0, 0, kWidth, kHeight, memoryDc, 0, 0, SRCCOPY);
+	SelectObject (memoryDc, previousBitmap);
+	DeleteObject (bitmap);
+	DeleteDC (memoryDc);
+	EndPaint (hwnd, &ps);
+}
+
+} // namespace Tarno
+
+#endif // _WIN32
