@@ -6,12 +6,18 @@
 # it (Canvas.h is its interface), and where it has the Cairo canvas (Linux)
 # users of tarno_skins see TARNO_HAVE_CAIRO_CANVAS=1 and the tool
 # tarnovelle-render-skin is built.
+# The VINTAGE and SILVER panels live in their own folders.
+file(GLOB _skin_folders_sources CONFIGURE_DEPENDS
+  "${CMAKE_CURRENT_LIST_DIR}/vintage/*.cpp" "${CMAKE_CURRENT_LIST_DIR}/vintage/*.h"
+  "${CMAKE_CURRENT_LIST_DIR}/silver/*.cpp" "${CMAKE_CURRENT_LIST_DIR}/silver/*.h")
 add_library(tarno_skins STATIC
   "${CMAKE_CURRENT_LIST_DIR}/OriginalSkin.cpp"
   "${CMAKE_CURRENT_LIST_DIR}/OriginalSkin.h"
   "${CMAKE_CURRENT_LIST_DIR}/Overlay.cpp"
   "${CMAKE_CURRENT_LIST_DIR}/Overlay.h"
-  "${CMAKE_CURRENT_LIST_DIR}/EditorFonts.h")
+  "${CMAKE_CURRENT_LIST_DIR}/EditorFonts.h"
+  ${_skin_folders_sources})
+unset(_skin_folders_sources)
 target_include_directories(tarno_skins PUBLIC "${CMAKE_SOURCE_DIR}")
 target_link_libraries(tarno_skins PUBLIC tarno_params)
 if(TARGET tarno_options)
