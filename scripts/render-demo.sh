@@ -13,14 +13,7 @@ render_linux=build/linux/host/tarnovelle-render
 render_windows=build/windows/host/tarnovelle-render.exe
 wavdiff=build/linux/host/tarnovelle-wavdiff
 
-export WINEPREFIX="$root/build/wineprefix"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  echo "creating Wine prefix $WINEPREFIX"
-  wineboot -i >"$root/build/wineboot.log" 2>&1 </dev/null
-  wineserver -w
-fi
+source scripts/wine-env.sh
 
 # Two sound settings: a soft reed with slow attack and light vibrato, and a
 # gliding lead with tremolo.

@@ -136,17 +136,7 @@ windows_stage() {
   fi
   echo
   echo "######## windows: tests under Wine ########"
-  # Same values as the "windows" test preset and the test's own environment.
-  export WINEPREFIX="$root/build/wineprefix"
-  export WINEDEBUG=-all
-  # Skip the Mono/Gecko installer prompts when a prefix is created.
-  export WINEDLLOVERRIDES="mscoree,mshtml="
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "creating Wine prefix $WINEPREFIX (log: build/wineboot.log)"
-    # wineboot returns before the registry is written; wineserver -w waits.
-    wineboot -i >"$root/build/wineboot.log" 2>&1 </dev/null
-    wineserver -w
-  fi
+  source scripts/wine-env.sh
   rm -f "$log"
   local rc
   # The Wine run goes through a virtual X display when xvfb-run is present
