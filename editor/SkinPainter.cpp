@@ -1,15 +1,20 @@
 #include "editor/SkinPainter.h"
 
 #include "editor/OriginalSkin.h"
+#include "editor/silver/SilverSkin.h"
+#include "params/Skins.h"
 
 namespace Tarno {
 
-void paintSkin (Canvas& canvas, int32_t /*skin*/, const ParamBlock& values, int32_t /*activeParam*/)
+void paintSkin (Canvas& canvas, int32_t skin, const ParamBlock& values, int32_t activeParam)
 {
-	// VINTAGE and SILVER have no panels of their own yet: every skin paints
-	// the ORIGINAL panel, and the overlay shows the skin's own colours.
 	canvas.save ();
-	paintOriginal (canvas, values);
+	if (skin == kSkinSilver)
+		Silver::Skin::paint (canvas, values, activeParam);
+	else
+		// VINTAGE has no panel of its own yet; it shows ORIGINAL's under
+		// its own overlay.
+		paintOriginal (canvas, values);
 	canvas.restore ();
 }
 

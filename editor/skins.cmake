@@ -16,6 +16,8 @@ add_library(tarno_skins STATIC
   "${CMAKE_CURRENT_LIST_DIR}/Overlay.cpp"
   "${CMAKE_CURRENT_LIST_DIR}/Overlay.h"
   "${CMAKE_CURRENT_LIST_DIR}/EditorFonts.h"
+  "${CMAKE_CURRENT_LIST_DIR}/SkinPainter.cpp"
+  "${CMAKE_CURRENT_LIST_DIR}/SkinPainter.h"
   ${_skin_folders_sources})
 unset(_skin_folders_sources)
 target_include_directories(tarno_skins PUBLIC "${CMAKE_SOURCE_DIR}")

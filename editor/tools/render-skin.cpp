@@ -9,11 +9,12 @@
 //            their defaults
 // --active   the parameter being dragged (-1, the default, for none)
 //
-// Only the ORIGINAL panel exists here: for VINTAGE and SILVER the ORIGINAL
-// panel is painted under that skin's overlay. The ORIGINAL panel shows no
-// dragged control, so --active changes nothing in it.
+// The panel is painted as the editor paints it: the skin's own panel, then
+// the overlay. The ORIGINAL panel shows no dragged control, so --active
+// changes nothing in it.
 #include "editor/CairoCanvas.h"
 #include "editor/OriginalSkin.h"
+#include "editor/SkinPainter.h"
 #include "editor/Overlay.h"
 
 #include <cstdio>
@@ -129,7 +130,7 @@ int main (int argc, char** argv)
 		return usage ();
 
 	CairoCanvas canvas (860, 530, OriginalColours::kBackground);
-	paintOriginalStage (canvas, values);
+	paintSkin (canvas, skin, values, static_cast<int32_t> (active));
 	paintOverlay (canvas, values, skin);
 	canvas.flush ();
 	if (!canvas.writePng (out))
