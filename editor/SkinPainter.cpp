@@ -2,6 +2,7 @@
 
 #include "editor/OriginalSkin.h"
 #include "editor/silver/SilverSkin.h"
+#include "editor/vintage/VintageSkin.h"
 #include "params/Skins.h"
 
 namespace Tarno {
@@ -9,11 +10,11 @@ namespace Tarno {
 void paintSkin (Canvas& canvas, int32_t skin, const ParamBlock& values, int32_t activeParam)
 {
 	canvas.save ();
-	if (skin == kSkinSilver)
+	if (skin == kSkinVintage)
+		Vintage::Skin::paint (canvas, values, activeParam);
+	else if (skin == kSkinSilver)
 		Silver::Skin::paint (canvas, values, activeParam);
 	else
-		// VINTAGE has no panel of its own yet; it shows ORIGINAL's under
-		// its own overlay.
 		paintOriginal (canvas, values);
 	canvas.restore ();
 }
