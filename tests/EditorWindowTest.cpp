@@ -1,0 +1,918 @@
+// The real bundle's editor in a real window: the view is created by the
+// bundle's controller, attached to a top-level window of the test, and
+// driven with the mouse messages Windows sends. What reaches the host is
+// read from the host's recording component handler; what the window shows
+// is read back from its pixels. Runs under Wine, which needs an X display
+// (scripts/test.sh provides one with xvfb-run).
+//
+// EditorWindow.Screenshots also writes editor-original.png,
+// editor-vintage.png and editor-silver.png into the working directory, and
+// into $TARNO_SCREENSHOT_DIR when that is set.
+#ifdef _WIN32
+#ifdef TARNO_HAVE_PLUGIN
+
+#include "host/Module.h"
+#include "host/PluginInstance.h"
+#include "params/ParamTable.h"
+#include "params/Presets.h"
+#include "tests/PngWriter.h"
+#include "tests/StreamUtil.h"
+
+#include "pluginterfaces/gui/iplugview.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+using namespace Steinberg;
+using namespace Steinberg::Vst;
+using namespace TarnoTest;
+using Tarno::Host::HandlerCall;
+using Tarno::Host::Module;
+using Tarno::Host::PluginInstance;
+
+namespace {
+
+constexpr int kWidth = 860, kHeight = 530;
+constexpr const wchar_t* kEditorClass = L"TarnovelleMultiSkinVST3_110";
+constexpr const wchar_t* kHostClass = L"TarnoTestHostWindow";
+
+// Points inside the ORIGINAL cells of Square (id 0) and Transpose (id 10),
+// in the Legato switch halves, the first preset button and the skin buttons.
+constexpr int kSqX = 70, kSqY = 250;
+constexpr int kTrX = 280, kTrY = 400;
+constexpr int kLegatoOffX = 670, kLegatoOnX = 710, kLegatoY = 360;
+constexpr int kPresetY = 120;
+constexpr int kSkinY = 55;
+constexpr int kSkinX[3] = {570, 668, 766};
+
+struct Rgb
+{
+	int r, g, b;
+	bool operator== (const Rgb& o) const { return r == o.r && g == o.g && b == o.b; }
+	bool operator!= (const Rgb& o) const { return !(*this == o); }
+};
+
+std::ostream& operator<< (std::ostream& os, const Rgb& c)
+{
+	return os << "(" << c.r << "," << c.g << "," << c.b << ")";
+}
+
+struct Image
+{
+	int width = 0, height = 0;
+	std::vector<uint8_t> rgb; // rows top to bottom, 3 bytes per pixel
+
+	Rgb at (int x, int y) const
+	{
+		if (x < 0 || y < 0 || x >= width || y >= height)
+			return {-1, -1, -1};
+		const size_t i = (size_t (y) * size_t (width) + size_t (x)) * 3;
+		return {rgb[i], rgb[i + 1], rgb[i + 2]};
+	}
+	// Whether colour c appears within radius pixels of (x, y): lines are
+	// placed by the rasteriser to a pixel or so.
+	bool hasNear (int x, int y, Rgb c, int radius = 2) const
+	{
+		for (int dy = -radius; dy <= radius; ++dy)
+			for (int dx = -radius; dx <= radius; ++dx)
+				if (at (x + dx, y + dy) == c)
+					return true;
+		return false;
+	}
+};
+
+// Copies what the window shows through its own device context into a DIB
+// section (PrintWindow does not give the painted picture under Wine).
+Image capture (HWND window)
+{
+	Image image;
+	HDC source = GetDC (window);
+	if (!source)
+		return image;
+	HDC memory = CreateCompatibleDC (source);
+	BITMAPINFO info = {};
+	info.bmiHeader.biSize = sizeof (BITMAPINFOHEADER);
+	info.bmiHeader.biWidth = kWidth;
+	info.bmiHeader.biHeight = -kHeight; // top-down rows
+	info.bmiHeader.biPlanes = 1;
+	info.bmiHeader.biBitCount = 32;
+	info.bmiHeader.biCompression = BI_RGB;
+	void* bits = nullptr;
+	HBITMAP dib = CreateDIBSection (memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+	if (dib && bits)
+	{
+		HGDIOBJ old = SelectObject (memory, dib);
+		if (BitBlt (memory, 0, 0, kWidth, kHeight, source, 0, 0, SRCCOPY))
+		{
+			GdiFlush ();
+			image.width = kWidth;
+			image.height = kHeight;
+			image.rgb.resize (size_t (kWidth) * kHeight * 3);
+			const auto* bgra = static_cast<const uint8_t*> (bits);
+			for (size_t p = 0; p < size_t (kWidth) * kHeight; ++p)
+			{
+				image.rgb[3 * p] = bgra[4 * p + 2];
+				image.rgb[3 * p + 1] = bgra[4 * p + 1];
+				image.rgb[3 * p + 2] = bgra[4 * p];
+			}
+		}
+		SelectObject (memory, old);
+		DeleteObject (dib);
+	}
+	DeleteDC (memory);
+	ReleaseDC (window, source);
+	return image;
+}
+
+// Runs the test thread's message loop for ms milliseconds: timers fire and
+// invalidated windows get their WM_PAINT.
+void pump (int ms)
+{
+	const ULONGLONG end = GetTickCount64 () + ULONGLONG (ms);
+	do
+	{
+		MSG msg;
+		while (PeekMessageW (&msg, nullptr, 0, 0, PM_REMOVE))
+		{
+			TranslateMessage (&msg);
+			DispatchMessageW (&msg);
+		}
+		Sleep (5);
+	} while (GetTickCount64 () < end);
+}
+
+LPARAM point (int x, int y) { return MAKELPARAM (WORD (x), WORD (y)); }
+
+// The handler's calls as one line: b = beginEdit, p = performEdit,
+// e = endEdit, d = setDirty (true), D = setDirty (false), ? = anything else.
+std::string trail (const std::vector<HandlerCall>& calls)
+{
+	std::string s;
+	for (const auto& c : calls)
+	{
+		char t[24] = "?";
+		switch (c.kind)
+		{
+			case HandlerCall::Kind::BeginEdit: std::snprintf (t, sizeof t, "b%u", unsigned (c.id)); break;
+			case HandlerCall::Kind::PerformEdit: std::snprintf (t, sizeof t, "p%u", unsigned (c.id)); break;
+			case HandlerCall::Kind::EndEdit: std::snprintf (t, sizeof t, "e%u", unsigned (c.id)); break;
+			case HandlerCall::Kind::SetDirty: std::snprintf (t, sizeof t, "%s", c.state ? "d" : "D"); break;
+			default: break;
+		}
+		s += (s.empty () ? "" : " ") + std::string (t);
+	}
+	return s;
+}
+
+std::vector<double> performedValues (const std::vector<HandlerCall>& calls)
+{
+	std::vector<double> values;
+	for (const auto& c : calls)
+		if (c.kind == HandlerCall::Kind::PerformEdit)
+			values.push_back (c.value);
+	return values;
+}
+
+void registerHostClass ()
+{
+	static bool registered = false;
+	if (registered)
+		return;
+	WNDCLASSW wc = {};
+	wc.lpfnWndProc = DefWindowProcW;
+	wc.hInstance = GetModuleHandleW (nullptr);
+	wc.hCursor = LoadCursorW (nullptr, reinterpret_cast<LPCWSTR> (IDC_ARROW));
+	wc.hbrBackground = reinterpret_cast<HBRUSH> (COLOR_WINDOW + 1);
+	wc.lpszClassName = kHostClass;
+	registered = RegisterClassW (&wc) != 0;
+}
+
+// A 12-byte controller state selecting skin s.
+Bytes uiState (int32 skin)
+{
+	Bytes b;
+	appendLe32 (b, 0x54565549); // "TVUI"
+	appendLe32 (b, 1);
+	appendLe32 (b, uint32_t (skin));
+	return b;
+}
+
+// The bundle loaded, one instance created through our host, a shown
+// top-level window of the test standing in for the host's editor frame,
+// and the instance's editor view created (not attached).
+//
+// The window is shared by all tests: without a window manager on the
+// display, Wine waits two seconds for each top-level window it destroys.
+class EditorWindow : public ::testing::Test
+{
+protected:
+	static void SetUpTestSuite ()
+	{
+		registerHostClass ();
+		sharedParent = CreateWindowExW (0, kHostClass, L"Tarnovelle editor test",
+		                                WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 900, 600, nullptr, nullptr,
+		                                GetModuleHandleW (nullptr), nullptr);
+		if (sharedParent)
+		{
+			ShowWindow (sharedParent, SW_SHOW);
+			UpdateWindow (sharedParent);
+		}
+	}
+
+	static void TearDownTestSuite ()
+	{
+		if (sharedParent)
+			DestroyWindow (sharedParent);
+		sharedParent = nullptr;
+		pump (20);
+	}
+
+	void SetUp () override
+	{
+		// Keep the display's pointer away from the windows, so that no real
+		// mouse moves are mixed into the messages the tests send.
+		SetCursorPos (GetSystemMetrics (SM_CXSCREEN) - 1, GetSystemMetrics (SM_CYSCREEN) - 1);
+
+		const char* env = std::getenv ("TARNO_BUNDLE");
+		std::string error;
+		module = Module::load (env && *env ? env : "Tarnovelle.vst3", error);
+		ASSERT_TRUE (module) << error;
+		ASSERT_EQ (plugin.create (*module, module->classes ()[0], error), kResultOk) << error;
+		controller = plugin.controller ();
+		ASSERT_NE (controller, nullptr);
+
+		parent = sharedParent;
+		if (parent == nullptr)
+		{
+			// Wine opens windows only on an X display.
+			const char* display = std::getenv ("DISPLAY");
+			if (display == nullptr || *display == 0)
+				GTEST_SKIP () << "no X display: the editor window tests need one (xvfb-run)";
+		}
+		ASSERT_NE (parent, nullptr) << "no top-level window could be created";
+		SetWindowPos (parent, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+		pump (20);
+
+		view = controller->createView (ViewType::kEditor);
+		ASSERT_NE (view, nullptr);
+	}
+
+	void TearDown () override
+	{
+		if (view)
+		{
+			if (attachedNow)
+				view->removed ();
+			view->release ();
+			view = nullptr;
+		}
+		pump (20);
+		plugin.destroy ();
+		module.reset ();
+	}
+
+	// Attaches the view to the test's window and finds the editor's child
+	// window; the first paints have happened when it returns.
+	void attach ()
+	{
+		ASSERT_EQ (view->attached (parent, kPlatformTypeHWND), kResultOk);
+		attachedNow = true;
+		child = FindWindowExW (parent, nullptr, kEditorClass, nullptr);
+		ASSERT_NE (child, nullptr);
+		pump (150);
+		plugin.componentHandler ().clear ();
+	}
+
+	void detach ()
+	{
+		EXPECT_EQ (view->removed (), kResultOk);
+		attachedNow = false;
+		child = nullptr;
+	}
+
+	LRESULT send (UINT msg, WPARAM wParam, int x, int y) { return SendMessageW (child, msg, wParam, point (x, y)); }
+
+	// A wheel turn over client point (x, y): the message carries screen
+	// coordinates, and the delta in the high word of wParam.
+	LRESULT wheel (int x, int y, int delta, WPARAM keys = 0)
+	{
+		POINT p = {x, y};
+		ClientToScreen (child, &p);
+		const WPARAM wParam = MAKEWPARAM (WORD (keys), WORD (int16_t (delta)));
+		return SendMessageW (child, WM_MOUSEWHEEL, wParam, point (p.x, p.y));
+	}
+
+	std::vector<HandlerCall> calls () { return plugin.componentHandler ().calls (); }
+	void clearCalls () { plugin.componentHandler ().clear (); }
+
+	int32 controllerSkin ()
+	{
+		auto stream = owned (new MemoryStream);
+		EXPECT_EQ (controller->getState (stream), kResultOk);
+		const Bytes b = bytesOf (*stream);
+		EXPECT_EQ (b.size (), 12u);
+		if (b.size () != 12)
+			return -1;
+		return int32 (uint32_t (b[8]) | uint32_t (b[9]) << 8 | uint32_t (b[10]) << 16 | uint32_t (b[11]) << 24);
+	}
+
+	void setSkin (int32 skin)
+	{
+		auto stream = streamOf (uiState (skin));
+		ASSERT_EQ (controller->setState (stream), kResultOk);
+	}
+
+	std::unique_ptr<Module> module;
+	PluginInstance plugin;
+	IEditController* controller = nullptr;
+	HWND parent = nullptr;
+	HWND child = nullptr;
+	IPlugView* view = nullptr;
+	bool attachedNow = false;
+	static HWND sharedParent;
+};
+
+HWND EditorWindow::sharedParent = nullptr;
+
+// The ORIGINAL knob pointer of parameter i, drawn 4 px wide in (240,180,90),
+// runs from radius 15 to 27 around the knob centre. These are the middles of
+// that line for v = 0.5 (straight up) and v = 0 (down-left).
+constexpr Rgb kPointer = {240, 180, 90};
+int knobX (int i) { return 103 * (i % 8) + 73; }
+int knobY (int i) { return 150 * (i / 8) + 215; }
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// The view's life: size, platform types, attaching, removing, attaching again.
+
+TEST_F (EditorWindow, SizeAndPlatformTypes)
+{
+	ViewRect size;
+	ASSERT_EQ (view->getSize (&size), kResultOk);
+	EXPECT_EQ (size.left, 0);
+	EXPECT_EQ (size.top, 0);
+	EXPECT_EQ (size.right, kWidth);
+	EXPECT_EQ (size.bottom, kHeight);
+	EXPECT_NE (view->canResize (), kResultTrue);
+
+	EXPECT_EQ (view->isPlatformTypeSupported ("HWND"), kResultTrue);
+	for (const char* other : {"NSView", "UIView", "X11EmbedWindowID", "HIView", "hwnd", "HWND ", ""})
+		EXPECT_EQ (view->isPlatformTypeSupported (other), kResultFalse) << "'" << other << "'";
+	EXPECT_EQ (view->isPlatformTypeSupported (nullptr), kResultFalse);
+}
+
+TEST_F (EditorWindow, AttachRemoveAndAttachAgain)
+{
+	// Refusals create no window.
+	EXPECT_EQ (view->attached (parent, kPlatformTypeNSView), kResultFalse);
+	EXPECT_EQ (view->attached (nullptr, kPlatformTypeHWND), kResultFalse);
+	EXPECT_EQ (FindWindowExW (parent, nullptr, kEditorClass, nullptr), nullptr);
+
+	attach ();
+	RECT client = {};
+	ASSERT_TRUE (GetClientRect (child, &client));
+	EXPECT_EQ (client.right - client.left, kWidth);
+	EXPECT_EQ (client.bottom - client.top, kHeight);
+	EXPECT_TRUE (IsWindowVisible (child));
+	EXPECT_EQ (GetParent (child), parent);
+	EXPECT_EQ (GetWindowLongW (child, GWL_STYLE) & (WS_CHILD | WS_VISIBLE), LONG (WS_CHILD | WS_VISIBLE));
+	wchar_t title[32] = {};
+	GetWindowTextW (child, title, 32);
+	EXPECT_EQ (std::wstring (title), L"Tarnovelle");
+
+	// A second attach, with any type, changes nothing.
+	EXPECT_EQ (view->attached (parent, kPlatformTypeHWND), kResultFalse);
+	EXPECT_EQ (view->attached (parent, kPlatformTypeNSView), kResultFalse);
+	EXPECT_EQ (FindWindowExW (parent, nullptr, kEditorClass, nullptr), child);
+	EXPECT_EQ (FindWindowExW (parent, child, kEditorClass, nullptr), nullptr) << "one child window only";
+
+	detach ();
+	EXPECT_EQ (FindWindowExW (parent, nullptr, kEditorClass, nullptr), nullptr);
+	EXPECT_TRUE (calls ().empty ()) << trail (calls ());
+
+	// Attached again: a new window that works like the first.
+	attach ();
+	EXPECT_EQ (send (WM_LBUTTONDOWN, MK_LBUTTON, kSqX, kSqY), 0);
+	EXPECT_EQ (send (WM_MOUSEMOVE, MK_LBUTTON, kSqX, kSqY - 10), 0);
+	EXPECT_EQ (send (WM_LBUTTONUP, 0, kSqX, kSqY - 10), 0);
+	EXPECT_EQ (trail (calls ()), "b0 p0 e0");
+	pump (250);
+	const Image image = capture (child);
+	ASSERT_EQ (image.width, kWidth);
+	EXPECT_EQ (image.at (10, 300), (Rgb {20, 34, 38})) << "the new window paints";
+}
+
+// ---------------------------------------------------------------------------
+// Mouse messages as the host sees them through its component handler.
+
+TEST_F (EditorWindow, DragOnAKnobIsOneGesture)
+{
+	attach ();
+	EXPECT_EQ (send (WM_LBUTTONDOWN, MK_LBUTTON, kSqX, kSqY), 0);
+	EXPECT_EQ (trail (calls ()), "b0");
+	EXPECT_EQ (GetCapture (), child) << "the drag holds the mouse";
+	EXPECT_EQ (send (WM_MOUSEMOVE, MK_LBUTTON, kSqX + 40, kSqY - 20), 0); // only y counts
+	EXPECT_EQ (send (WM_MOUSEMOVE, MK_LBUTTON, kSqX, kSqY - 20), 0);      // still sent
+	EXPECT_EQ (send (WM_MOUSEMOVE, MK_LBUTTON, kSqX, kSqY - 10), 0);
+	EXPECT_EQ (send (WM_LBUTTONUP, 0, kSqX, kSqY - 10), 0);
+	EXPECT_EQ (trail (calls ()), "b0 p0 p0 p0 e0");
+	const auto v = performedValues (calls ());
+	ASSERT_EQ (v.size (), 3u);
+	EXPECT_DOUBLE_EQ (v[0], 0.55 + 0.1); // 20 px up at 0.005 per pixel
+	EXPECT_DOUBLE_EQ (v[1], 0.65);
+	EXPECT_DOUBLE_EQ (v[2], 0.6);
+	EXPECT_DOUBLE_EQ (controller->getParamNormalized (0), 0.6);
+	EXPECT_NE (GetCapture (), child) << "the button-up releases the mouse";
+
+	// Mouse moves after the button-up reach nobody.
+	clearCalls ();
+	send (WM_MOUSEMOVE, 0, kSqX, kSqY - 100);
+	EXPECT_TRUE (calls ().empty ()) << trail (calls ());
+
+	// Shift: a tenth of the step per pixel; a press on another knob drags that one.
+	send (WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, kSqX, kSqY);
+	send (WM_MOUSEMOVE, MK_LBUTTON | MK_SHIFT, kSqX, kSqY - 20);
+	send (WM_MOUSEMOVE, MK_LBUTTON, kSqX, kSqY - 30); // Shift let go: full steps again
+	send (WM_LBUTTONUP, MK_SHIFT, kSqX, kSqY - 30);
+	EXPECT_EQ (trail (calls ()), "b0 p0 p0 e0");
+	const auto fine = performedValues (calls ());
+	ASSERT_EQ (fine.size (), 2u);
+	EXPECT_DOUBLE_EQ (fine[0], 0.6 + 0.01);
+	EXPECT_DOUBLE_EQ (fine[1], 0.6 + 0.01 + 0.05);
+
+	// Past the top nothing builds up: the first pixel back lowers the value.
+	clearCalls ();
+	send (WM_LBUTTONDOWN, MK_LBUTTON, kSqX, kSqY);
+	send (WM_MOUSEMOVE, MK_LBUTTON, kSqX, kSqY - 400);
+	send (WM_MOUSEMOVE, MK_LBUTTON, kSqX, kSqY - 399);
+	send (WM_LBUTTONUP, 0, kSqX, kSqY - 399);
+	EXPECT_EQ (trail (calls ()), "b0 p0 p0 e0");
+	EXPECT_EQ (performedValues (calls ()), (std::vector<double> {1.0, 1.0 - 0.005}));
+
+	// A stepped parameter: Transpose (6 steps) moves one step after 17 px.
+	clearCalls ();
+	send (WM_LBUTTONDOWN, MK_LBUTTON, kTrX, kTrY);
+	send (WM_MOUSEMOVE, MK_LBUTTON, kTrX, kTrY - 16);
+	send (WM_MOUSEMOVE, MK_LBUTTON, kTrX, kTrY - 17);
+	send (WM_MOUSEMOVE, MK_LBUTTON, kTrX, kTrY + 1000); // far past the bottom
+	send (WM_LBUTTONUP, 0, kTrX, kTrY + 1000);
+	EXPECT_EQ (trail (calls ()), "b10 p10 p10 p10 e10");
+	const auto steps = performedValues (calls ());
+	ASSERT_EQ (steps.size (), 3u);
+	EXPECT_DOUBLE_EQ (steps[0], 0.5);
+	EXPECT_DOUBLE_EQ (steps[1], 4.0 / 6.0);
+	EXPECT_EQ (steps[2], 0.0);
+}
+
+TEST_F (EditorWindow, PressesOutsideTheControlsSendNothing)
+{
+	attach ();
+	const int points[][2] = {{10, 10},  {10, 300}, {29, kSqY}, {kSqX, 153}, {850, 520},
+	                         {520, 55}, {617, 55}, {400, 140}, {720, 390},  {648, 304}};
+	for (const auto& p : points)
+	{
+		send (WM_LBUTTONDOWN, MK_LBUTTON, p[0], p[1]);
+		send (WM_MOUSEMOVE, MK_LBUTTON, p[0], p[1] - 30);
+		send (WM_LBUTTONUP, 0, p[0], p[1] - 30);
+		send (WM_LBUTTONDBLCLK, MK_LBUTTON, p[0], p[1]);
+		wheel (p[0], p[1], 120);
+		EXPECT_TRUE (calls ().empty ()) << p[0] << "," << p[1] << ": " << trail (calls ());
+		EXPECT_NE (GetCapture (), child);
+		clearCalls ();
+	}
+	EXPECT_EQ (controllerSkin (), 0);
+}
+
+TEST_F (EditorWindow, DoubleClickResetsToTheDefault)
+{
+	attach ();
+	controller->setParamNormalized (10, 1.0);
+	controller->setParamNormalized (0, 0.9);
+	// Windows sends down, up, double-click, up.
+	send (WM_LBUTTONDOWN, MK_LBUTTON, kTrX, kTrY);
+	send (WM_LBUTTONUP, 0, kTrX, kTrY);
+	send (WM_LBUTTONDBLCLK, MK_LBUTTON, kTrX, kTrY);
+	send (WM_LBUTTONUP, 0, kTrX, kTrY);
+	EXPECT_EQ (trail (calls ()), "b10 e10 b10 p10 e10");
+	ASSERT_EQ (performedValues (calls ()).size (), 1u);
+	EXPECT_DOUBLE_EQ (performedValues (calls ())[0], 0.5);
+	EXPECT_DOUBLE_EQ (controller->getParamNormalized (10), 0.5);
+
+	clearCalls ();
+	send (WM_LBUTTONDBLCLK, MK_LBUTTON, kSqX, kSqY);
+	EXPECT_EQ (trail (calls ()), "b0 p0 e0");
+	EXPECT_DOUBLE_EQ (controller->getParamNormalized (0), 0.55);
+
+	// The Legato switch sets the half that was clicked.
+	clearCalls ();
+	send (WM_LBUTTONDBLCLK, MK_LBUTTON, kLegatoOffX, kLegatoY);
+	send (WM_LBUTTONDBLCLK, MK_LBUTTON, kLegatoOnX, kLegatoY);
+	EXPECT_EQ (trail (calls ()), "b14 p14 e14 b14 p14 e14");
+	EXPECT_EQ (performedValues (calls ()), (std::vector<double> {0.0, 1.0}));
+
+	// Presets and skin buttons acted on the first press: a double-click does nothing.
+	clearCalls ();
+	send (WM_LBUTTONDBLCLK, MK_LBUTTON, 100, kPresetY);
+	send (WM_LBUTTONDBLCLK, MK_LBUTTON, kSkinX[2], kSkinY);
+	EXPECT_TRUE (calls ().empty ()) << trail (calls ());
+	EXPECT_EQ (controllerSkin (), 0);
+}
+
+TEST_F (EditorWindow, WheelStepsUseScreenCoordinates)
+{
+	// The parent moved away from the screen's origin, so that client and
+	// screen coordinates differ.
+	SetWindowPos (parent, nullptr, 137, 61, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+	attach ();
+	POINT origin = {0, 0};
+	ClientToScreen (child, &origin);
+	EXPECT_TRUE (origin.x != 0 || origin.y != 0);
+
+	EXPECT_EQ (wheel (kSqX, kSqY, 120), 0);
+	EXPECT_EQ (wheel (kSqX, kSqY, 120, MK_SHIFT), 0);
+	EXPECT_EQ (wheel (kSqX, kSqY, -240), 0);
+	EXPECT_EQ (trail (calls ()), "b0 p0 e0 b0 p0 e0 b0 p0 e0");
+	const auto v = performedValues (calls ());
+	ASSERT_EQ (v.size (), 3u);
+	EXPECT_DOUBLE_EQ (v[0], 0.575);
+	EXPECT_DOUBLE_EQ (v[1], 0.5775);
+	EXPECT_DOUBLE_EQ (v[2], 0.5275);
+
+	// Stepped: one step per notch, Shift or not; half a notch is too little.
+	clearCalls ();
+	wheel (kTrX, kTrY, -120, MK_SHIFT);
+	wheel (kTrX, kTrY, 59);
+	wheel (kLegatoOffX, kLegatoY, -120); // the switch: a notch down is off
+	EXPECT_EQ (trail (calls ()), "b10 p10 e10 b10 p10 e10 b14 p14 e14");
+	const auto s = performedValues (calls ());
+	ASSERT_EQ (s.size (), 3u);
+	EXPECT_DOUBLE_EQ (s[0], 2.0 / 6.0);
+	EXPECT_DOUBLE_EQ (s[1], 2.0 / 6.0);
+	EXPECT_EQ (s[2], 0.0);
+
+	// The client point used as if it were a screen point misses the knob.
+	clearCalls ();
+	SendMessageW (child, WM_MOUSEWHEEL, MAKEWPARAM (0, 120), point (kSqX - origin.x, kSqY - origin.y));
+	EXPECT_TRUE (calls ().empty ()) << trail (calls ());
+}
+
+TEST_F (EditorWindow, PresetLegatoAndSkinPresses)
+{
+	attach ();
+	// Preset 1 (left edge of the band) and preset 5 (near the band's right end).
+	for (int n : {0, 4})
+	{
+		clearCalls ();
+		send (WM_LBUTTONDOWN, MK_LBUTTON, n == 0 ? 35 : 825, kPresetY);
+		send (WM_LBUTTONUP, 0, n == 0 ? 35 : 825, kPresetY);
+		const auto c = calls ();
+		ASSERT_EQ (c.size (), 48u) << trail (c);
+		for (int i = 0; i < Tarno::kNumParams; ++i)
+		{
+			const double v = Tarno::snapNormalized (i, Tarno::kFactoryPresets[n].values[size_t (i)]);
+			EXPECT_EQ (c[size_t (3 * i)].kind, HandlerCall::Kind::BeginEdit);
+			EXPECT_EQ (c[size_t (3 * i + 1)].kind, HandlerCall::Kind::PerformEdit);
+			EXPECT_EQ (c[size_t (3 * i + 2)].kind, HandlerCall::Kind::EndEdit);
+			for (int k = 0; k < 3; ++k)
+				EXPECT_EQ (c[size_t (3 * i + k)].id, ParamID (i));
+			EXPECT_EQ (c[size_t (3 * i + 1)].value, v) << "preset " << n << " parameter " << i;
+			EXPECT_EQ (controller->getParamNormalized (ParamID (i)), v);
+		}
+	}
+
+	// Legato: the left half switches off, the right half on; a drag does nothing more.
+	clearCalls ();
+	send (WM_LBUTTONDOWN, MK_LBUTTON, kLegatoOffX, kLegatoY);
+	send (WM_MOUSEMOVE, MK_LBUTTON, kLegatoOffX, kLegatoY - 50);
+	send (WM_LBUTTONUP, 0, kLegatoOffX, kLegatoY - 50);
+	EXPECT_EQ (trail (calls ()), "b14 p14 e14");
+	EXPECT_EQ (controller->getParamNormalized (14), 0.0);
+	send (WM_LBUTTONDOWN, MK_LBUTTON, kLegatoOnX, kLegatoY);
+	EXPECT_EQ (controller->getParamNormalized (14), 1.0);
+
+	// Skin buttons: the controller's skin changes and the host hears setDirty.
+	const int order[] = {1, 2, 2, 0};
+	for (int k : order)
+	{
+		clearCalls ();
+		send (WM_LBUTTONDOWN, MK_LBUTTON, kSkinX[k], kSkinY);
+		send (WM_LBUTTONUP, 0, kSkinX[k], kSkinY);
+		EXPECT_EQ (trail (calls ()), "d") << "skin " << k;
+		EXPECT_EQ (controllerSkin (), k);
+	}
+
+	// A skin press during a drag ends the drag first.
+	clearCalls ();
+	send (WM_LBUTTONDOWN, MK_LBUTTON, kSqX, kSqY);
+	send (WM_MOUSEMOVE, MK_LBUTTON, kSqX, kSqY - 4);
+	send (WM_LBUTTONDOWN, MK_LBUTTON, kSkinX[1], kSkinY);
+	send (WM_MOUSEMOVE, MK_LBUTTON, kSqX, kSqY - 40);
+	send (WM_LBUTTONUP, 0, kSqX, kSqY - 40);
+	EXPECT_EQ (trail (calls ()), "b0 p0 e0 d");
+	EXPECT_EQ (controllerSkin (), 1);
+	EXPECT_NE (GetCapture (), child);
+}
+
+// ---------------------------------------------------------------------------
+// Teardown in the middle of a drag.
+
+TEST_F (EditorWindow, RemovedDuringADragEndsItOnce)
+{
+	attach ();
+	send (WM_LBUTTONDOWN, MK_LBUTTON, kSqX, kSqY);
+	send (WM_MOUSEMOVE, MK_LBUTTON, kSqX, kSqY - 8);
+	ASSERT_EQ (GetCapture (), child);
+	const HWND old = child;
+	clearCalls ();
+	detach ();
+	EXPECT_EQ (trail (calls ()), "e0");
+	EXPECT_EQ (FindWindowExW (parent, nullptr, kEditorClass, nullptr), nullptr);
+	EXPECT_FALSE (IsWindow (old));
+	EXPECT_NE (GetCapture (), old);
+	pump (250); // no timer or message of the old window arrives any more
+	EXPECT_EQ (trail (calls ()), "e0");
+
+	// Attached again, the editor starts idle: a button-up sends nothing.
+	attach ();
+	send (WM_MOUSEMOVE, MK_LBUTTON, kSqX, kSqY - 30);
+	send (WM_LBUTTONUP, 0, kSqX, kSqY - 30);
+	EXPECT_TRUE (calls ().empty ()) << trail (calls ());
+	send (WM_LBUTTONDOWN, MK_LBUTTON, kTrX, kTrY);
+	send (WM_LBUTTONUP, 0, kTrX, kTrY);
+	EXPECT_EQ (trail (calls ()), "b10 e10");
+}
+
+TEST_F (EditorWindow, ReleasedWhileDraggingEndsTheDragOnce)
+{
+	attach ();
+	send (WM_LBUTTONDOWN, MK_LBUTTON, kTrX, kTrY);
+	send (WM_MOUSEMOVE, MK_LBUTTON, kTrX, kTrY - 40);
+	const HWND old = child;
+	clearCalls ();
+	// The host drops its only reference without calling removed ().
+	view->release ();
+	view = nullptr;
+	attachedNow = false;
+	EXPECT_EQ (trail (calls ()), "e10");
+	EXPECT_FALSE (IsWindow (old));
+	EXPECT_EQ (FindWindowExW (parent, nullptr, kEditorClass, nullptr), nullptr);
+	pump (250);
+	EXPECT_EQ (trail (calls ()), "e10");
+
+	// The controller lives on and makes a working view again.
+	view = controller->createView (ViewType::kEditor);
+	ASSERT_NE (view, nullptr);
+	attach ();
+	send (WM_LBUTTONDOWN, MK_LBUTTON, kSqX, kSqY);
+	send (WM_LBUTTONUP, 0, kSqX, kSqY);
+	EXPECT_EQ (trail (calls ()), "b0 e0");
+}
+
+TEST_F (EditorWindow, LostCaptureEndsTheDrag)
+{
+	attach ();
+	send (WM_LBUTTONDOWN, MK_LBUTTON, kSqX, kSqY);
+	ASSERT_EQ (GetCapture (), child);
+	// Another window of the thread takes the mouse: Windows tells the editor.
+	SetCapture (parent);
+	EXPECT_EQ (trail (calls ()), "b0 e0");
+	send (WM_MOUSEMOVE, MK_LBUTTON, kSqX, kSqY - 20);
+	send (WM_LBUTTONUP, 0, kSqX, kSqY - 20);
+	EXPECT_EQ (trail (calls ()), "b0 e0");
+	ReleaseCapture ();
+}
+
+// ---------------------------------------------------------------------------
+// What the window shows.
+
+TEST_F (EditorWindow, HostValuesShowAtTheNextTimerTicks)
+{
+	attach ();
+	const int i = 11; // Fine tune: 0.5 by default, pointer straight up
+	const int upX = knobX (i), upY = knobY (i) - 21;
+	const int downLeftX = knobX (i) - 15, downLeftY = knobY (i) + 15;
+	pump (300);
+	Image before = capture (child);
+	ASSERT_EQ (before.width, kWidth);
+	EXPECT_TRUE (before.hasNear (upX, upY, kPointer)) << before.at (upX, upY);
+	EXPECT_FALSE (before.hasNear (downLeftX, downLeftY, kPointer));
+
+	// The host sets the value; nothing else happens but the timer.
+	controller->setParamNormalized (ParamID (i), 0.0);
+	pump (400);
+	Image after = capture (child);
+	EXPECT_TRUE (after.hasNear (downLeftX, downLeftY, kPointer)) << after.at (downLeftX, downLeftY);
+	EXPECT_FALSE (after.hasNear (upX, upY, kPointer)) << after.at (upX, upY);
+	EXPECT_EQ (after.at (upX, upY), (Rgb {20, 34, 38})) << "background inside the ring";
+
+	// The Legato switch follows too: ON lit by default, OFF lit after the host sets 0.
+	const Rgb lit = {226, 176, 104}, unlit = {33, 53, 58};
+	EXPECT_EQ (after.at (700, 350), lit);
+	EXPECT_EQ (after.at (665, 350), unlit);
+	controller->setParamNormalized (14, 0.0);
+	pump (400);
+	after = capture (child);
+	EXPECT_EQ (after.at (700, 350), unlit);
+	EXPECT_EQ (after.at (665, 350), lit);
+	EXPECT_TRUE (calls ().empty ()) << "the host's own changes do not come back: " << trail (calls ());
+}
+
+TEST_F (EditorWindow, DragRepaintsAtEachMoveAndTheTimerWaits)
+{
+	attach ();
+	const int i = 0; // Square, dragged from 0.55
+	send (WM_LBUTTONDOWN, MK_LBUTTON, kSqX, kSqY);
+	// 10 px up: 0.6. 10 px down: 0.5, the pointer straight up.
+	send (WM_MOUSEMOVE, MK_LBUTTON, kSqX, kSqY + 10);
+	pump (300);
+	Image image = capture (child);
+	EXPECT_TRUE (image.hasNear (knobX (i), knobY (i) - 21, kPointer)) << "the move repainted";
+
+	// While the drag lasts the timer does not repaint: a host change to
+	// another knob waits.
+	const int other = 11;
+	controller->setParamNormalized (ParamID (other), 0.0);
+	pump (400);
+	image = capture (child);
+	EXPECT_TRUE (image.hasNear (knobX (other), knobY (other) - 21, kPointer)) << "no repaint during the drag";
+	send (WM_MOUSEMOVE, MK_LBUTTON, kSqX, kSqY + 10);
+	pump (100);
+	image = capture (child);
+	EXPECT_FALSE (image.hasNear (knobX (other), knobY (other) - 21, kPointer)) << "a move repaints everything";
+
+	send (WM_LBUTTONUP, 0, kSqX, kSqY + 10);
+	EXPECT_EQ (trail (calls ()), "b0 p0 p0 e0");
+}
+
+// ---------------------------------------------------------------------------
+// Any mouse message, anywhere: no crash and no gesture left open.
+
+// Checks the gesture structure of the handler's calls as they come: a
+// perform only inside an open gesture of its ID, an end only for an open one.
+struct GestureChecker
+{
+	std::map<ParamID, int> open;
+	size_t seen = 0;
+	int faults = 0;
+
+	void feed (const std::vector<HandlerCall>& calls)
+	{
+		for (; seen < calls.size (); ++seen)
+		{
+			const HandlerCall& c = calls[seen];
+			const bool isEdit = c.kind == HandlerCall::Kind::BeginEdit || c.kind == HandlerCall::Kind::PerformEdit ||
+			                    c.kind == HandlerCall::Kind::EndEdit;
+			if (isEdit && c.id >= ParamID (Tarno::kNumParams))
+				fault ("ID out of range", c);
+			if (c.kind == HandlerCall::Kind::BeginEdit)
+				++open[c.id];
+			else if (c.kind == HandlerCall::Kind::PerformEdit)
+			{
+				if (open[c.id] <= 0)
+					fault ("performEdit outside a gesture", c);
+				if (!(c.value >= 0.0 && c.value <= 1.0))
+					fault ("value out of range", c);
+			}
+			else if (c.kind == HandlerCall::Kind::EndEdit)
+			{
+				if (open[c.id] <= 0)
+					fault ("endEdit without beginEdit", c);
+				else
+					--open[c.id];
+			}
+			else if (!(c.kind == HandlerCall::Kind::SetDirty && c.state))
+				fault ("unexpected call", c);
+		}
+	}
+	int openCount () const
+	{
+		int n = 0;
+		for (const auto& o : open)
+			n += o.second;
+		return n;
+	}
+	void fault (const char* what, const HandlerCall& c)
+	{
+		if (++faults <= 5)
+			ADD_FAILURE () << what << ": call " << seen << " " << Tarno::Host::describe (c);
+	}
+};
+
+TEST_F (EditorWindow, MouseMessagesAnywhereNeverCrashOrLeaveADragOpen)
+{
+	attach ();
+	std::mt19937 rng (20240611);
+	auto pick = [&] (int n) { return int (rng () % uint32_t (n)); };
+	const UINT messages[] = {WM_LBUTTONDOWN, WM_MOUSEMOVE,   WM_MOUSEMOVE,   WM_MOUSEMOVE,  WM_LBUTTONUP,
+	                         WM_LBUTTONDBLCLK, WM_MOUSEWHEEL, WM_CAPTURECHANGED, WM_RBUTTONDOWN, WM_MBUTTONUP,
+	                         WM_MOUSEHWHEEL, WM_XBUTTONDOWN};
+	GestureChecker checker;
+	int upsChecked = 0, edits = 0;
+	for (int n = 0; n < 3000 && checker.faults == 0; ++n)
+	{
+		const UINT msg = messages[pick (int (sizeof messages / sizeof messages[0]))];
+		LPARAM lParam;
+		switch (pick (4))
+		{
+			case 0: lParam = point (pick (kWidth), pick (kHeight)); break;          // in the window
+			case 1: lParam = point (pick (2000) - 1000, pick (2000) - 1000); break; // around it, negative too
+			case 2: lParam = point (pick (2) ? 32767 : -32768, pick (2) ? 32767 : -32768); break;
+			default: lParam = LPARAM (int32_t (rng ())); break; // any bits
+		}
+		WPARAM wParam = pick (3) == 0 ? WPARAM (rng ()) : WPARAM (pick (2) ? MK_LBUTTON : MK_LBUTTON | MK_SHIFT);
+		if (msg == WM_MOUSEWHEEL && pick (2))
+			wParam = MAKEWPARAM (WORD (pick (2) ? MK_SHIFT : 0), WORD (int16_t (pick (961) - 480)));
+		SendMessageW (child, msg, wParam, lParam);
+		checker.feed (calls ());
+		if (msg == WM_LBUTTONUP)
+		{
+			++upsChecked;
+			EXPECT_EQ (checker.openCount (), 0) << "message " << n << ": a gesture stayed open after a button-up";
+			EXPECT_NE (GetCapture (), child) << "message " << n << ": the capture stayed after a button-up";
+			if (checker.openCount () != 0)
+				break;
+		}
+		if (n % 250 == 0)
+			pump (30); // paint whatever skin and values the messages left
+	}
+	send (WM_LBUTTONUP, 0, 0, 0);
+	checker.feed (calls ());
+	EXPECT_EQ (checker.openCount (), 0);
+	EXPECT_EQ (checker.faults, 0);
+	for (const auto& c : calls ())
+		edits += c.kind == HandlerCall::Kind::BeginEdit;
+	EXPECT_GT (upsChecked, 100);
+	EXPECT_GT (edits, 50) << "the messages reached the controls";
+	EXPECT_TRUE (IsWindow (child));
+	pump (150);
+	EXPECT_EQ (capture (child).width, kWidth) << "the window still paints";
+}
+
+// ---------------------------------------------------------------------------
+// Screenshots of the three skins, with colour probes where no text is drawn.
+
+TEST_F (EditorWindow, Screenshots)
+{
+	attach ();
+	const char* names[3] = {"editor-original.png", "editor-vintage.png", "editor-silver.png"};
+	const char* dir = std::getenv ("TARNO_SCREENSHOT_DIR");
+	// The selected skin button's face in each skin's overlay colours.
+	const Rgb selectedFace[3] = {{226, 176, 104}, {45, 62, 47}, {33, 94, 115}};
+	for (int skin = 0; skin < 3; ++skin)
+	{
+		setSkin (skin);
+		pump (400);
+		const Image image = capture (child);
+		ASSERT_EQ (image.width, kWidth) << "no picture from the window";
+		EXPECT_TRUE (writePng (names[skin], image.width, image.height, image.rgb)) << names[skin];
+		if (dir && *dir)
+		{
+			std::string path = dir;
+			if (path.back () != '/' && path.back () != '\\')
+				path += '/';
+			path += names[skin];
+			EXPECT_TRUE (writePng (path, image.width, image.height, image.rgb)) << path;
+		}
+
+		const int faceX[3] = {530, 628, 726};
+		for (int k = 0; k < 3; ++k)
+		{
+			if (k == skin)
+				EXPECT_EQ (image.at (faceX[k], 45), selectedFace[skin]) << "skin " << skin;
+			else
+				EXPECT_NE (image.at (faceX[k], 45), selectedFace[skin]) << "skin " << skin << " button " << k;
+		}
+
+		if (skin == 0)
+		{
+			EXPECT_EQ (image.at (10, 300), (Rgb {20, 34, 38})) << "background";
+			EXPECT_EQ (image.at (850, 10), (Rgb {20, 34, 38})) << "background";
+			EXPECT_EQ (image.at (35, 130), (Rgb {42, 62, 66})) << "preset button face";
+			EXPECT_EQ (image.at (675, 130), (Rgb {42, 62, 66})) << "fifth preset button face";
+			EXPECT_EQ (image.at (185, 120), (Rgb {20, 34, 38})) << "gap between preset buttons";
+			EXPECT_EQ (image.at (628, 45), (Rgb {33, 53, 58})) << "VINTAGE button face";
+			EXPECT_EQ (image.at (523, 42), (Rgb {68, 95, 98})) << "button border";
+			EXPECT_EQ (image.at (700, 350), (Rgb {226, 176, 104})) << "Legato ON lit";
+			EXPECT_EQ (image.at (665, 350), (Rgb {33, 53, 58})) << "Legato OFF unlit";
+			EXPECT_EQ (image.at (659, 346), (Rgb {80, 107, 109})) << "Legato frame";
+			// Square's knob at 0.55: ring left of the centre, pointer just right of straight up.
+			EXPECT_TRUE (image.hasNear (knobX (0) - 33, knobY (0), {80, 107, 109}));
+			EXPECT_TRUE (image.hasNear (knobX (0) + 3, knobY (0) - 21, kPointer));
+			EXPECT_TRUE (image.hasNear (knobX (11), knobY (11) - 21, kPointer)) << "Fine tune at 0.5";
+		}
+	}
+	setSkin (0);
+}
+
+#endif // TARNO_HAVE_PLUGIN
+#endif // _WIN32
