@@ -10,6 +10,9 @@ bash scripts/build.sh linux windows
 echo
 bash scripts/render-demo.sh
 echo
+echo "==> editor screenshots from the Windows bundle under Wine"
+bash scripts/screenshots.sh build/screenshots
+echo
 echo "Bundles:"
 echo "  build/windows/Tarnovelle.vst3  (the product: Contents/x86_64-win/Tarnovelle.vst3)"
 echo "  build/linux/Tarnovelle.vst3    (Contents/x86_64-linux/Tarnovelle.so)"

@@ -2,8 +2,9 @@
 # Takes screenshots of the editor in its three skins: runs the Windows test
 # executable's EditorWindow.Screenshots test under Wine on a virtual X
 # display, which opens the real bundle's editor and writes
-# docs/editor-original.png, docs/editor-vintage.png and
-# docs/editor-silver.png (and the same files in build/windows/).
+# editor-original.png, editor-vintage.png and editor-silver.png into the
+# folder given (default build/screenshots; `scripts/screenshots.sh docs`
+# renews the pictures the README shows).
 # Builds nothing: expects build/windows to be built (scripts/build.sh windows).
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -19,9 +20,10 @@ if ! command -v xvfb-run >/dev/null 2>&1; then
   exit 1
 fi
 
+out=${1:-build/screenshots}
 source scripts/wine-env.sh
-mkdir -p docs
-export TARNO_SCREENSHOT_DIR="$root/docs"
+mkdir -p "$out"
+export TARNO_SCREENSHOT_DIR="$(cd "$out" && pwd)"
 
 # Only files newer than this marker count as written by this run.
 marker=$(mktemp)
@@ -35,10 +37,10 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c \
 status=$?
 
 for skin in original vintage silver; do
-  if [ "docs/editor-$skin.png" -nt "$marker" ]; then
-    echo "docs/editor-$skin.png"
+  if [ "$out/editor-$skin.png" -nt "$marker" ]; then
+    echo "$out/editor-$skin.png"
   else
-    echo "docs/editor-$skin.png was not written" >&2
+    echo "$out/editor-$skin.png was not written" >&2
     status=1
   fi
 done

@@ -1,6 +1,10 @@
 # Sourced by the scripts that run Windows programs: the project's Wine
 # prefix under build/, created quietly on first use. Expects $root to be the
 # repository root.
+if [ -z "${root:-}" ]; then
+  echo "wine-env.sh: \$root (the repository root) is not set" >&2
+  return 1 2>/dev/null || exit 1
+fi
 # Same values as the "windows" test preset and the tests' own environment.
 export WINEPREFIX="$root/build/wineprefix"
 export WINEDEBUG=-all
