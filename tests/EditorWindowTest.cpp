@@ -412,6 +412,37 @@ TEST_F (EditorWindow, AttachRemoveAndAttachAgain)
 	EXPECT_EQ (image.at (10, 300), (Rgb {20, 34, 38})) << "the new window paints";
 }
 
+// Two editors open at once share the window class: removing the first (whose
+// attempt to unregister the class fails while the other window exists)
+// leaves the second working.
+TEST_F (EditorWindow, TwoEditorsAtOnce)
+{
+	attach ();
+	IPlugView* second = controller->createView (ViewType::kEditor);
+	ASSERT_NE (second, nullptr);
+	ASSERT_EQ (second->attached (parent, kPlatformTypeHWND), kResultOk);
+	HWND secondChild = FindWindowExW (parent, child, kEditorClass, nullptr);
+	ASSERT_NE (secondChild, nullptr);
+	pump (150);
+	clearCalls ();
+
+	detach (); // the first editor goes
+	EXPECT_EQ (FindWindowExW (parent, nullptr, kEditorClass, nullptr), secondChild);
+	child = secondChild;
+	EXPECT_EQ (send (WM_LBUTTONDOWN, MK_LBUTTON, kSqX, kSqY), 0);
+	EXPECT_EQ (send (WM_MOUSEMOVE, MK_LBUTTON, kSqX, kSqY - 10), 0);
+	EXPECT_EQ (send (WM_LBUTTONUP, 0, kSqX, kSqY - 10), 0);
+	EXPECT_EQ (trail (calls ()), "b0 p0 e0");
+	InvalidateRect (secondChild, nullptr, FALSE);
+	pump (250);
+	EXPECT_EQ (capture (secondChild).at (10, 300), (Rgb {20, 34, 38})) << "the second window still paints";
+
+	EXPECT_EQ (second->removed (), kResultOk);
+	second->release ();
+	child = nullptr;
+	EXPECT_EQ (FindWindowExW (parent, nullptr, kEditorClass, nullptr), nullptr);
+}
+
 // ---------------------------------------------------------------------------
 // Mouse messages as the host sees them through its component handler.
 
