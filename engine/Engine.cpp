@@ -123,7 +123,6 @@ void Engine::updateDerived ()
 	d.rateSeen = fs;
 	const double note = currentNote < 0 ? 0.0 : (currentNote % kNumPitches) - kReferencePitch;
 
-
 	if (!(fs == d.rate))
 	{
 		d.rate = fs;
