@@ -188,22 +188,56 @@ void GdiCanvas::line (Point a, Point b, Rgb color, int width)
 	DeleteObject (pen);
 }
 
+namespace {
+
+// A font selected for one text, transparent background and the text colour
+// set; all put back when the text is drawn, the font deleted if made for it.
+class TextSetup
+{
+public:
+	TextSetup (HDC dc, HFONT font, bool madeForThisText, Rgb color)
+	: dc (dc), font (font), made (madeForThisText), previousFont (SelectObject (dc, font)),
+	  previousColor (SetTextColor (dc, colorRef (color))), previousMode (SetBkMode (dc, TRANSPARENT))
+	{
+	}
+	~TextSetup ()
+	{
+		SetBkMode (dc, previousMode);
+		SetTextColor (dc, previousColor);
+		SelectObject (dc, previousFont);
+		if (made)
+			DeleteObject (font);
+	}
+	TextSetup (const TextSetup&) = delete;
+	TextSetup& operator= (const TextSetup&) = delete;
+
+private:
+	HDC dc;
+	HFONT font;
+	bool made;
+	HGDIOBJ previousFont;
+	COLORREF previousColor;
+	int previousMode;
+};
+
+} // namespace
+
+HFONT GdiCanvas::narrowFont (const FontSpec& font, bool& made)
+{
+	HFONT f = tableFont (font);
+	made = f == nullptr;
+	return made ? createFont (font) : f;
+}
+
 void GdiCanvas::textAt (int x, int y, const char* text, const FontSpec& font, Rgb color)
 {
 	if (!text)
 		return;
 	PlainDc hdc (*this);
-	HFONT made = nullptr;
-	HFONT f = tableFont (font);
-	if (!f)
-		f = made = createFont (font);
-	HGDIOBJ previousFont = SelectObject (hdc, f);
-	SetTextColor (hdc, colorRef (color));
-	SetBkMode (hdc, TRANSPARENT);
+	bool made = false;
+	HFONT f = narrowFont (font, made);
+	TextSetup setup (hdc, f, made, color);
 	TextOutA (hdc, x, y, text, static_cast<int> (std::strlen (text)));
-	SelectObject (hdc, previousFont);
-	if (made)
-		DeleteObject (made);
 }
 
 void GdiCanvas::textInRect (const Rect& r, const char* text, const FontSpec& font, Rgb color, unsigned flags)
@@ -211,18 +245,11 @@ void GdiCanvas::textInRect (const Rect& r, const char* text, const FontSpec& fon
 	if (!text)
 		return;
 	PlainDc hdc (*this);
-	HFONT made = nullptr;
-	HFONT f = tableFont (font);
-	if (!f)
-		f = made = createFont (font);
-	HGDIOBJ previousFont = SelectObject (hdc, f);
-	SetTextColor (hdc, colorRef (color));
-	SetBkMode (hdc, TRANSPARENT);
+	bool made = false;
+	HFONT f = narrowFont (font, made);
+	TextSetup setup (hdc, f, made, color);
 	RECT rc = winRect (r);
 	DrawTextA (hdc, text, -1, &rc, flags);
-	SelectObject (hdc, previousFont);
-	if (made)
-		DeleteObject (made);
 }
 
 void GdiCanvas::textInRectW (const Rect& r, const char16_t* text, const FontSpec& font, Rgb color,
@@ -240,13 +267,9 @@ void GdiCanvas::textInRectW (const Rect& r, const char16_t* text, const FontSpec
 	HFONT f = CreateFontW (-std::abs (font.height), 0, 0, 0, font.weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
 	                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
 	                       face);
-	HGDIOBJ previousFont = SelectObject (hdc, f);
-	SetTextColor (hdc, colorRef (color));
-	SetBkMode (hdc, TRANSPARENT);
+	TextSetup setup (hdc, f, true, color);
 	RECT rc = winRect (r);
 	DrawTextW (hdc, reinterpret_cast<const wchar_t*> (text), -1, &rc, flags);
-	SelectObject (hdc, previousFont);
-	DeleteObject (f);
 }
 
 // ---- Anti-aliased drawing ------------------------------------------------

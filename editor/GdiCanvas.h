@@ -93,6 +93,9 @@ private:
 
 	Gdiplus::GpGraphics* graphics ();
 	HFONT tableFont (const FontSpec& font) const;
+	// The editor's long-lived font for `font`, or one made for a single text
+	// (made = true: the caller deletes it).
+	HFONT narrowFont (const FontSpec& font, bool& made);
 
 	HDC dc;
 	HBRUSH panelBrush;
