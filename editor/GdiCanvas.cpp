@@ -42,11 +42,12 @@ Gdiplus::GpBrush* createBrush (const Fill& fill)
 	return gradient;
 }
 
-// A pen of `width` pixels, with round caps at both ends if asked for.
+// A pen `width` units wide in world units (pixels here, as the graphics
+// object keeps the identity transform), with round caps if asked for.
 Gdiplus::GpPen* createPen (Argb color, float width, bool roundCaps)
 {
 	Gdiplus::GpPen* pen = nullptr;
-	if (GP::GdipCreatePen1 (argb (color), width, Gdiplus::UnitPixel, &pen) != Gdiplus::Ok)
+	if (GP::GdipCreatePen1 (argb (color), width, Gdiplus::UnitWorld, &pen) != Gdiplus::Ok)
 		return nullptr;
 	if (roundCaps)
 	{

@@ -10,6 +10,8 @@ export WINEPREFIX="$root/build/wineprefix"
 export WINEDEBUG=-all
 # Skip the Mono/Gecko installer prompts when a prefix is created.
 export WINEDLLOVERRIDES="mscoree,mshtml="
+# An X resource database for virtual displays (see the file itself).
+export XENVIRONMENT="$root/scripts/xvfb-resources"
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "creating Wine prefix $WINEPREFIX (log: build/wineboot.log)"
   mkdir -p "$root/build"
