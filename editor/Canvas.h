@@ -85,10 +85,18 @@ enum TextFlags : unsigned
 	kTextNoPrefix = 0x800,  // DT_NOPREFIX
 };
 
+// GDI+ text rendering hint TextRenderingHintAntiAliasGridFit.
+constexpr int kTextHintAntiAliasGridFit = 3;
+
 class Canvas
 {
 public:
 	virtual ~Canvas () = default;
+
+	// Text rendering hint of the anti-aliased (GDI+) drawing state. It
+	// governs only text drawn through GDI+; canvases without such text
+	// ignore it.
+	virtual void setTextRenderingHint (int /*hint*/) {}
 
 	// Saves and restores the drawing state (font, text colour, background
 	// mode, clipping), like SaveDC and RestoreDC.

@@ -114,8 +114,19 @@ void GdiCanvas::flush ()
 Gdiplus::GpGraphics* GdiCanvas::graphics ()
 {
 	if (!gdip && GP::GdipCreateFromHDC (dc, &gdip) == Gdiplus::Ok && gdip)
+	{
 		GP::GdipSetSmoothingMode (gdip, Gdiplus::SmoothingModeAntiAlias);
+		if (textHint >= 0)
+			GP::GdipSetTextRenderingHint (gdip, static_cast<Gdiplus::TextRenderingHint> (textHint));
+	}
 	return gdip;
+}
+
+void GdiCanvas::setTextRenderingHint (int hint)
+{
+	textHint = hint;
+	if (Gdiplus::GpGraphics* g = graphics ())
+		GP::GdipSetTextRenderingHint (g, static_cast<Gdiplus::TextRenderingHint> (hint));
 }
 
 HFONT GdiCanvas::createFont (const FontSpec& font)

@@ -68,6 +68,7 @@ public:
 	static HFONT createFont (const FontSpec& font);
 
 	// ---- Canvas
+	void setTextRenderingHint (int hint) override;
 	void save () override;
 	void restore () override;
 
@@ -101,6 +102,9 @@ private:
 	HBRUSH panelBrush;
 	std::vector<GdiFontEntry> fonts;
 	Gdiplus::GpGraphics* gdip = nullptr;
+	// Text rendering hint for every graphics object made here; -1 leaves
+	// GDI+'s default.
+	int textHint = -1;
 };
 
 } // namespace Tarno

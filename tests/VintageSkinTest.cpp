@@ -39,6 +39,7 @@ enum class Op
 	line,
 	arc,
 	curve,
+	textHint,
 };
 
 struct Call
@@ -56,6 +57,7 @@ struct Call
 	std::u16string text;
 	std::string face;
 	int fontHeight = 0, fontWeight = 0;
+	int textHint = -1;
 	Rgb rgb{};
 	unsigned flags = 0;
 };
@@ -65,6 +67,7 @@ class RecordingCanvas : public Canvas
 public:
 	std::vector<Call> calls;
 
+	void setTextRenderingHint (int hint) override { add (Op::textHint).textHint = hint; }
 	void save () override { add (Op::save); }
 	void restore () override { add (Op::restore); }
 	void fillRect (const Rect&, Rgb) override { add (Op::plain); }
@@ -412,7 +415,9 @@ TEST (VintageSkin, CallCountsPerKind)
 	EXPECT_EQ (count (calls, Op::plain), 0u);
 	EXPECT_EQ (count (calls, Op::rectOutline), 0u);
 	EXPECT_EQ (count (calls, Op::save), count (calls, Op::restore));
-	EXPECT_EQ (calls.size (), 32u + 87u + 1020u + 80u + 15u + 42u);
+	// The text rendering hint is set once, before anything is drawn.
+	EXPECT_EQ (count (calls, Op::textHint), 1u);
+	EXPECT_EQ (calls.size (), 1u + 32u + 87u + 1020u + 80u + 15u + 42u);
 }
 
 // Walks the whole recording from the first call to the last.
@@ -422,9 +427,11 @@ TEST (VintageSkin, EveryStageInOrder)
 	values[kSquare] = 0.0;
 	values[kSine] = 1.0;
 	const auto calls = recordPanel (values, -1);
-	ASSERT_EQ (calls.size (), 1276u);
+	ASSERT_EQ (calls.size (), 1277u);
 	size_t i = 0;
 
+	ASSERT_EQ (calls[i].op, Op::textHint);
+	EXPECT_EQ (calls[i++].textHint, kTextHintAntiAliasGridFit);
 	expectSolid (calls[i++], Op::fillRect, 0, 0, 860, 530, {255, 44, 26, 17});
 
 	for (float x : {0.0f, 836.0f})

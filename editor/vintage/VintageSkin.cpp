@@ -162,6 +162,7 @@ void paintBottom (Canvas& canvas)
 
 void Skin::paint (Canvas& canvas, const ParamBlock& values, int32_t activeParam)
 {
+	canvas.setTextRenderingHint (kTextHintAntiAliasGridFit);
 	solidRect (canvas, 0, 0, kWidth, kHeight, {255, 44, 26, 17});
 
 	paintCheek (canvas, 0);
