@@ -286,83 +286,82 @@ void GdiCanvas::textInRectW (const Rect& r, const char16_t* text, const FontSpec
 
 // ---- Anti-aliased drawing ------------------------------------------------
 
-void GdiCanvas::aaFillRect (const RectF& r, const Fill& fill)
+// Each shape gets a brush or pen made just before it is drawn and deleted
+// right after; nothing is drawn if the graphics object or the brush or pen
+// cannot be made.
+template <typename Draw>
+void GdiCanvas::withBrush (const Fill& fill, Draw draw)
 {
 	Gdiplus::GpGraphics* g = graphics ();
 	if (!g)
 		return;
 	if (Gdiplus::GpBrush* brush = createBrush (fill))
 	{
-		GP::GdipFillRectangle (g, brush, r.x, r.y, r.width, r.height);
+		draw (g, brush);
 		GP::GdipDeleteBrush (brush);
 	}
 }
 
-void GdiCanvas::aaFillEllipse (const RectF& box, const Fill& fill)
-{
-	Gdiplus::GpGraphics* g = graphics ();
-	if (!g)
-		return;
-	if (Gdiplus::GpBrush* brush = createBrush (fill))
-	{
-		GP::GdipFillEllipse (g, brush, box.x, box.y, box.width, box.height);
-		GP::GdipDeleteBrush (brush);
-	}
-}
-
-void GdiCanvas::aaRectOutline (const RectF& r, Argb color, float width)
-{
-	Gdiplus::GpGraphics* g = graphics ();
-	if (!g)
-		return;
-	if (Gdiplus::GpPen* pen = createPen (color, width, false))
-	{
-		GP::GdipDrawRectangle (g, pen, r.x, r.y, r.width, r.height);
-		GP::GdipDeletePen (pen);
-	}
-}
-
-void GdiCanvas::aaLine (PointF a, PointF b, Argb color, float width, bool roundCaps)
+template <typename Draw>
+void GdiCanvas::withPen (Argb color, float width, bool roundCaps, Draw draw)
 {
 	Gdiplus::GpGraphics* g = graphics ();
 	if (!g)
 		return;
 	if (Gdiplus::GpPen* pen = createPen (color, width, roundCaps))
 	{
-		GP::GdipDrawLine (g, pen, a.x, a.y, b.x, b.y);
+		draw (g, pen);
 		GP::GdipDeletePen (pen);
 	}
+}
+
+void GdiCanvas::aaFillRect (const RectF& r, const Fill& fill)
+{
+	withBrush (fill, [&] (Gdiplus::GpGraphics* g, Gdiplus::GpBrush* brush) {
+		GP::GdipFillRectangle (g, brush, r.x, r.y, r.width, r.height);
+	});
+}
+
+void GdiCanvas::aaFillEllipse (const RectF& box, const Fill& fill)
+{
+	withBrush (fill, [&] (Gdiplus::GpGraphics* g, Gdiplus::GpBrush* brush) {
+		GP::GdipFillEllipse (g, brush, box.x, box.y, box.width, box.height);
+	});
+}
+
+void GdiCanvas::aaRectOutline (const RectF& r, Argb color, float width)
+{
+	withPen (color, width, false, [&] (Gdiplus::GpGraphics* g, Gdiplus::GpPen* pen) {
+		GP::GdipDrawRectangle (g, pen, r.x, r.y, r.width, r.height);
+	});
+}
+
+void GdiCanvas::aaLine (PointF a, PointF b, Argb color, float width, bool roundCaps)
+{
+	withPen (color, width, roundCaps, [&] (Gdiplus::GpGraphics* g, Gdiplus::GpPen* pen) {
+		GP::GdipDrawLine (g, pen, a.x, a.y, b.x, b.y);
+	});
 }
 
 void GdiCanvas::aaArc (const RectF& box, float startDegrees, float sweepDegrees, Argb color, float width,
                        bool roundCaps)
 {
-	Gdiplus::GpGraphics* g = graphics ();
-	if (!g)
-		return;
-	if (Gdiplus::GpPen* pen = createPen (color, width, roundCaps))
-	{
+	withPen (color, width, roundCaps, [&] (Gdiplus::GpGraphics* g, Gdiplus::GpPen* pen) {
 		GP::GdipDrawArc (g, pen, box.x, box.y, box.width, box.height, startDegrees, sweepDegrees);
-		GP::GdipDeletePen (pen);
-	}
+	});
 }
 
 void GdiCanvas::aaCurve (const PointF* points, int count, float tension, Argb color, float width)
 {
 	if (!points || count < 2)
 		return;
-	Gdiplus::GpGraphics* g = graphics ();
-	if (!g)
-		return;
 	std::vector<Gdiplus::GpPointF> pts;
 	pts.reserve (static_cast<size_t> (count));
 	for (int i = 0; i < count; ++i)
 		pts.emplace_back (points[i].x, points[i].y);
-	if (Gdiplus::GpPen* pen = createPen (color, width, false))
-	{
+	withPen (color, width, false, [&] (Gdiplus::GpGraphics* g, Gdiplus::GpPen* pen) {
 		GP::GdipDrawCurve2 (g, pen, pts.data (), count, tension);
-		GP::GdipDeletePen (pen);
-	}
+	});
 }
 
 } // namespace Tarno

@@ -97,6 +97,12 @@ private:
 	// The editor's long-lived font for `font`, or one made for a single text
 	// (made = true: the caller deletes it).
 	HFONT narrowFont (const FontSpec& font, bool& made);
+	// Calls draw (graphics, brush or pen) with a brush or pen made for this
+	// one shape and deleted after it.
+	template <typename Draw>
+	void withBrush (const Fill& fill, Draw draw);
+	template <typename Draw>
+	void withPen (Argb color, float width, bool roundCaps, Draw draw);
 
 	HDC dc;
 	HBRUSH panelBrush;
