@@ -124,9 +124,10 @@ Gdiplus::GpGraphics* GdiCanvas::graphics ()
 
 void GdiCanvas::setTextRenderingHint (int hint)
 {
+	// A graphics object made later takes the hint when it is made.
 	textHint = hint;
-	if (Gdiplus::GpGraphics* g = graphics ())
-		GP::GdipSetTextRenderingHint (g, static_cast<Gdiplus::TextRenderingHint> (hint));
+	if (gdip)
+		GP::GdipSetTextRenderingHint (gdip, static_cast<Gdiplus::TextRenderingHint> (hint));
 }
 
 HFONT GdiCanvas::createFont (const FontSpec& font)

@@ -9,12 +9,13 @@
 // The skin is chosen through the controller's own state (magic "TVUI",
 // version 1, skin index), as a host restoring a project would.
 //
-// --calls times, without any plug-in, each kind of GDI+ call the skins make,
-// on an off-screen bitmap made as the editor makes it: what one pen costs,
-// and what one line, fill, curve or text costs, so that a paint's time can
-// be laid out by kind.
+// --calls times, without any plug-in, each kind of drawing call the skins
+// make, through the same canvas and on an off-screen bitmap made as the
+// editor makes it: what one pen costs, and what one line, fill, curve or
+// text costs, so that a paint's time can be laid out by kind.
 #ifdef _WIN32
 
+#include "editor/GdiCanvas.h"
 #include "host/Module.h"
 #include "host/PluginInstance.h"
 
@@ -65,12 +66,14 @@ double milliseconds ()
 }
 
 namespace GP = Gdiplus::DllExports;
+using Tarno::Argb;
+using Tarno::Fill;
 
-// Runs `draw (i)` for i = 0 .. count-1 and flushes, five times over, and
-// prints the quickest round per call: on a shared machine the quickest
-// round is the one least disturbed.
+// Runs `draw (i)` for i = 0 .. count-1 and flushes the canvas, five times
+// over, and prints the quickest round per call: on a shared machine the
+// quickest round is the one least disturbed.
 template <typename Draw>
-void timeCalls (Gdiplus::GpGraphics* g, const char* what, int count, Draw draw)
+void timeCalls (Tarno::GdiCanvas& canvas, const char* what, int count, Draw draw)
 {
 	double best = 1e300;
 	for (int round = 0; round < 5; ++round)
@@ -78,37 +81,14 @@ void timeCalls (Gdiplus::GpGraphics* g, const char* what, int count, Draw draw)
 		const double start = milliseconds ();
 		for (int i = 0; i < count; ++i)
 			draw (i);
-		GP::GdipFlush (g, Gdiplus::FlushIntentionSync);
+		canvas.flush ();
 		best = std::min (best, milliseconds () - start);
 	}
 	std::printf ("%-52s %9.1f us per call\n", what, 1e3 * best / count);
 }
 
-Gdiplus::GpPen* pen (Gdiplus::ARGB colour, float width)
-{
-	Gdiplus::GpPen* p = nullptr;
-	GP::GdipCreatePen1 (colour, width, Gdiplus::UnitWorld, &p);
-	return p;
-}
-
-void line (Gdiplus::GpGraphics* g, Gdiplus::ARGB colour, float width, float x1, float y1, float x2, float y2)
-{
-	Gdiplus::GpPen* p = pen (colour, width);
-	GP::GdipDrawLine (g, p, x1, y1, x2, y2);
-	GP::GdipDeletePen (p);
-}
-
-void gradientRect (Gdiplus::GpGraphics* g, float x, float y, float w, float h, Gdiplus::ARGB c0, Gdiplus::ARGB c1)
-{
-	const Gdiplus::GpPointF from (x, y), to (x + w, y + h);
-	Gdiplus::GpLineGradient* brush = nullptr;
-	GP::GdipCreateLineBrush (&from, &to, c0, c1, Gdiplus::WrapModeTile, &brush);
-	GP::GdipFillRectangle (g, brush, x, y, w, h);
-	GP::GdipDeleteBrush (brush);
-}
-
-// The kinds of call the VINTAGE and SILVER skins make, each with one
-// pen or brush made for it, as the skins draw them.
+// The kinds of call the VINTAGE and SILVER skins make, drawn through the
+// canvas the skins paint on (a pen or brush made for each shape).
 int timeGdiplusCalls ()
 {
 	Gdiplus::GdiplusStartupInput input;
@@ -122,58 +102,45 @@ int timeGdiplusCalls ()
 	HDC dc = CreateCompatibleDC (screen);
 	HBITMAP bitmap = CreateCompatibleBitmap (screen, 860, 530);
 	HGDIOBJ previous = SelectObject (dc, bitmap);
-	Gdiplus::GpGraphics* g = nullptr;
-	GP::GdipCreateFromHDC (dc, &g);
-	GP::GdipSetSmoothingMode (g, Gdiplus::SmoothingModeAntiAlias);
+	{
+		Tarno::GdiCanvas canvas (dc, nullptr, nullptr, 0);
+		const Argb brushing = {18, 255, 255, 255}, grey = {255, 128, 128, 128};
 
-	timeCalls (g, "pen made and deleted, nothing drawn", 1000,
-	           [] (int) { GP::GdipDeletePen (pen (0x12FFFFFF, 1)); });
-	timeCalls (g, "830-px line, translucent pen (SILVER brushing)", 530,
-	           [g] (int i) { line (g, 0x12FFFFFF, 1, 15, float (i), 845, float (i)); });
-	Gdiplus::GpPen* shared = pen (0x12FFFFFF, 1);
-	timeCalls (g, "the same lines with one pen for all", 530,
-	           [g, shared] (int i) { GP::GdipDrawLine (g, shared, 15, float (i), 845, float (i)); });
-	GP::GdipDeletePen (shared);
-	timeCalls (g, "830-px line, opaque pen", 530,
-	           [g] (int i) { line (g, 0xFF808080, 1, 15, float (i), 845, float (i)); });
-	timeCalls (g, "6-px knob tick, opaque pen", 330,
-	           [g] (int i) { line (g, 0xFFD9AC65, 1.7f, 73, 177.0f + i % 3, 73, 171.0f + i % 3); });
-	timeCalls (g, "6-point curve, translucent pen (VINTAGE grain)", 80, [g] (int i) {
-		Gdiplus::GpPointF points[6];
-		for (int k = 0; k < 6; ++k)
-			points[k] = Gdiplus::GpPointF (float (0.61 * (i % 40) + 1.7 * std::sin (1.3 * i + 0.7 * k)), 106.0f * k);
-		Gdiplus::GpPen* p = pen (0x3CCB8D4D, 0.7f);
-		GP::GdipDrawCurve (g, p, points, 6);
-		GP::GdipDeletePen (p);
-	});
-	timeCalls (g, "812 x 530 gradient fill (the front)", 5,
-	           [g] (int) { gradientRect (g, 24, 0, 812, 530, 0xFF2B312B, 0xFF171D1A); });
-	timeCalls (g, "91 x 145 gradient fill (a SILVER strip)", 16,
-	           [g] (int) { gradientRect (g, 29, 145, 91, 145, 0xD2EBF0F3, 0xC8B4C3CD); });
-	timeCalls (g, "860 x 530 solid fill", 20, [g] (int) {
-		Gdiplus::GpSolidFill* brush = nullptr;
-		GP::GdipCreateSolidFill (0xFF2C1A11, &brush);
-		GP::GdipFillRectangleI (g, brush, 0, 0, 860, 530);
-		GP::GdipDeleteBrush (brush);
-	});
-	timeCalls (g, "text through GDI (flush, device context, font)", 42, [g] (int) {
-		GP::GdipFlush (g, Gdiplus::FlushIntentionSync);
-		HDC text = nullptr;
-		if (GP::GdipGetDC (g, &text) != Gdiplus::Ok)
-			return;
-		HFONT font = CreateFontW (-10, 0, 0, 0, 700, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-		                          CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Arial");
-		HGDIOBJ oldFont = SelectObject (text, font);
-		const int oldMode = SetBkMode (text, TRANSPARENT);
-		RECT r = {30, 262, 117, 286};
-		DrawTextW (text, L"0.5 oct", -1, &r, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_CENTER);
-		SetBkMode (text, oldMode);
-		SelectObject (text, oldFont);
-		DeleteObject (font);
-		GP::GdipReleaseDC (g, text);
-	});
-
-	GP::GdipDeleteGraphics (g);
+		timeCalls (canvas, "pen made and deleted, nothing drawn", 1000, [] (int) {
+			Gdiplus::GpPen* pen = nullptr;
+			GP::GdipCreatePen1 (0x12FFFFFF, 1, Gdiplus::UnitWorld, &pen);
+			GP::GdipDeletePen (pen);
+		});
+		timeCalls (canvas, "830-px line, translucent pen (SILVER brushing)", 530, [&] (int i) {
+			canvas.aaLine ({15, float (i)}, {845, float (i)}, brushing, 1, false);
+		});
+		timeCalls (canvas, "830-px line, opaque pen", 530,
+		           [&] (int i) { canvas.aaLine ({15, float (i)}, {845, float (i)}, grey, 1, false); });
+		timeCalls (canvas, "6-px knob tick, opaque pen", 330, [&] (int i) {
+			canvas.aaLine ({73, 177.0f + i % 3}, {73, 171.0f + i % 3}, {255, 217, 172, 101}, 1.7f, false);
+		});
+		timeCalls (canvas, "6-point curve, translucent pen (VINTAGE grain)", 80, [&] (int i) {
+			Tarno::PointF points[6];
+			for (int k = 0; k < 6; ++k)
+				points[k] = {float (0.61 * (i % 40) + 1.7 * std::sin (1.3 * i + 0.7 * k)), 106.0f * k};
+			canvas.aaCurve (points, 6, 0.5f, {60, 203, 141, 77}, 0.7f);
+		});
+		timeCalls (canvas, "812 x 530 gradient fill (the front)", 5, [&] (int) {
+			canvas.aaFillRect ({24, 0, 812, 530},
+			                   Fill::linear ({24, 0}, {836, 530}, {255, 43, 49, 43}, {255, 23, 29, 26}));
+		});
+		timeCalls (canvas, "91 x 145 gradient fill (a SILVER strip)", 16, [&] (int) {
+			canvas.aaFillRect ({29, 145, 91, 145},
+			                   Fill::linear ({30, 144}, {122, 285}, {210, 235, 240, 243}, {200, 180, 195, 205}));
+		});
+		timeCalls (canvas, "860 x 530 solid fill", 20,
+		           [&] (int) { canvas.aaFillRect ({0, 0, 860, 530}, Fill::solid ({255, 44, 26, 17})); });
+		timeCalls (canvas, "text through GDI (flush, device context, font)", 42, [&] (int) {
+			canvas.textInRectW ({30, 262, 117, 286}, u"0.5 oct", {"Arial", -10, 700}, {209, 196, 151},
+			                    Tarno::kTextSingleLine | Tarno::kTextVCenter | Tarno::kTextNoPrefix |
+			                        Tarno::kTextCenter);
+		});
+	}
 	SelectObject (dc, previous);
 	DeleteObject (bitmap);
 	DeleteDC (dc);
