@@ -419,6 +419,38 @@ TEST_F (EditorInputTest, WheelSteps)
 	EXPECT_EQ (log (), "");
 }
 
+// The drag owns its parameter's gesture and its running value: a wheel turn
+// anywhere during it changes nothing, and the drag goes on from its own value.
+TEST_F (EditorInputTest, WheelDuringADragIsIgnored)
+{
+	for (int32 skin : {kSkinOriginal, kSkinSilver})
+	{
+		controller->skin = skin;
+		set (kSquare, 0.5);
+		input->press (kSqX, 214, true); // Shift: no SILVER jump
+		input->move (0, 204, false);
+		const double dragged = value (kSquare);
+		EXPECT_GT (dragged, 0.5);
+		mark ();
+		for (auto [x, y] : {std::pair (kSqX, 214), std::pair (kTrX, kTrY), std::pair (710, kLegY), std::pair (5, 5)})
+			for (int32 delta : {120, -240, 1})
+				input->wheel (x, y, delta, delta < 0);
+		EXPECT_EQ (log (), "") << skin;
+		EXPECT_EQ (value (kSquare), dragged);
+		EXPECT_TRUE (input->dragLastY == 204 && input->dragValue == dragged) << skin;
+		input->move (0, 204, false); // 0 px: the dragged value again
+		EXPECT_EQ (log (), "p0=" + num (dragged) + " i") << skin;
+		input->buttonUp ();
+	}
+	// After the drag the wheel works again.
+	controller->skin = kSkinOriginal;
+	const double before = value (kSquare);
+	mark ();
+	input->wheel (kSqX, kSqY, 120, false);
+	EXPECT_DOUBLE_EQ (value (kSquare), before + 0.025);
+	EXPECT_EQ (log (), "b0 p0=" + num (value (kSquare)) + " i e0");
+}
+
 TEST_F (EditorInputTest, OutsideEverythingAndExtremeCoordinates)
 {
 	mark ();
