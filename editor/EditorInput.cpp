@@ -283,6 +283,11 @@ void EditorInput::doubleClick (int32 x, int32 y)
 
 void EditorInput::wheel (int32 x, int32 y, int32 delta, bool shift)
 {
+	// A drag holds its parameter's gesture open and carries its own running
+	// value: a wheel edit now would open a second gesture, and the drag's
+	// next move would undo it. The wheel waits until the drag is over.
+	if (dragging ())
+		return;
 	int32 i = -1;
 	double step = 0.0;
 	if (inLegatoSwitch (x, y))

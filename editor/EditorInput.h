@@ -76,7 +76,7 @@ public:
 	void buttonUp ();
 	void captureChanged ();
 	void doubleClick (Steinberg::int32 x, Steinberg::int32 y);
-	// (x, y) in client coordinates.
+	// (x, y) in client coordinates. Ignored while a drag is in progress.
 	void wheel (Steinberg::int32 x, Steinberg::int32 y, Steinberg::int32 delta, bool shift);
 	// Ends a drag in progress with its endEdit and releases the capture; for
 	// removed () and destruction of the view.
