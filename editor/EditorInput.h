@@ -23,6 +23,8 @@
 
 namespace Tarno {
 
+struct SkinLayout;
+
 // The window operations the input handling needs.
 class EditorWindow
 {
@@ -103,7 +105,8 @@ private:
 	void startDrag (Steinberg::int32 i, Steinberg::int32 y, bool shift);
 	void closeGesture ();
 	void invalidate ();
-	bool silver () const;
+	// The layout of the skin the controller shows now.
+	const SkinLayout& layout () const;
 
 	Controller& controller;
 	EditorWindow* window;

@@ -12,7 +12,7 @@ add_library(tarno_editor_input STATIC
   "${CMAKE_CURRENT_LIST_DIR}/EditorInput.cpp"
   "${CMAKE_CURRENT_LIST_DIR}/EditorInput.h")
 target_include_directories(tarno_editor_input PUBLIC "${_tarno_root}")
-target_link_libraries(tarno_editor_input PUBLIC tarno_params vst3sdk_base vst3sdk_extra)
+target_link_libraries(tarno_editor_input PUBLIC tarno_params tarno_skins vst3sdk_base vst3sdk_extra)
 if(TARGET tarno_options)
   target_link_libraries(tarno_editor_input PRIVATE tarno_options)
 else()
