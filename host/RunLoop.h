@@ -27,7 +27,8 @@
 // long as it is registered (one per descriptor), plus one for the duration
 // of each callback, so a handler that unregisters itself from its own
 // callback is not destroyed under it. Handlers still registered when the
-// loop is destroyed are released then.
+// loop is destroyed are released then, so they must outlive the loop or be
+// unregistered before they go.
 //
 // One dispatch round calls the ready descriptors' handlers first, then the
 // due timers. It works on a snapshot of the registrations taken before the

@@ -65,10 +65,10 @@ public:
 //------------------------------------------------------------------------
 TEST (RunLoop, RegistrationRulesAndReferences)
 {
-	RunLoop loop;
 	Pipe p0, p1;
 	FunctionEventHandler a, b;
 	FunctionTimerHandler t, u;
+	RunLoop loop; // destroyed first: it releases what is still registered
 	enum Op { RegE, UnregE, RegT, UnregT };
 	struct Step
 	{
@@ -133,10 +133,10 @@ TEST (RunLoop, DestroyingTheLoopReleasesWhatIsStillRegistered)
 
 TEST (RunLoop, RefusingLoopRegistersNothingButStillUnregisters)
 {
-	RunLoop loop;
 	Pipe p;
 	FunctionEventHandler a, b;
 	FunctionTimerHandler t;
+	RunLoop loop;
 	ASSERT_EQ (loop.registerEventHandler (&a, p.read), kResultOk);
 	loop.setRefusing (true);
 	EXPECT_EQ (loop.registerEventHandler (&b, p.read), kResultFalse);
@@ -154,7 +154,6 @@ TEST (RunLoop, RefusingLoopRegistersNothingButStillUnregisters)
 //------------------------------------------------------------------------
 TEST (RunLoop, DescriptorDispatch)
 {
-	RunLoop loop;
 	Pipe p0, p1;
 	std::vector<std::string> calls;
 	FunctionEventHandler a ([&] (int fd) {
@@ -163,6 +162,7 @@ TEST (RunLoop, DescriptorDispatch)
 		EXPECT_EQ (a.referenceCount (), 4u);
 	});
 	FunctionEventHandler b ([&] (int) { calls.push_back ("b0"); });
+	RunLoop loop;
 	ASSERT_EQ (loop.registerEventHandler (&a, p0.read), kResultOk);
 	ASSERT_EQ (loop.registerEventHandler (&a, p1.read), kResultOk);
 	ASSERT_EQ (loop.registerEventHandler (&b, p0.read), kResultOk);
@@ -204,11 +204,11 @@ TEST (RunLoop, DescriptorDispatch)
 
 TEST (RunLoop, TimersFireByPeriodEarliestFirstWithoutCatchUp)
 {
+	std::string order;
+	FunctionTimerHandler a ([&] { order += 'a'; }), b ([&] { order += 'b'; }), c ([&] { order += 'c'; });
 	RunLoop loop;
 	TimePoint now {};
 	loop.setClock ([&now] { return now; });
-	std::string order;
-	FunctionTimerHandler a ([&] { order += 'a'; }), b ([&] { order += 'b'; }), c ([&] { order += 'c'; });
 	ASSERT_EQ (loop.registerTimer (&a, 10), kResultOk);
 	ASSERT_EQ (loop.registerTimer (&b, 25), kResultOk);
 	ASSERT_EQ (loop.registerTimer (&c, 10), kResultOk);
@@ -244,8 +244,8 @@ TEST (RunLoop, TimersFireByPeriodEarliestFirstWithoutCatchUp)
 
 TEST (RunLoop, RealTimerFiresWithinAGenerousBound)
 {
-	RunLoop loop;
 	FunctionTimerHandler t;
+	RunLoop loop;
 	ASSERT_EQ (loop.registerTimer (&t, 10), kResultOk);
 	EXPECT_TRUE (loop.runUntil ([&] { return loop.callCount (&t) >= 2; }, 10000));
 	EXPECT_FALSE (loop.runUntil ([] { return false; }, 1));
@@ -327,13 +327,14 @@ TEST (RunLoop, CallbacksMayChangeTheRegistrations)
 // destroyed) by another handler's callback in the same round.
 TEST (RunLoop, HandlerDestroyedByAnEarlierCallbackIsNotCalled)
 {
-	RunLoop loop;
 	Pipe p;
 	p.put ();
+	FunctionEventHandler killer;
+	RunLoop loop;
 	auto* victim = new OwnedHandler;
 	int victimCalls = 0;
 	victim->setFunction ([&] (int) { ++victimCalls; });
-	FunctionEventHandler killer ([&] (int) { loop.unregisterEventHandler (victim); });
+	killer.setFunction ([&] (int) { loop.unregisterEventHandler (victim); });
 	ASSERT_EQ (loop.registerEventHandler (&killer, p.read), kResultOk);
 	ASSERT_EQ (loop.registerEventHandler (victim, p.read), kResultOk);
 	victim->release (); // the loop's reference is the last one now
