@@ -6,6 +6,8 @@
 #include "host/PlugFrame.h"
 #include "host/RunLoop.h"
 
+#include "public.sdk/source/common/pluginview.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -24,8 +26,10 @@ namespace {
 
 struct Pipe
 {
-	int read = -1, write = -1;
-	Pipe () { EXPECT_EQ (::pipe (&read), 0); }
+	int ends[2] = {-1, -1};
+	int& read = ends[0];
+	int& write = ends[1];
+	Pipe () { EXPECT_EQ (::pipe (ends), 0); }
 	~Pipe () { closeBoth (); }
 	void put () { EXPECT_EQ (::write (write, "x", 1), 1); }
 	void take ()
@@ -33,18 +37,17 @@ struct Pipe
 		char c;
 		EXPECT_EQ (::read (read, &c, 1), 1);
 	}
-	void closeWrite ()
+	static void closeEnd (int& fd)
 	{
-		if (write >= 0)
-			::close (write);
-		write = -1;
+		if (fd >= 0)
+			::close (fd);
+		fd = -1;
 	}
+	void closeWrite () { closeEnd (write); }
 	void closeBoth ()
 	{
-		closeWrite ();
-		if (read >= 0)
-			::close (read);
-		read = -1;
+		closeEnd (write);
+		closeEnd (read);
 	}
 };
 
@@ -63,92 +66,67 @@ public:
 };
 
 //------------------------------------------------------------------------
-TEST (RunLoop, RegistrationRulesAndReferences)
+TEST (RunLoop, RegistrationRulesReferencesAndRefusing)
 {
 	Pipe p0, p1;
 	FunctionEventHandler a, b;
 	FunctionTimerHandler t, u;
-	RunLoop loop; // destroyed first: it releases what is still registered
-	enum Op { RegE, UnregE, RegT, UnregT };
-	struct Step
-	{
-		Op op;
-		char who; // 'a', 'b', 't', 'u' or '0' (null)
-		int arg;  // descriptor (0/1: p0/p1, -1: invalid) or milliseconds
-		tresult result;
-		size_t registrations, handlers, timers;
-	} steps[] = {
-	    {RegE, '0', 0, kInvalidArgument, 0, 0, 0}, {RegE, 'a', -1, kInvalidArgument, 0, 0, 0},
-	    {RegE, 'a', 0, kResultOk, 1, 1, 0},         {RegE, 'a', 0, kResultFalse, 1, 1, 0},
-	    {RegE, 'a', 1, kResultOk, 2, 1, 0},         {RegE, 'b', 0, kResultOk, 3, 2, 0},
-	    {RegT, '0', 10, kInvalidArgument, 3, 2, 0}, {RegT, 't', 0, kInvalidArgument, 3, 2, 0},
-	    {RegT, 't', 10, kResultOk, 3, 2, 1},        {RegT, 't', 20, kResultFalse, 3, 2, 1},
-	    {RegT, 'u', ~0, kResultOk, 3, 2, 2},        {UnregE, '0', 0, kInvalidArgument, 3, 2, 2},
-	    {UnregE, 'a', 0, kResultOk, 1, 1, 2},       {UnregE, 'a', 0, kResultFalse, 1, 1, 2},
-	    {UnregT, '0', 0, kInvalidArgument, 1, 1, 2}, {UnregT, 't', 0, kResultOk, 1, 1, 1},
-	    {UnregT, 't', 0, kResultFalse, 1, 1, 1},    {RegE, 'a', 1, kResultOk, 2, 2, 1},
-	};
-	auto event = [&] (char who) -> FunctionEventHandler* { return who == 'a' ? &a : who == 'b' ? &b : nullptr; };
-	auto timer = [&] (char who) -> FunctionTimerHandler* { return who == 't' ? &t : who == 'u' ? &u : nullptr; };
-	for (const Step& s : steps)
-	{
-		SCOPED_TRACE (std::string (1, s.who) + " op " + std::to_string (s.op) + " arg " + std::to_string (s.arg));
-		const int fd = s.arg < 0 ? -1 : s.arg == 0 ? p0.read : p1.read;
-		tresult r = kResultFalse;
-		switch (s.op)
-		{
-			case RegE: r = loop.registerEventHandler (event (s.who), fd); break;
-			case UnregE: r = loop.unregisterEventHandler (event (s.who)); break;
-			case RegT: r = loop.registerTimer (timer (s.who), TimerInterval (unsigned (s.arg))); break;
-			case UnregT: r = loop.unregisterTimer (timer (s.who)); break;
-		}
-		EXPECT_EQ (r, s.result);
-		EXPECT_EQ (loop.eventRegistrationCount (), s.registrations);
-		EXPECT_EQ (loop.eventHandlerCount (), s.handlers);
-		EXPECT_EQ (loop.timerCount (), s.timers);
-		// One reference per registration, on top of the owner's.
-		EXPECT_EQ (a.referenceCount (), 1u + loop.isRegistered (&a, p0.read) + loop.isRegistered (&a, p1.read));
-		EXPECT_EQ (b.referenceCount (), 1u + loop.isRegistered (&b, p0.read) + loop.isRegistered (&b, p1.read));
-		EXPECT_EQ (t.referenceCount (), 1u + loop.isRegistered (&t));
-		EXPECT_EQ (u.referenceCount (), 1u + loop.isRegistered (&u));
-	}
-}
-
-TEST (RunLoop, DestroyingTheLoopReleasesWhatIsStillRegistered)
-{
-	Pipe p;
-	FunctionEventHandler a;
-	FunctionTimerHandler t;
 	{
 		RunLoop loop;
-		ASSERT_EQ (loop.registerEventHandler (&a, p.read), kResultOk);
-		ASSERT_EQ (loop.registerEventHandler (&a, p.write), kResultOk);
-		ASSERT_EQ (loop.registerTimer (&t, 100), kResultOk);
-		EXPECT_EQ (a.referenceCount (), 3u);
-		EXPECT_EQ (t.referenceCount (), 2u);
+		enum Op { RegE, UnregE, RegT, UnregT, Refuse, Accept };
+		struct Step
+		{
+			Op op;
+			char who; // 'a', 'b', 't', 'u' or '0' (null)
+			int arg;  // descriptor (0/1: p0/p1, -1: invalid) or milliseconds
+			tresult result;
+			size_t registrations, handlers, timers;
+		} steps[] = {
+		    {RegE, '0', 0, kInvalidArgument, 0, 0, 0}, {RegE, 'a', -1, kInvalidArgument, 0, 0, 0},
+		    {RegE, 'a', 0, kResultOk, 1, 1, 0},         {RegE, 'a', 0, kResultFalse, 1, 1, 0},
+		    {RegE, 'a', 1, kResultOk, 2, 1, 0},         {RegE, 'b', 0, kResultOk, 3, 2, 0},
+		    {RegT, '0', 10, kInvalidArgument, 3, 2, 0}, {RegT, 't', 0, kInvalidArgument, 3, 2, 0},
+		    {RegT, 't', 10, kResultOk, 3, 2, 1},        {RegT, 't', 20, kResultFalse, 3, 2, 1},
+		    {RegT, 'u', ~0, kResultOk, 3, 2, 2},        {UnregE, '0', 0, kInvalidArgument, 3, 2, 2},
+		    {UnregE, 'a', 0, kResultOk, 1, 1, 2},       {UnregE, 'a', 0, kResultFalse, 1, 1, 2},
+		    {UnregT, '0', 0, kInvalidArgument, 1, 1, 2}, {UnregT, 't', 0, kResultOk, 1, 1, 1},
+		    {UnregT, 't', 0, kResultFalse, 1, 1, 1},    {Refuse, '0', 0, kResultOk, 1, 1, 1},
+		    {RegE, 'a', 1, kResultFalse, 1, 1, 1},      {RegT, 't', 10, kResultFalse, 1, 1, 1},
+		    {RegT, 't', 0, kInvalidArgument, 1, 1, 1},  {UnregT, 'u', 0, kResultOk, 1, 1, 0},
+		    {Accept, '0', 0, kResultOk, 1, 1, 0},       {RegE, 'a', 1, kResultOk, 2, 2, 0},
+		    {RegT, 'u', 5, kResultOk, 2, 2, 1},
+		};
+		auto event = [&] (char who) { return who == 'a' ? &a : who == 'b' ? &b : nullptr; };
+		auto timer = [&] (char who) { return who == 't' ? &t : who == 'u' ? &u : nullptr; };
+		for (const Step& s : steps)
+		{
+			SCOPED_TRACE (std::string (1, s.who) + " op " + std::to_string (s.op) + " arg " + std::to_string (s.arg));
+			const int fd = s.arg < 0 ? -1 : s.arg == 0 ? p0.read : p1.read;
+			tresult r = kResultOk;
+			switch (s.op)
+			{
+				case RegE: r = loop.registerEventHandler (event (s.who), fd); break;
+				case UnregE: r = loop.unregisterEventHandler (event (s.who)); break;
+				case RegT: r = loop.registerTimer (timer (s.who), TimerInterval (unsigned (s.arg))); break;
+				case UnregT: r = loop.unregisterTimer (timer (s.who)); break;
+				case Refuse: loop.setRefusing (true); break;
+				case Accept: loop.setRefusing (false); break;
+			}
+			EXPECT_EQ (r, s.result);
+			EXPECT_EQ (loop.eventRegistrationCount (), s.registrations);
+			EXPECT_EQ (loop.eventHandlerCount (), s.handlers);
+			EXPECT_EQ (loop.timerCount (), s.timers);
+			// One reference per registration, on top of the owner's.
+			EXPECT_EQ (a.referenceCount (), 1u + loop.isRegistered (&a, p0.read) + loop.isRegistered (&a, p1.read));
+			EXPECT_EQ (b.referenceCount (), 1u + loop.isRegistered (&b, p0.read) + loop.isRegistered (&b, p1.read));
+			EXPECT_EQ (t.referenceCount (), 1u + loop.isRegistered (&t));
+			EXPECT_EQ (u.referenceCount (), 1u + loop.isRegistered (&u));
+		}
+		EXPECT_EQ (loop.refusedCount (), 2u);
 	}
-	EXPECT_EQ (a.referenceCount (), 1u);
-	EXPECT_EQ (t.referenceCount (), 1u);
-}
-
-TEST (RunLoop, RefusingLoopRegistersNothingButStillUnregisters)
-{
-	Pipe p;
-	FunctionEventHandler a, b;
-	FunctionTimerHandler t;
-	RunLoop loop;
-	ASSERT_EQ (loop.registerEventHandler (&a, p.read), kResultOk);
-	loop.setRefusing (true);
-	EXPECT_EQ (loop.registerEventHandler (&b, p.read), kResultFalse);
-	EXPECT_EQ (loop.registerTimer (&t, 10), kResultFalse);
-	EXPECT_EQ (loop.registerTimer (nullptr, 10), kInvalidArgument); // bad arguments stay bad
-	EXPECT_EQ (loop.refusedCount (), 2u);
-	EXPECT_EQ (b.referenceCount (), 1u);
-	EXPECT_EQ (t.referenceCount (), 1u);
-	EXPECT_EQ (loop.unregisterEventHandler (&a), kResultOk);
-	EXPECT_EQ (a.referenceCount (), 1u);
-	loop.setRefusing (false);
-	EXPECT_EQ (loop.registerTimer (&t, 10), kResultOk);
+	// The loop released what was still registered (a, b and u).
+	for (uint32 refs : {a.referenceCount (), b.referenceCount (), t.referenceCount (), u.referenceCount ()})
+		EXPECT_EQ (refs, 1u);
 }
 
 //------------------------------------------------------------------------
@@ -345,11 +323,10 @@ TEST (RunLoop, HandlerDestroyedByAnEarlierCallbackIsNotCalled)
 
 //------------------------------------------------------------------------
 // A view that records onSize and can ask its frame again from inside it.
-class FakeView : public IPlugView
+class FakeView : public CPluginView
 {
 public:
 	std::vector<ViewRect> sizes;
-	IPlugFrame* frame = nullptr;
 	bool resizeAgain = false;
 	tresult onSizeResult = kResultOk;
 
@@ -359,32 +336,10 @@ public:
 		if (resizeAgain)
 		{
 			ViewRect other (0, 0, 1, 1);
-			EXPECT_EQ (frame->resizeView (this, &other), kResultFalse);
+			EXPECT_EQ (plugFrame->resizeView (this, &other), kResultFalse);
 		}
 		return onSizeResult;
 	}
-	tresult PLUGIN_API isPlatformTypeSupported (FIDString) override { return kResultFalse; }
-	tresult PLUGIN_API attached (void*, FIDString) override { return kResultFalse; }
-	tresult PLUGIN_API removed () override { return kResultOk; }
-	tresult PLUGIN_API onWheel (float) override { return kResultFalse; }
-	tresult PLUGIN_API onKeyDown (char16, int16, int16) override { return kResultFalse; }
-	tresult PLUGIN_API onKeyUp (char16, int16, int16) override { return kResultFalse; }
-	tresult PLUGIN_API getSize (ViewRect*) override { return kResultFalse; }
-	tresult PLUGIN_API onFocus (TBool) override { return kResultOk; }
-	tresult PLUGIN_API setFrame (IPlugFrame* f) override
-	{
-		frame = f;
-		return kResultOk;
-	}
-	tresult PLUGIN_API canResize () override { return kResultTrue; }
-	tresult PLUGIN_API checkSizeConstraint (ViewRect*) override { return kResultTrue; }
-	tresult PLUGIN_API queryInterface (const TUID, void** obj) override
-	{
-		*obj = nullptr;
-		return kNoInterface;
-	}
-	uint32 PLUGIN_API addRef () override { return 1; }
-	uint32 PLUGIN_API release () override { return 1; }
 };
 
 TEST (PlugFrame, AnswersForTheRunLoopOnlyWhenItHasOne)
@@ -470,7 +425,7 @@ TEST (PlugFrame, ResizeRequests)
 	EXPECT_EQ (frame.resizeView (nullptr, &r), kInvalidArgument);
 	EXPECT_EQ (frame.resizeView (&view, nullptr), kInvalidArgument);
 	// A request from inside the onSize the frame is calling: recorded, refused.
-	view.frame = &frame;
+	view.setFrame (&frame);
 	view.resizeAgain = true;
 	EXPECT_EQ (frame.resizeView (&view, &r), kResultOk);
 	EXPECT_EQ (frame.resizeRequests ().size (), 2u);
