@@ -10,7 +10,7 @@ packages=(
   wine64 wine xvfb xauth
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libcairo2-dev pkg-config libxcb1-dev
-  libx11-dev libxtst-dev
+  libx11-dev libxtst-dev libxdamage-dev
   locales
 )
 
