@@ -242,16 +242,6 @@ void CairoCanvas::beginPlain ()
 	cairo_set_antialias (cr, CAIRO_ANTIALIAS_NONE);
 }
 
-void CairoCanvas::beginSmooth ()
-{
-	cairo_save (cr);
-	cairo_new_path (cr);
-	cairo_set_antialias (cr, CAIRO_ANTIALIAS_DEFAULT);
-	// GDI+ centres pixel (i, j) on the point (i, j); Cairo covers it with
-	// the square from (i, j) to (i + 1, j + 1).
-	cairo_translate (cr, 0.5, 0.5);
-}
-
 void CairoCanvas::end () { cairo_restore (cr); }
 
 // ---- Plain drawing -------------------------------------------------------
@@ -484,12 +474,33 @@ void CairoCanvas::textInRectW (const Rect& r, const char16_t* text, const FontSp
 }
 
 // ---- Anti-aliased drawing ------------------------------------------------
+//
+// Each anti-aliased call is a shape type below: its parameters, and how it
+// sets its source and path on a context that beginSmooth prepared (build).
 
-void CairoCanvas::setFill (const Fill& fill)
+namespace {
+
+enum class Paint
+{
+	fill,
+	stroke,
+};
+
+void beginSmooth (cairo_t* c)
+{
+	cairo_save (c);
+	cairo_new_path (c);
+	cairo_set_antialias (c, CAIRO_ANTIALIAS_DEFAULT);
+	// GDI+ centres pixel (i, j) on the point (i, j); Cairo covers it with
+	// the square from (i, j) to (i + 1, j + 1).
+	cairo_translate (c, 0.5, 0.5);
+}
+
+void setFill (cairo_t* c, const Fill& fill)
 {
 	if (!fill.gradient)
 	{
-		setArgb (cr, fill.c0);
+		setArgb (c, fill.c0);
 		return;
 	}
 	cairo_pattern_t* p = cairo_pattern_create_linear (fill.p0.x, fill.p0.y, fill.p1.x, fill.p1.y);
@@ -499,63 +510,195 @@ void CairoCanvas::setFill (const Fill& fill)
 	                                   unit (fill.c1.a));
 	// Beyond its two points the gradient starts over (GDI+'s tile mode).
 	cairo_pattern_set_extend (p, CAIRO_EXTEND_REPEAT);
-	cairo_set_source (cr, p);
+	cairo_set_source (c, p);
 	cairo_pattern_destroy (p);
 }
 
-namespace {
 // GDI+ cannot make a line brush from two equal points, so such a fill
 // draws nothing there; the same here.
 bool fillUsable (const Fill& f) { return !f.gradient || f.p0.x != f.p1.x || f.p0.y != f.p1.y; }
+
+struct RectShape
+{
+	RectF r;
+	Fill fill;
+
+	Paint build (cairo_t* c) const
+	{
+		setFill (c, fill);
+		cairo_rectangle (c, r.x, r.y, r.width, r.height);
+		return Paint::fill;
+	}
+};
+
+struct EllipseShape
+{
+	RectF box;
+	Fill fill;
+
+	Paint build (cairo_t* c) const
+	{
+		setFill (c, fill);
+		cairo_save (c);
+		cairo_translate (c, box.x + box.width / 2.0, box.y + box.height / 2.0);
+		cairo_scale (c, box.width / 2.0, box.height / 2.0);
+		cairo_arc (c, 0, 0, 1, 0, 2 * kPi);
+		cairo_restore (c);
+		return Paint::fill;
+	}
+};
+
+struct RectOutlineShape
+{
+	RectF r;
+	Argb color;
+	float width;
+
+	Paint build (cairo_t* c) const
+	{
+		setArgb (c, color);
+		cairo_rectangle (c, r.x, r.y, r.width, r.height);
+		cairo_set_line_width (c, width);
+		cairo_set_line_join (c, CAIRO_LINE_JOIN_MITER); // GDI+'s default join
+		return Paint::stroke;
+	}
+};
+
+struct LineShape
+{
+	PointF a, b;
+	Argb color;
+	float width;
+	bool roundCaps;
+
+	Paint build (cairo_t* c) const
+	{
+		setArgb (c, color);
+		cairo_move_to (c, a.x, a.y);
+		cairo_line_to (c, b.x, b.y);
+		cairo_set_line_width (c, width);
+		cairo_set_line_cap (c, roundCaps ? CAIRO_LINE_CAP_ROUND : CAIRO_LINE_CAP_BUTT);
+		return Paint::stroke;
+	}
+};
+
+struct ArcShape
+{
+	RectF box;
+	float startDegrees, sweepDegrees;
+	Argb color;
+	float width;
+	bool roundCaps;
+
+	Paint build (cairo_t* c) const
+	{
+		const double rx = box.width / 2.0, ry = box.height / 2.0;
+		const double sweep = std::clamp<double> (sweepDegrees, -360.0, 360.0) * kPi / 180.0;
+		const double start = startDegrees * kPi / 180.0;
+		double t0 = parameterAngle (start, rx, ry);
+		double t1 = parameterAngle (start + sweep, rx, ry);
+		if (std::fabs (sweep) >= 2 * kPi)
+			t1 = t0 + sweep;
+		else if (sweep > 0)
+		{
+			while (t1 <= t0)
+				t1 += 2 * kPi;
+		}
+		else
+		{
+			while (t1 >= t0)
+				t1 -= 2 * kPi;
+		}
+
+		setArgb (c, color);
+		cairo_save (c);
+		cairo_translate (c, box.x + rx, box.y + ry);
+		cairo_scale (c, rx, ry);
+		// Cairo's angles run from +x towards +y, clockwise on the screen,
+		// like GDI+'s.
+		if (sweep > 0)
+			cairo_arc (c, 0, 0, 1, t0, t1);
+		else
+			cairo_arc_negative (c, 0, 0, 1, t0, t1);
+		cairo_restore (c); // the pen is not scaled with the ellipse
+		cairo_set_line_width (c, width);
+		cairo_set_line_cap (c, roundCaps ? CAIRO_LINE_CAP_ROUND : CAIRO_LINE_CAP_BUTT);
+		return Paint::stroke;
+	}
+};
+
+struct CurveShape
+{
+	const PointF* points;
+	int count;
+	float tension;
+	Argb color;
+	float width;
+
+	Paint build (cairo_t* c) const
+	{
+		setArgb (c, color);
+		// A cardinal spline: the segment from P1 to P2 is a cubic Bézier
+		// curve with the control points P1 + (P2 − P0)·t/3 and
+		// P2 − (P3 − P1)·t/3; the first and last points stand in for their
+		// missing neighbours.
+		const double k = tension / 3.0;
+		auto at = [&] (int i) { return points[std::clamp (i, 0, count - 1)]; };
+		cairo_move_to (c, points[0].x, points[0].y);
+		for (int i = 0; i + 1 < count; ++i)
+		{
+			const PointF p0 = at (i - 1), p1 = at (i), p2 = at (i + 1), p3 = at (i + 2);
+			cairo_curve_to (c, p1.x + (p2.x - p0.x) * k, p1.y + (p2.y - p0.y) * k, p2.x - (p3.x - p1.x) * k,
+			                p2.y - (p3.y - p1.y) * k, p2.x, p2.y);
+		}
+		cairo_set_line_width (c, width);
+		cairo_set_line_join (c, CAIRO_LINE_JOIN_MITER);
+		return Paint::stroke;
+	}
+};
+
+void paintPath (cairo_t* c, Paint paint)
+{
+	if (paint == Paint::fill)
+		cairo_fill (c);
+	else
+		cairo_stroke (c);
+}
+
 } // namespace
+
+template <class Shape>
+void CairoCanvas::drawShape (const Shape& shape)
+{
+	beginSmooth (cr);
+	paintPath (cr, shape.build (cr));
+	end ();
+}
+
+// ---- The anti-aliased calls ----------------------------------------------
 
 void CairoCanvas::aaFillRect (const RectF& r, const Fill& fill)
 {
 	if (!(r.width > 0 && r.height > 0) || !fillUsable (fill))
 		return;
-	beginSmooth ();
-	setFill (fill);
-	cairo_rectangle (cr, r.x, r.y, r.width, r.height);
-	cairo_fill (cr);
-	end ();
+	drawShape (RectShape{r, fill});
 }
 
 void CairoCanvas::aaFillEllipse (const RectF& box, const Fill& fill)
 {
 	if (!(box.width > 0 && box.height > 0) || !fillUsable (fill))
 		return;
-	beginSmooth ();
-	setFill (fill);
-	cairo_save (cr);
-	cairo_translate (cr, box.x + box.width / 2.0, box.y + box.height / 2.0);
-	cairo_scale (cr, box.width / 2.0, box.height / 2.0);
-	cairo_arc (cr, 0, 0, 1, 0, 2 * kPi);
-	cairo_restore (cr);
-	cairo_fill (cr);
-	end ();
+	drawShape (EllipseShape{box, fill});
 }
 
 void CairoCanvas::aaRectOutline (const RectF& r, Argb color, float width)
 {
-	beginSmooth ();
-	setArgb (cr, color);
-	cairo_rectangle (cr, r.x, r.y, r.width, r.height);
-	cairo_set_line_width (cr, width);
-	cairo_set_line_join (cr, CAIRO_LINE_JOIN_MITER); // GDI+'s default join
-	cairo_stroke (cr);
-	end ();
+	drawShape (RectOutlineShape{r, color, width});
 }
 
 void CairoCanvas::aaLine (PointF a, PointF b, Argb color, float width, bool roundCaps)
 {
-	beginSmooth ();
-	setArgb (cr, color);
-	cairo_move_to (cr, a.x, a.y);
-	cairo_line_to (cr, b.x, b.y);
-	cairo_set_line_width (cr, width);
-	cairo_set_line_cap (cr, roundCaps ? CAIRO_LINE_CAP_ROUND : CAIRO_LINE_CAP_BUTT);
-	cairo_stroke (cr);
-	end ();
+	drawShape (LineShape{a, b, color, width, roundCaps});
 }
 
 void CairoCanvas::aaArc (const RectF& box, float startDegrees, float sweepDegrees, Argb color, float width,
@@ -563,64 +706,14 @@ void CairoCanvas::aaArc (const RectF& box, float startDegrees, float sweepDegree
 {
 	if (!(box.width > 0 && box.height > 0) || sweepDegrees == 0)
 		return;
-	const double rx = box.width / 2.0, ry = box.height / 2.0;
-	const double sweep = std::clamp<double> (sweepDegrees, -360.0, 360.0) * kPi / 180.0;
-	const double start = startDegrees * kPi / 180.0;
-	double t0 = parameterAngle (start, rx, ry);
-	double t1 = parameterAngle (start + sweep, rx, ry);
-	if (std::fabs (sweep) >= 2 * kPi)
-		t1 = t0 + sweep;
-	else if (sweep > 0)
-	{
-		while (t1 <= t0)
-			t1 += 2 * kPi;
-	}
-	else
-	{
-		while (t1 >= t0)
-			t1 -= 2 * kPi;
-	}
-
-	beginSmooth ();
-	setArgb (cr, color);
-	cairo_save (cr);
-	cairo_translate (cr, box.x + rx, box.y + ry);
-	cairo_scale (cr, rx, ry);
-	// Cairo's angles run from +x towards +y, clockwise on the screen, like
-	// GDI+'s.
-	if (sweep > 0)
-		cairo_arc (cr, 0, 0, 1, t0, t1);
-	else
-		cairo_arc_negative (cr, 0, 0, 1, t0, t1);
-	cairo_restore (cr); // the pen is not scaled with the ellipse
-	cairo_set_line_width (cr, width);
-	cairo_set_line_cap (cr, roundCaps ? CAIRO_LINE_CAP_ROUND : CAIRO_LINE_CAP_BUTT);
-	cairo_stroke (cr);
-	end ();
+	drawShape (ArcShape{box, startDegrees, sweepDegrees, color, width, roundCaps});
 }
 
 void CairoCanvas::aaCurve (const PointF* points, int count, float tension, Argb color, float width)
 {
 	if (!points || count < 2)
 		return;
-	beginSmooth ();
-	setArgb (cr, color);
-	// A cardinal spline: the segment from P1 to P2 is a cubic Bézier curve
-	// with the control points P1 + (P2 − P0)·t/3 and P2 − (P3 − P1)·t/3;
-	// the first and last points stand in for their missing neighbours.
-	const double k = tension / 3.0;
-	auto at = [&] (int i) { return points[std::clamp (i, 0, count - 1)]; };
-	cairo_move_to (cr, points[0].x, points[0].y);
-	for (int i = 0; i + 1 < count; ++i)
-	{
-		const PointF p0 = at (i - 1), p1 = at (i), p2 = at (i + 1), p3 = at (i + 2);
-		cairo_curve_to (cr, p1.x + (p2.x - p0.x) * k, p1.y + (p2.y - p0.y) * k, p2.x - (p3.x - p1.x) * k,
-		                p2.y - (p3.y - p1.y) * k, p2.x, p2.y);
-	}
-	cairo_set_line_width (cr, width);
-	cairo_set_line_join (cr, CAIRO_LINE_JOIN_MITER);
-	cairo_stroke (cr);
-	end ();
+	drawShape (CurveShape{points, count, tension, color, width});
 }
 
 } // namespace Tarno

@@ -103,10 +103,12 @@ public:
 private:
 	void selectFont (const FontSpec& font);
 	void drawTextLines (const Rect& r, const std::string& utf8, const FontSpec& font, Rgb color, unsigned flags);
-	void setFill (const Fill& fill);
 	void beginPlain ();
-	void beginSmooth ();
 	void end ();
+	// Draws one anti-aliased shape (one of the shape types in the .cpp
+	// file).
+	template <class Shape>
+	void drawShape (const Shape& shape);
 
 	cairo_surface_t* surface = nullptr;
 	cairo_t* cr = nullptr;
