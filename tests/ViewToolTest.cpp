@@ -68,6 +68,7 @@ TEST (ViewTool, CommandLineAndErrorsBeforeAnyWindow)
 	    {"--seconds 0 A.vst3", 2, "--seconds needs a number above 0"},
 	    {"--seconds 2x A.vst3", 2, "--seconds needs a number above 0"},
 	    {"--after -5 A.vst3", 2, "--after needs milliseconds"},
+	    {"--run-loop sideways A.vst3", 2, "--run-loop must be normal, refusing or none, not 'sideways'"},
 	    {"no-such-bundle.vst3", 1, "error: 'no-such-bundle.vst3' does not exist"},
 	};
 	for (const auto& k : cases)

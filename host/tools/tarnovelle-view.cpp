@@ -59,6 +59,9 @@ const char* const kUsage =
     "  --screenshot FILE   write the window's contents as a PNG file, then close\n"
     "  --after MS          take the screenshot MS milliseconds after the window\n"
     "                      was shown (default 1000)\n"
+    "  --run-loop MODE     what the view's frame offers: 'normal' (default),\n"
+    "                      'refusing' (a run loop that refuses every handler and\n"
+    "                      timer) or 'none' (no run loop at all)\n"
     "  --help              show this text\n";
 
 struct Options
@@ -67,6 +70,7 @@ struct Options
 	double seconds = -1.0;
 	std::string screenshot;
 	int afterMs = 1000;
+	enum class RunLoopMode { Normal, Refusing, Absent } runLoop = RunLoopMode::Normal;
 	bool help = false;
 };
 
@@ -118,6 +122,22 @@ bool parseArguments (int argc, char** argv, Options& o, std::string& error)
 			error = "this build has no screenshots (it was built without Cairo)";
 			return false;
 #endif
+		}
+		else if (arg == "--run-loop")
+		{
+			if (!value (v))
+				return false;
+			if (v == "normal")
+				o.runLoop = Options::RunLoopMode::Normal;
+			else if (v == "refusing")
+				o.runLoop = Options::RunLoopMode::Refusing;
+			else if (v == "none")
+				o.runLoop = Options::RunLoopMode::Absent;
+			else
+			{
+				error = "--run-loop must be normal, refusing or none, not '" + v + "'";
+				return false;
+			}
 		}
 		else if (arg == "--after")
 		{
@@ -231,8 +251,8 @@ bool writeScreenshot (Display* display, Window window, const std::string& path, 
 class EditorWindow
 {
 public:
-	EditorWindow (Display* display, IPlugView* view, RunLoop& loop, PlugFrame& frame)
-	: display_ (display), view_ (view), loop_ (loop), frame_ (frame)
+	EditorWindow (Display* display, IPlugView* view, RunLoop& loop, PlugFrame& frame, bool refusePlugIn)
+	: display_ (display), view_ (view), loop_ (loop), frame_ (frame), refusePlugIn_ (refusePlugIn)
 	{
 	}
 
@@ -287,6 +307,8 @@ public:
 			return false;
 		}
 		registered_ = true;
+		// From here on only the plug-in registers: a refusing loop refuses it.
+		loop_.setRefusing (refusePlugIn_);
 
 		// A plug-in's resize request resizes the window first; the frame then
 		// calls onSize.
@@ -385,6 +407,7 @@ private:
 	IPlugView* view_;
 	RunLoop& loop_;
 	PlugFrame& frame_;
+	bool refusePlugIn_;
 	FunctionEventHandler xEvents_;
 	Window window_ = 0;
 	Atom deleteAtom_ = 0;
@@ -427,10 +450,12 @@ int show (const Options& o)
 	XSetErrorHandler (onXError);
 
 	RunLoop loop;
-	PlugFrame frame (&loop);
+	// The tool's own X connection always runs on the loop; what the view is
+	// offered depends on --run-loop.
+	PlugFrame frame (o.runLoop == Options::RunLoopMode::Absent ? nullptr : &loop);
 	int status = 0;
 	{
-		EditorWindow editor (display, view, loop, frame);
+		EditorWindow editor (display, view, loop, frame, o.runLoop == Options::RunLoopMode::Refusing);
 		if (!editor.open (instrument->name, error))
 			status = fail (error);
 		else
@@ -484,6 +509,9 @@ int show (const Options& o)
 			}
 		}
 	}
+	if (o.runLoop == Options::RunLoopMode::Refusing)
+		std::printf ("%s: the run loop refused %llu registration(s)\n", kProgram,
+		             (unsigned long long) loop.refusedCount ());
 	if (loop.eventRegistrationCount () > 0 || loop.timerCount () > 0)
 		std::fprintf (stderr, "%s: warning: after removed () the view still has %zu descriptor(s) and %zu timer(s) "
 		                      "registered\n",
