@@ -28,6 +28,8 @@
 #include <X11/keysym.h>
 
 #include <chrono>
+#include <cmath>
+#include <functional>
 #include <cstdlib>
 #include <string>
 
@@ -214,7 +216,22 @@ protected:
 	void settle ()
 	{
 		XSync (x.display, False);
-		loop.runFor (30);
+		loop.runFor (10);
+	}
+	// Two clicks in quick succession (the server's event times decide).
+	void doubleClick (int px, int py)
+	{
+		moveTo (px, py);
+		for (bool down : {true, false, true, false})
+			XTestFakeButtonEvent (x.display, 1, down, 0);
+		settle ();
+	}
+	// Runs the loop until `done` holds, for at most two seconds: the plug-in
+	// reads its events from a connection of its own, in its own time.
+	bool eventually (const std::function<bool ()>& done) { return loop.runUntil (done, 2000) || done (); }
+	bool valueIs (ParamID id, double expected)
+	{
+		return eventually ([&] { return std::fabs (value (id) - expected) < 1e-9; });
 	}
 	XImage* grab () { return XGetImage (x.display, child, 0, 0, kPanelWidth, kPanelHeight, AllPlanes, ZPixmap); }
 	double value (ParamID id) { return controller->getParamNormalized (id); }
@@ -316,8 +333,7 @@ TEST_F (X11EditorTest, PaintsEachSkinAsTheCairoPanel)
 	{
 		SCOPED_TRACE (s);
 		click ((buttons[s].left + buttons[s].right) / 2, (buttons[s].top + buttons[s].bottom) / 2);
-		waitForDamage (500);
-		ASSERT_EQ (skin (), s);
+		ASSERT_TRUE (eventually ([&] { return skin () == s; }));
 
 		ParamBlock values;
 		for (int32 i = 0; i < kNumParams; ++i)
@@ -326,19 +342,26 @@ TEST_F (X11EditorTest, PaintsEachSkinAsTheCairoPanel)
 		paintSkin (expected, s, values, -1);
 		paintOverlay (expected, values, s);
 
-		XImage* image = grab ();
-		ASSERT_NE (image, nullptr);
+		// The new picture may reach the server in several pieces: look again
+		// after each damage report until it is complete, for a second at most.
 		CairoCanvas shot (kPanelWidth, kPanelHeight, Rgb {0, 0, 0});
-		int differing = 0;
-		for (int y = 0; y < kPanelHeight; ++y)
-			for (int xx = 0; xx < kPanelWidth; ++xx)
-			{
-				const Rgb p = pixelOf (image, xx, y);
-				shot.fillRect ({xx, y, xx + 1, y + 1}, p);
-				const Rgb e = expected.pixel (xx, y);
-				differing += p.r != e.r || p.g != e.g || p.b != e.b;
-			}
-		XDestroyImage (image);
+		int differing = -1;
+		for (int attempt = 0; attempt < 20 && differing != 0; ++attempt)
+		{
+			waitForDamage (50);
+			XImage* image = grab ();
+			ASSERT_NE (image, nullptr);
+			differing = 0;
+			for (int y = 0; y < kPanelHeight; ++y)
+				for (int xx = 0; xx < kPanelWidth; ++xx)
+				{
+					const Rgb p = pixelOf (image, xx, y);
+					shot.fillRect ({xx, y, xx + 1, y + 1}, p);
+					const Rgb e = expected.pixel (xx, y);
+					differing += p.r != e.r || p.g != e.g || p.b != e.b;
+				}
+			XDestroyImage (image);
+		}
 		EXPECT_EQ (differing, 0);
 		const char* names[kNumSkins] = {"original", "vintage", "silver"};
 		EXPECT_TRUE (shot.writePng (std::string ("linux-editor-") + names[s] + ".png"));
@@ -364,7 +387,7 @@ TEST_F (X11EditorTest, GesturesThroughRealInput)
 	button (1, true);
 	moveTo (square.x, square.y - 10);
 	button (1, false);
-	EXPECT_NEAR (value (kSquare), 0.60, 1e-9);
+	EXPECT_TRUE (valueIs (kSquare, 0.60)) << value (kSquare);
 	loop.runFor (450); // a second press now would be a double-click
 	shift (true);
 	moveTo (square.x, square.y);
@@ -372,35 +395,34 @@ TEST_F (X11EditorTest, GesturesThroughRealInput)
 	moveTo (square.x, square.y - 10);
 	button (1, false);
 	shift (false);
-	EXPECT_NEAR (value (kSquare), 0.605, 1e-9);
+	EXPECT_TRUE (valueIs (kSquare, 0.605)) << value (kSquare);
 	EXPECT_EQ (count (HandlerCall::Kind::BeginEdit), 2u);
 	EXPECT_EQ (count (HandlerCall::Kind::EndEdit), 2u);
 
 	// Double-click: back to the default.
 	loop.runFor (450);
-	click (square.x, square.y);
-	click (square.x, square.y);
-	EXPECT_DOUBLE_EQ (value (kSquare), specs[kSquare].defaultNormalized);
+	doubleClick (square.x, square.y);
+	EXPECT_TRUE (valueIs (kSquare, specs[kSquare].defaultNormalized)) << value (kSquare);
 
 	// Wheel: button 4 up a notch, 5 down a notch (with Shift finer).
 	const double attack0 = value (kAttack);
 	click (attack.x, attack.y, 4);
-	EXPECT_NEAR (value (kAttack), attack0 + 0.025, 1e-9);
+	EXPECT_TRUE (valueIs (kAttack, attack0 + 0.025)) << value (kAttack);
 	shift (true);
 	click (attack.x, attack.y, 5);
 	shift (false);
-	EXPECT_NEAR (value (kAttack), attack0 + 0.0225, 1e-9);
+	EXPECT_TRUE (valueIs (kAttack, attack0 + 0.0225)) << value (kAttack);
 
 	// Preset 3, the Legato switch's OFF half, the VINTAGE button.
 	click (layout.presetLeft + 2 * layout.presetPitch + 20, layout.presetTop + 10);
-	for (int32 i = 0; i < kNumParams; ++i)
-		EXPECT_NEAR (value (ParamID (i)), snapNormalized (i, kFactoryPresets[2].values[size_t (i)]), 1e-12) << i;
+	for (int32 i = kNumParams - 1; i >= 0; --i)
+		EXPECT_TRUE (valueIs (ParamID (i), snapNormalized (i, kFactoryPresets[2].values[size_t (i)]))) << i;
 	click (kOverlayLayout.legato.left + 5, kOverlayLayout.legato.top + 10);
-	EXPECT_EQ (value (kLegato), 0.0);
+	EXPECT_TRUE (valueIs (kLegato, 0.0));
 	const size_t dirty = count (HandlerCall::Kind::SetDirty);
 	const Rect vintage = kOverlayLayout.skinButton (kSkinVintage);
 	click (vintage.left + 10, vintage.top + 10);
-	EXPECT_EQ (skin (), kSkinVintage);
+	EXPECT_TRUE (eventually ([&] { return skin () == kSkinVintage; }));
 	EXPECT_EQ (count (HandlerCall::Kind::SetDirty), dirty + 1);
 }
 
@@ -414,18 +436,18 @@ TEST_F (X11EditorTest, DragsEndWhateverHappens)
 	moveTo (c.x + 40, c.y + 60);
 	button (1, true);
 	moveTo (c.x + 40, c.y + 50);
-	EXPECT_EQ (handler.openGestures (), std::vector<ParamID> {kRelease});
+	const std::vector<ParamID> release = {kRelease};
+	EXPECT_TRUE (eventually ([&] { return handler.openGestures () == release; }));
 	XUnmapWindow (x.display, parent);
 	button (1, false);
-	loop.runFor (300);
-	EXPECT_EQ (handler.openGestures (), std::vector<ParamID> {}) << "unmapped, button released";
+	EXPECT_TRUE (eventually ([&] { return handler.openGestures ().empty (); })) << "unmapped, button released";
 	XMapWindow (x.display, parent);
-	settle ();
+	loop.runFor (450); // a press now would be a double-click
 
 	moveTo (c.x + 40, c.y + 60);
 	button (1, true);
 	moveTo (c.x + 40, c.y + 55);
-	EXPECT_EQ (handler.openGestures (), std::vector<ParamID> {kRelease});
+	EXPECT_TRUE (eventually ([&] { return handler.openGestures () == release; }));
 	view->removed ();
 	EXPECT_EQ (handler.openGestures (), std::vector<ParamID> {}) << "removed during the drag";
 	button (1, false);
