@@ -65,13 +65,31 @@ static void storeModuleFolder (HINSTANCE module)
 	gPath[cut] = 0;
 }
 
-BOOL WINAPI DllMain (HINSTANCE hInst, DWORD dwReason, LPVOID /*reserved*/)
+#if defined(__GLIBCXX__)
+// libstdc++ allocates an emergency exception buffer at start-up and frees it
+// only in __freeres; a statically linked copy would leave it behind on every
+// unload.
+namespace __gnu_cxx {
+void __freeres ();
+}
+#endif
+
+BOOL WINAPI DllMain (HINSTANCE hInst, DWORD dwReason, LPVOID reserved)
 {
 	if (dwReason == DLL_PROCESS_ATTACH)
 	{
 		ghInst = hInst;
 		moduleHandle = hInst;
 		storeModuleFolder (hInst);
+	}
+	// reserved is null when the module is unloaded with FreeLibrary and the
+	// process goes on; at process exit the memory goes with the process.
+	else if (dwReason == DLL_PROCESS_DETACH && reserved == nullptr)
+	{
+#if defined(__GLIBCXX__)
+		// Only the static destructors run after this, and they throw nothing.
+		__gnu_cxx::__freeres ();
+#endif
 	}
 	return TRUE;
 }
