@@ -44,11 +44,14 @@ constexpr int kCycles = 200;
 // What a cycle may leave behind beyond the empty module's share. Leaks the
 // module had (the C++ runtime's 73 kB exception buffer, the 784 bytes the
 // threads library allocated for a static's guard) each exceed the heap
-// margin. Private pages are
-// committed a page or more at a time as heaps grow, whatever allocates:
-// their margin of a page per cycle catches only what leaks outside heaps.
+// margin.
 constexpr double kHeapMarginPerCycle = 256;
+#if defined(_WIN32)
+// Private pages are committed a page or more at a time as heaps grow,
+// whatever allocates: their margin of a page per cycle catches only what
+// leaks outside heaps.
 constexpr double kPageMarginPerCycle = 4096;
+#endif
 
 struct Usage
 {
