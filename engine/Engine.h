@@ -3,6 +3,7 @@
 // rate and decimated by a fixed low-pass, and the note logic that drives it.
 #pragma once
 
+#include "engine/VoicePath.h"
 #include "params/ParamTable.h"
 
 #include <cstdint>
@@ -30,12 +31,24 @@ struct Biquad
 class Engine
 {
 public:
-	// Renders the next output sample.
-	double tick ();
+	Engine ();
+
+	// Renders the next output sample, on the path chosen by prepare or usePath.
+	double tick () { return tickFunction (*this); }
 	// Silence, no notes, pedal up, controllers centred; parameters kept.
 	void reset ();
-	// Sets the sample rate (at least 8000 Hz), resets and loads the decimator.
+	// Sets the sample rate (at least 8000 Hz), resets and loads the decimator,
+	// and picks the fastest path this processor runs.
 	void prepare (double rate);
+
+	// Whether this processor runs a path (the baseline always).
+	static bool pathAvailable (VoicePath p);
+	// The AVX2 path where the processor has AVX2 and FMA, else the baseline.
+	static VoicePath fastestPath ();
+	// Renders on `p` from now on; false (path unchanged) if the processor
+	// lacks it. Both paths give the same sound to within rounding.
+	bool usePath (VoicePath p);
+	VoicePath path () const { return voicePath; }
 
 	// Note and controller input; values arrive already clamped to [0, 1].
 	void setParameter (int32_t id, double value);
@@ -65,6 +78,12 @@ public:
 	Biquad decimator[2];
 
 private:
+	friend struct baseline::Voice;
+	friend struct avx2::Voice;
+
+	VoicePath voicePath = VoicePath::baseline;
+	double (*tickFunction) (Engine&);
+
 	// Values that depend only on inputs that rarely change. Each is recomputed
 	// when its inputs differ from the ones it was computed from, so the
 	// public fields above may be written freely between ticks.
@@ -105,7 +124,6 @@ private:
 	};
 	Derived derived;
 
-	void smoothParameters ();
 	void updateDerived ();
 };
 

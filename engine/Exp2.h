@@ -1,7 +1,10 @@
 // 2^x for the small exponents of the vibrato, without a library call.
 #pragma once
 
+#include "engine/VoicePath.h"
+
 namespace Tarno {
+namespace TARNO_VOICE_PATH {
 
 // 2^x for |x| ≤ 1/8 (150 cents): the Taylor series of e^(x · ln 2) to the
 // 11th power, whose first omitted term is below 1e-22. Evaluated by Estrin's
@@ -15,4 +18,5 @@ inline double exp2Small (double x)
 	return low + y8 * high;
 }
 
+} // namespace TARNO_VOICE_PATH
 } // namespace Tarno

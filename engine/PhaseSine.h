@@ -10,6 +10,7 @@
 #include <cstdint>
 
 namespace Tarno {
+namespace TARNO_VOICE_PATH {
 
 __attribute__ ((always_inline)) inline void sinCosCycles (Double2 phase, Double2& s, Double2& c)
 {
@@ -23,15 +24,18 @@ __attribute__ ((always_inline)) inline void sinCosCycles (Double2 phase, Double2
 	const Double2 x = (phase - quarter * 0.25) * kTwoPi; // the subtraction is exact
 
 	// Both polynomials in x² by Estrin's scheme: independent pairs of terms
-	// keep the chain of dependent operations short.
+	// keep the chain of dependent operations short. Each pair a + b · x² and
+	// each join is one mulAdd.
 	const Double2 x2 = x * x, x4 = x2 * x2, x8 = x4 * x4;
+	auto pair = [x2] (double a, double b) { return mulAdd (x2, splat (b), splat (a)); };
 	const Double2 sinX =
-	    x * (((1.0 - x2 * (1.0 / 6)) + x4 * (1.0 / 120 - x2 * (1.0 / 5040))) +
-	         x8 * ((1.0 / 362880 - x2 * (1.0 / 39916800)) + x4 * (1.0 / 6227020800.0 - x2 * (1.0 / 1307674368000.0))));
+	    x * mulAdd (x8, mulAdd (x4, pair (1.0 / 6227020800.0, -1.0 / 1307674368000.0), pair (1.0 / 362880, -1.0 / 39916800)),
+	                mulAdd (x4, pair (1.0 / 120, -1.0 / 5040), pair (1.0, -1.0 / 6)));
 	const Double2 cosX =
-	    ((1.0 - x2 * 0.5) + x4 * (1.0 / 24 - x2 * (1.0 / 720))) +
-	    x8 * (((1.0 / 40320 - x2 * (1.0 / 3628800)) + x4 * (1.0 / 479001600.0 - x2 * (1.0 / 87178291200.0))) +
-	          x8 * (1.0 / 20922789888000.0));
+	    mulAdd (x8,
+	            mulAdd (x8, splat (1.0 / 20922789888000.0),
+	                    mulAdd (x4, pair (1.0 / 479001600.0, -1.0 / 87178291200.0), pair (1.0 / 40320, -1.0 / 3628800))),
+	            mulAdd (x4, pair (1.0 / 24, -1.0 / 720), pair (1.0, -0.5)));
 
 	// Back to the full circle: quarter q turns (sin x, cos x) by q · 90°:
 	// q = 0: (S, C); 1: (C, -S); 2: (-S, -C); 3: (-C, S). An odd quarter
@@ -54,4 +58,5 @@ __attribute__ ((always_inline)) inline Double2 sinCycles (Double2 phase)
 	return s;
 }
 
+} // namespace TARNO_VOICE_PATH
 } // namespace Tarno

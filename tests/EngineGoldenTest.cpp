@@ -1,4 +1,5 @@
-// Holds Engine::tick to the literal evaluation of the voice's formulas.
+// Holds Engine::tick to the literal evaluation of the voice's formulas, on
+// every path this processor runs.
 #include "engine/Engine.h"
 #include "tests/EngineTestUtil.h"
 #include "tests/Phrases.h"
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 
 using namespace Tarno;
 using namespace TarnoTest;
@@ -18,7 +20,11 @@ constexpr double kTolerance = 1e-9;
 struct Pair
 {
 	std::unique_ptr<Engine> fast, literal;
-	explicit Pair (double rate) : fast (preparedEngine (rate)), literal (preparedEngine (rate)) {}
+	Pair (double rate, VoicePath path) : fast (preparedEngine (rate)), literal (preparedEngine (rate))
+	{
+		EXPECT_TRUE (fast->usePath (path));
+		EXPECT_EQ (fast->path (), path);
+	}
 
 	template <typename F>
 	void both (F&& f)
@@ -63,36 +69,9 @@ void everythingOnPhrase (int64_t i, Engine& e, double rate)
 	e.setParameter (kPitchBend, 0.5 + 0.4 * std::sin (double (n)));
 }
 
-} // namespace
-
-TEST (EngineGolden, EverythingOnPatchMatchesTheLiteralVoice)
+void sweepsAndSettling (VoicePath path)
 {
-	for (double rate : {44100.0, 48000.0, 96000.0})
-	{
-		Pair p (rate);
-		p.both (applyEverythingOn);
-		EXPECT_TRUE (p.render (int64_t (3 * rate), [rate] (int64_t i, Engine& e) { everythingOnPhrase (i, e, rate); }))
-		    << rate;
-	}
-}
-
-TEST (EngineGolden, BusyPhraseMatchesTheLiteralVoice)
-{
-	for (double rate : {8000.0, 44100.0, 48000.0})
-	{
-		Pair p (rate);
-		BusyPhrase a (77), b (77);
-		EXPECT_TRUE (p.render (int64_t (4 * rate), [&] (int64_t i, Engine& e) {
-			(&e == p.fast.get () ? a : b).before (i, e);
-		})) << rate;
-	}
-}
-
-TEST (EngineGolden, ParameterSweepsAndSettledValuesMatch)
-{
-	// Slow sweeps through every parameter, then everything settles at 0 and
-	// stays there for a while: the cached and the recomputed paths must agree.
-	Pair p (48000);
+	Pair p (48000, path);
 	p.both ([] (Engine& e) {
 		applyEverythingOn (e);
 		e.noteOn (0, 45, 0.8f);
@@ -108,3 +87,61 @@ TEST (EngineGolden, ParameterSweepsAndSettledValuesMatch)
 			e.noteOn (1, 80, 1.0f);
 	}));
 }
+
+} // namespace
+
+TEST (EngineGolden, EverythingOnPatchMatchesTheLiteralVoice)
+{
+	for (VoicePath path : runnablePaths ())
+		for (double rate : {44100.0, 48000.0, 96000.0})
+		{
+			Pair p (rate, path);
+			p.both (applyEverythingOn);
+			EXPECT_TRUE (p.render (int64_t (3 * rate), [rate] (int64_t i, Engine& e) { everythingOnPhrase (i, e, rate); }))
+			    << pathName (path) << " " << rate;
+		}
+}
+
+TEST (EngineGolden, BusyPhraseMatchesTheLiteralVoice)
+{
+	for (VoicePath path : runnablePaths ())
+		for (double rate : {8000.0, 44100.0, 48000.0, 96000.0})
+		{
+			Pair p (rate, path);
+			BusyPhrase a (77), b (77);
+			EXPECT_TRUE (p.render (int64_t (4 * rate), [&] (int64_t i, Engine& e) {
+				(&e == p.fast.get () ? a : b).before (i, e);
+			})) << pathName (path) << " " << rate;
+		}
+}
+
+TEST (EngineGolden, ParameterSweepsAndSettledValuesMatch)
+{
+	// Slow sweeps through every parameter, then everything settles at 0 and
+	// stays there for a while: the cached and the recomputed values must agree.
+	for (VoicePath path : runnablePaths ())
+	{
+		SCOPED_TRACE (pathName (path));
+		sweepsAndSettling (path);
+	}
+}
+
+// The baseline runs everywhere; prepare picks the AVX2 path exactly where
+// the processor has it, and a path the processor lacks is refused.
+TEST (EngineGolden, PathChoice)
+{
+	const bool avx2 = Engine::pathAvailable (VoicePath::avx2);
+	EXPECT_TRUE (Engine::pathAvailable (VoicePath::baseline));
+	auto e = preparedEngine (48000);
+	EXPECT_EQ (e->path (), avx2 ? VoicePath::avx2 : VoicePath::baseline);
+	EXPECT_EQ (Engine::fastestPath (), e->path ());
+	EXPECT_TRUE (e->usePath (VoicePath::baseline));
+	EXPECT_EQ (e->path (), VoicePath::baseline);
+	EXPECT_EQ (e->usePath (VoicePath::avx2), avx2);
+	EXPECT_EQ (e->path (), avx2 ? VoicePath::avx2 : VoicePath::baseline);
+	// A copy renders on its original's path.
+	const Engine copy = *e;
+	EXPECT_EQ (copy.path (), e->path ());
+	std::printf ("voice paths on this processor: baseline%s\n", avx2 ? ", avx2" : " only");
+}
+

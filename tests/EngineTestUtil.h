@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <memory>
+#include <vector>
 
 namespace TarnoTest {
 
@@ -17,6 +18,19 @@ inline std::unique_ptr<Tarno::Engine> preparedEngine (double rate)
 	e->prepare (rate);
 	return e;
 }
+
+// The voice paths this processor runs: the baseline always, AVX2 where the
+// processor has it. Tests of the sound run on each in turn.
+inline std::vector<Tarno::VoicePath> runnablePaths ()
+{
+	std::vector<Tarno::VoicePath> paths;
+	for (Tarno::VoicePath p : {Tarno::VoicePath::baseline, Tarno::VoicePath::avx2})
+		if (Tarno::Engine::pathAvailable (p))
+			paths.push_back (p);
+	return paths;
+}
+
+inline const char* pathName (Tarno::VoicePath p) { return p == Tarno::VoicePath::avx2 ? "avx2" : "baseline"; }
 
 // Sets a parameter with no smoothing ramp.
 inline void setNow (Tarno::Engine& e, int32_t id, double value)

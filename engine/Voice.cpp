@@ -1,0 +1,220 @@
+// The voice's per-sample work. This file is compiled twice: as it stands for
+// every x86-64 processor, and with AVX2 and FMA enabled
+// (TARNO_VOICE_PATH=avx2); Engine::prepare picks one of the two builds.
+#include "engine/Double2.h"
+#include "engine/Engine.h"
+#include "engine/Exp2.h"
+#include "engine/PhaseSine.h"
+#include "engine/TrianglePartials.h"
+#include "engine/VoiceMath.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+namespace Tarno {
+namespace TARNO_VOICE_PATH {
+
+namespace {
+
+// A smoothed value this close to its target is set to the target: it ends
+// the exponential approach before it reaches subnormal numbers and lets the
+// values derived from it settle.
+constexpr double kSmoothingSnap = 1e-13;
+
+// Filter state below this is cleared, so that silence at the filter input
+// never decays into subnormal numbers.
+constexpr double kFilterFloor = 1e-200;
+
+// x - floor(x), with the common cases (a phase that moved by less than a
+// cycle) done without the library call.
+__attribute__ ((always_inline)) inline double frac (double x)
+{
+	if (x >= 0.0 && x < 1.0)
+		return x;
+	if (x >= 1.0 && x < 2.0)
+		return x - 1.0;
+	return x - std::floor (x);
+}
+
+// Polynomial band-limited step around a discontinuity at phase 0.
+__attribute__ ((always_inline)) inline double blep (double t, double dt)
+{
+	if (t < dt)
+	{
+		const double x = t / dt;
+		return 2.0 * x - x * x - 1.0;
+	}
+	if (t > 1.0 - dt)
+	{
+		const double x = (t - 1.0) / dt;
+		return x * x + 2.0 * x + 1.0;
+	}
+	return 0.0;
+}
+
+__attribute__ ((always_inline)) inline double bandLimitedSquare (double phase, double dt)
+{
+	return (phase < 0.5 ? 1.0 : -1.0) + blep (phase, dt) - blep (frac (phase + 0.5), dt);
+}
+
+// Transposed direct form II.
+__attribute__ ((always_inline)) inline double runBiquad (Biquad& f, double x)
+{
+	const double y = mulAdd (f.b0, x, f.z1);
+	f.z1 = mulAdd (-f.a1, y, f.b1 * x) + f.z2;
+	f.z2 = mulAdd (-f.a2, y, f.b2 * x);
+	return y;
+}
+
+__attribute__ ((always_inline)) inline double flushTiny (double z) { return std::fabs (z) < kFilterFloor ? 0.0 : z; }
+
+// The highest triangle harmonic below 0.96 · fs, at most 63.
+__attribute__ ((always_inline)) inline int highestTriangleHarmonic (double dt)
+{
+	const double n = kTriangleBandLimit / dt;
+	if (n >= kMaxTriangleHarmonic)
+		return kMaxTriangleHarmonic;
+	return n >= 1.0 ? static_cast<int> (n) : 0; // NaN gives 0
+}
+
+// One step of the parameter smoothing, coefficient k.
+void smoothParameters (const ParamBlock& target, ParamBlock& smoothed, double k)
+{
+	// A step below the snap distance lands exactly on the target (the
+	// difference of two close doubles is exact). Two parameters at a time.
+	for (int i = 0; i < kNumParams; i += 2)
+	{
+		const Double2 t = {target[i], target[i + 1]}, s = {smoothed[i], smoothed[i + 1]};
+		const Double2 step = t - s;
+		const Double2 next = s + step * (step < kSmoothingSnap && step > -kSmoothingSnap ? splat (1.0) : splat (k));
+		smoothed[i] = next[0];
+		smoothed[i + 1] = next[1];
+	}
+}
+
+// Whether two parameter blocks hold the same bits: sixteen comparisons of
+// bit patterns, without a library call.
+bool sameBits (const ParamBlock& a, const ParamBlock& b)
+{
+	Int2 diff = {0, 0};
+#pragma GCC unroll 8
+	for (int i = 0; i < kNumParams; i += 2)
+	{
+		Int2 x, y;
+		std::memcpy (&x, &a[i], sizeof x);
+		std::memcpy (&y, &b[i], sizeof y);
+		diff |= x ^ y;
+	}
+	return (diff[0] | diff[1]) == 0;
+}
+
+bool sameBits (double a, double b)
+{
+	uint64_t x, y;
+	std::memcpy (&x, &a, sizeof x);
+	std::memcpy (&y, &b, sizeof y);
+	return x == y;
+}
+
+} // namespace
+
+double Voice::tick (Engine& e)
+{
+	const double fs = e.sampleRate;
+
+	// Parameter smoothing: one pole with an 8 ms time constant. Once every
+	// value has reached its target there is nothing to do.
+	if (!sameBits (e.target, e.smoothed))
+	{
+		const Engine::Derived& d = e.derived;
+		smoothParameters (e.target, e.smoothed,
+		                  d.rate == fs ? d.smoothingCoefficient : 1.0 - std::exp (-1.0 / (kSmoothingTime * fs)));
+	}
+	// The derived values are recomputed when one of their inputs changed
+	// (bit for bit) since they were computed.
+	{
+		const Engine::Derived& d = e.derived;
+		if (!(sameBits (e.target, d.targetSeen) && sameBits (e.smoothed, d.smoothedSeen) && e.currentNote == d.noteSeen &&
+		      sameBits (e.pitchBend, d.bendSeen) && sameBits (fs, d.rateSeen)))
+			e.updateDerived ();
+	}
+
+	// Glide towards the target pitch, exponential in hertz.
+	if (e.derived.glideCoefficient != 0.0)
+		e.frequency = e.frequency + (e.derived.targetFrequency - e.frequency) * e.derived.glideCoefficient;
+	else
+		e.frequency = e.derived.targetFrequency;
+
+	// Envelope: linear attack and release, or the retrigger fade to 0.
+	if (e.retriggerFade > 0.0)
+	{
+		const double old = e.retriggerFade;
+		e.retriggerFade = old - 1.0;
+		e.envelope = e.envelope * std::max (0.0, (old - 1.0) / old);
+	}
+	else
+	{
+		e.envelope = e.gate ? e.envelope + e.derived.attackStep : e.envelope - e.derived.releaseStep;
+		e.envelope = std::min (std::max (e.envelope, 0.0), 1.0);
+	}
+
+	// Vibrato reads its phase before this sample's advance. Its sine was
+	// usually computed at the end of the previous sample, off the chain of
+	// work that each sample's oscillator waits for.
+	const double vibratoSine =
+	    e.vibratoPhase == e.derived.vibratoSinePhase ? e.derived.vibratoSine : sinCycles (splat (e.vibratoPhase))[0];
+	e.vibratoPhase = frac (e.vibratoPhase + e.derived.vibratoStep);
+	e.tremoloPhase = frac (e.tremoloPhase + e.derived.tremoloStep);
+
+	// The mod wheel adds vibrato depth.
+	const double depth = std::min (vibratoCents (e.smoothed[kVibratoDepth]) + kModWheelCents * e.modWheel, kMaxVibratoCents);
+	const double vibrato = depth == 0.0 ? 1.0 : exp2Small (depth * vibratoSine * (1.0 / kCentsPerOctave));
+	const double f = std::min (e.frequency * vibrato, kMaxVibratoRatio * fs);
+
+	// Two oscillator sub-steps at twice the rate. Their phases do not depend
+	// on the audio, so both are known before either is rendered.
+	const double dt = f / (2.0 * fs);
+	const double phases[2] = {e.phase, frac (e.phase + dt)};
+	e.phase = frac (phases[1] + dt);
+
+	Double2 sinTheta, cosTheta;
+	sinCosCycles (Double2{phases[0], phases[1]}, sinTheta, cosTheta);
+	const OddSines sines = oddSines (sinTheta, cosTheta);
+	const Double2 triangles = triangle (sines, highestTriangleHarmonic (dt));
+
+	// Mixer: square, triangle, and the sine with its added third and fifth
+	// harmonics (its character).
+	const Engine::Derived& d = e.derived;
+	const Double2 squares = {bandLimitedSquare (phases[0], dt), bandLimitedSquare (phases[1], dt)};
+	const Double2 sineWithCharacter = mulAdd (splat (d.sineFifth), sines.s[2], mulAdd (splat (d.sineThird), sines.s[1], sines.s[0]));
+	const Double2 mixed =
+	    mulAdd (splat (d.sineGain), sineWithCharacter, mulAdd (splat (d.triangleGain), triangles, d.squareGain * squares));
+
+	// Decimation: both sub-steps through the filter; the second one's output is kept.
+	runBiquad (e.decimator[1], runBiquad (e.decimator[0], mixed[0]));
+	const double y = runBiquad (e.decimator[1], runBiquad (e.decimator[0], mixed[1]));
+	for (Biquad& section : e.decimator)
+	{
+		section.z1 = flushTiny (section.z1);
+		section.z2 = flushTiny (section.z2);
+	}
+
+	// Gain stages: envelope, tremolo (phase after its advance), velocity, output level.
+	const double tremoloDepth = e.smoothed[kTremoloDepth];
+	// Tremolo reads its phase after the advance; the vibrato sine for the next
+	// sample comes in the same evaluation.
+	const Double2 modSines = sinCycles (Double2{e.vibratoPhase, e.tremoloPhase});
+	e.derived.vibratoSinePhase = e.vibratoPhase;
+	e.derived.vibratoSine = modSines[0];
+	const double tremolo = tremoloDepth == 0.0 ? 1.0 : 1.0 - tremoloDepth * (0.5 + 0.5 * modSines[1]);
+	const double velocityGain = 1.0 - e.smoothed[kVelocity] * (1.0 - e.velocity);
+	// The gains do not wait for the oscillator; one multiplication joins them.
+	const double out = y * (e.envelope * tremolo * velocityGain * e.derived.outputGain);
+
+	return std::isfinite (out) ? out : 0.0;
+}
+
+} // namespace TARNO_VOICE_PATH
+} // namespace Tarno
