@@ -9,12 +9,19 @@
 // Both custom counters are derived by Google Benchmark from the measured time
 // (see addSampleCounters), so ns_per_sample == 1e9 / items_per_second.
 //
+// Each case runs on both builds of the voice, "baseline" (any x86-64
+// processor) and "avx2" (AVX2 and FMA; left out on a processor without
+// them), and the note cases also through "plain", the literal evaluation of
+// the formulas that the tests hold the engine to (tests/ReferenceVoice.cpp).
+// BenchMain.cpp prints the three side by side.
+//
 // The "Settled" and "Fresh" cases come in pairs: the same final patch, once
 // reached after 30 s of audio (where slowly decaying values can end up as
 // subnormal numbers) and once set up directly. BenchMain.cpp prints the cost
 // ratio of each pair after the table.
 #include "engine/Engine.h"
 #include "params/ParamTable.h"
+#include "tests/ReferenceVoice.h"
 
 #include <benchmark/benchmark.h>
 
@@ -23,6 +30,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -31,19 +39,35 @@ using Tarno::Engine;
 constexpr int kBlock = 512; // output samples rendered per benchmark iteration
 constexpr float kNoteVelocity = 0.8f;
 
-std::unique_ptr<Engine> preparedEngine (double rate)
+// What renders the samples: one of the engine's two paths, or the literal
+// evaluation of the formulas.
+enum class Mode
+{
+	baseline,
+	avx2,
+	plain,
+};
+
+const char* modeName (Mode m) { return m == Mode::avx2 ? "avx2" : m == Mode::plain ? "plain" : "baseline"; }
+
+std::unique_ptr<Engine> preparedEngine (double rate, Mode m)
 {
 	auto e = std::make_unique<Engine> ();
 	e->prepare (rate);
+	e->usePath (m == Mode::avx2 ? Tarno::VoicePath::avx2 : Tarno::VoicePath::baseline);
 	return e;
 }
 
 // Renders n samples and returns their sum, so that no output can be dropped.
-double render (Engine& e, int64_t n)
+double render (Engine& e, int64_t n, Mode m)
 {
 	double sum = 0.0;
-	for (int64_t i = 0; i < n; ++i)
-		sum += e.tick ();
+	if (m == Mode::plain)
+		for (int64_t i = 0; i < n; ++i)
+			sum += TarnoTest::referenceTick (e);
+	else
+		for (int64_t i = 0; i < n; ++i)
+			sum += e.tick ();
 	return sum;
 }
 
@@ -72,15 +96,15 @@ double rateOf (const benchmark::State& state) { return static_cast<double> (stat
 // ---------------------------------------------------------------------------
 // The default patch with one held note.
 
-void DefaultNote (benchmark::State& state)
+void DefaultNote (benchmark::State& state, Mode m)
 {
 	const double rate = rateOf (state);
-	auto e = preparedEngine (rate);
+	auto e = preparedEngine (rate, m);
 	e->noteOn (0, 60, kNoteVelocity);
-	benchmark::DoNotOptimize (render (*e, samplesIn (0.1, rate))); // past the attack
+	benchmark::DoNotOptimize (render (*e, samplesIn (0.1, rate), m)); // past the attack
 
 	for (auto _ : state)
-		benchmark::DoNotOptimize (render (*e, kBlock));
+		benchmark::DoNotOptimize (render (*e, kBlock, m));
 	addSampleCounters (state, rate);
 }
 
@@ -88,7 +112,7 @@ void DefaultNote (benchmark::State& state)
 // Renders n samples while calling event(k) before every sample whose running
 // index (`clock`, kept by the caller across blocks) is k · period.
 template <typename Event>
-double renderWithEvents (Engine& e, int64_t& clock, int64_t n, int64_t period, Event&& event)
+double renderWithEvents (Engine& e, Mode m, int64_t& clock, int64_t n, int64_t period, Event&& event)
 {
 	double sum = 0.0;
 	while (n > 0)
@@ -96,7 +120,7 @@ double renderWithEvents (Engine& e, int64_t& clock, int64_t n, int64_t period, E
 		if (clock % period == 0)
 			event (clock / period);
 		const int64_t chunk = std::min (n, period - clock % period);
-		sum += render (e, chunk);
+		sum += render (e, chunk, m);
 		clock += chunk;
 		n -= chunk;
 	}
@@ -125,10 +149,10 @@ void applyEverythingOn (Engine& e)
 	e.setParameter (Tarno::kLegato, 1.0);
 }
 
-void EverythingOn (benchmark::State& state)
+void EverythingOn (benchmark::State& state, Mode m)
 {
 	const double rate = rateOf (state);
-	auto e = preparedEngine (rate);
+	auto e = preparedEngine (rate, m);
 	applyEverythingOn (*e);
 	e->reset (); // start with the smoothed values already at the patch
 
@@ -140,10 +164,10 @@ void EverythingOn (benchmark::State& state)
 		e->noteOn (0, next, kNoteVelocity); // new key first: legato, no gap
 		e->noteOff (0, previous);
 	};
-	benchmark::DoNotOptimize (renderWithEvents (*e, clock, samplesIn (1.0, rate), period, alternate));
+	benchmark::DoNotOptimize (renderWithEvents (*e, m, clock, samplesIn (1.0, rate), period, alternate));
 
 	for (auto _ : state)
-		benchmark::DoNotOptimize (renderWithEvents (*e, clock, kBlock, period, alternate));
+		benchmark::DoNotOptimize (renderWithEvents (*e, m, clock, kBlock, period, alternate));
 	addSampleCounters (state, rate);
 }
 
@@ -153,10 +177,10 @@ void EverythingOn (benchmark::State& state)
 // up, i.e. two note events, each of which rescans all note slots. Compare
 // with DefaultNote at the same rate for the cost of the events alone.
 
-void LegatoRun (benchmark::State& state)
+void LegatoRun (benchmark::State& state, Mode m)
 {
 	const double rate = rateOf (state);
-	auto e = preparedEngine (rate);
+	auto e = preparedEngine (rate, m);
 
 	constexpr int64_t kEventPeriod = 16;
 	constexpr int kHeld = 4;
@@ -176,10 +200,10 @@ void LegatoRun (benchmark::State& state)
 		held[slot][1] = pitch;
 		filled[slot] = true;
 	};
-	benchmark::DoNotOptimize (renderWithEvents (*e, clock, samplesIn (0.1, rate), kEventPeriod, step));
+	benchmark::DoNotOptimize (renderWithEvents (*e, m, clock, samplesIn (0.1, rate), kEventPeriod, step));
 
 	for (auto _ : state)
-		benchmark::DoNotOptimize (renderWithEvents (*e, clock, kBlock, kEventPeriod, step));
+		benchmark::DoNotOptimize (renderWithEvents (*e, m, clock, kBlock, kEventPeriod, step));
 	addSampleCounters (state, rate);
 }
 
@@ -218,34 +242,34 @@ void setFinalValues (Engine& e, Hazard h)
 // The engine after the 30 s history. Built once per variant and copied into
 // each run, because Google Benchmark calls a case several times while it
 // picks the iteration count.
-const Engine& settledEngine (Hazard h)
+const Engine& settledEngine (Hazard h, Mode m)
 {
-	static std::unique_ptr<Engine> cache[2];
-	std::unique_ptr<Engine>& e = cache[h == Hazard::Held ? 1 : 0];
+	static std::unique_ptr<Engine> cache[2][3];
+	std::unique_ptr<Engine>& e = cache[h == Hazard::Held ? 1 : 0][static_cast<int> (m)];
 	if (!e)
 	{
-		e = preparedEngine (kHazardRate);
+		e = preparedEngine (kHazardRate, m);
 		for (int32_t id = 0; id < Tarno::kNumParams; ++id)
 			e->setParameter (id, 0.5);
 		e->noteOn (0, kHazardNote, kNoteVelocity);
-		benchmark::DoNotOptimize (render (*e, samplesIn (0.5, kHazardRate)));
+		benchmark::DoNotOptimize (render (*e, samplesIn (0.5, kHazardRate), m));
 		setFinalValues (*e, h);
 		if (h == Hazard::Released)
 			e->noteOff (0, kHazardNote);
-		benchmark::DoNotOptimize (render (*e, samplesIn (kSettleSeconds, kHazardRate)));
+		benchmark::DoNotOptimize (render (*e, samplesIn (kSettleSeconds, kHazardRate), m));
 	}
 	return *e;
 }
 
-std::unique_ptr<Engine> freshEngine (Hazard h)
+std::unique_ptr<Engine> freshEngine (Hazard h, Mode m)
 {
-	auto e = preparedEngine (kHazardRate);
+	auto e = preparedEngine (kHazardRate, m);
 	setFinalValues (*e, h);
 	e->reset (); // smoothed = target
 	e->noteOn (0, kHazardNote, kNoteVelocity);
 	if (h == Hazard::Released)
 		e->noteOff (0, kHazardNote);
-	benchmark::DoNotOptimize (render (*e, samplesIn (0.05, kHazardRate))); // past the attack when held
+	benchmark::DoNotOptimize (render (*e, samplesIn (0.05, kHazardRate), m)); // past the attack when held
 	return e;
 }
 
@@ -266,42 +290,55 @@ int countSubnormals (const Engine& e)
 	return n;
 }
 
-void runHazard (benchmark::State& state, std::unique_ptr<Engine> e)
+void runHazard (benchmark::State& state, std::unique_ptr<Engine> e, Mode m)
 {
 	// Shows whether the hazard is present: subnormal values at the start and
 	// at the end of the timed rendering.
 	const int before = countSubnormals (*e);
 	for (auto _ : state)
-		benchmark::DoNotOptimize (render (*e, kBlock));
+		benchmark::DoNotOptimize (render (*e, kBlock, m));
 	addSampleCounters (state, kHazardRate);
 	state.counters["subnormals_start"] = before;
 	state.counters["subnormals_end"] = countSubnormals (*e);
 }
 
-void ReleasedSettled (benchmark::State& state)
+void Settled (benchmark::State& state, Hazard h, Mode m)
 {
-	runHazard (state, std::make_unique<Engine> (settledEngine (Hazard::Released)));
+	runHazard (state, std::make_unique<Engine> (settledEngine (h, m)), m);
 }
-void ReleasedFresh (benchmark::State& state) { runHazard (state, freshEngine (Hazard::Released)); }
-void HeldSettled (benchmark::State& state)
-{
-	runHazard (state, std::make_unique<Engine> (settledEngine (Hazard::Held)));
-}
-void HeldFresh (benchmark::State& state) { runHazard (state, freshEngine (Hazard::Held)); }
+void Fresh (benchmark::State& state, Hazard h, Mode m) { runHazard (state, freshEngine (h, m), m); }
 
-std::string hazardName (const char* variant)
+// Names read "Case/mode/rate:Hz"; the hazard pairs "Variant/Fresh/mode" and
+// "Variant/Settled/mode" sit next to each other. Registered before main runs.
+bool registerCases ()
 {
-	return std::string (variant) + "/rate:" + std::to_string (static_cast<int> (kHazardRate));
+	std::vector<Mode> fast = {Mode::baseline};
+	if (Engine::pathAvailable (Tarno::VoicePath::avx2))
+		fast.push_back (Mode::avx2);
+	std::vector<Mode> all = fast;
+	all.push_back (Mode::plain);
+	const auto us = benchmark::kMicrosecond;
+
+	for (Mode m : all)
+		benchmark::RegisterBenchmark ((std::string ("DefaultNote/") + modeName (m)).c_str (), DefaultNote, m)
+		    ->ArgName ("rate")->Arg (44100)->Arg (48000)->Arg (96000)->Unit (us);
+	for (Mode m : all)
+		benchmark::RegisterBenchmark ((std::string ("EverythingOn/") + modeName (m)).c_str (), EverythingOn, m)
+		    ->ArgName ("rate")->Arg (44100)->Arg (48000)->Arg (96000)->Unit (us);
+	for (Mode m : all)
+		benchmark::RegisterBenchmark ((std::string ("LegatoRun/") + modeName (m)).c_str (), LegatoRun, m)
+		    ->ArgName ("rate")->Arg (48000)->Unit (us);
+	const std::string rate = "/rate:" + std::to_string (static_cast<int> (kHazardRate));
+	for (Hazard h : {Hazard::Released, Hazard::Held})
+		for (Mode m : fast)
+		{
+			const std::string variant = h == Hazard::Held ? "Held" : "Released";
+			benchmark::RegisterBenchmark ((variant + "/Fresh/" + modeName (m) + rate).c_str (), Fresh, h, m)->Unit (us);
+			benchmark::RegisterBenchmark ((variant + "/Settled/" + modeName (m) + rate).c_str (), Settled, h, m)->Unit (us);
+		}
+	return true;
 }
+
+[[maybe_unused]] const bool registered = registerCases ();
 
 } // namespace
-
-// Names read "Case/rate:Hz"; the hazard pairs "Variant/Fresh" and
-// "Variant/Settled" sit next to each other.
-BENCHMARK (DefaultNote)->ArgName ("rate")->Arg (44100)->Arg (48000)->Arg (96000)->Unit (benchmark::kMicrosecond);
-BENCHMARK (EverythingOn)->ArgName ("rate")->Arg (44100)->Arg (48000)->Arg (96000)->Unit (benchmark::kMicrosecond);
-BENCHMARK (LegatoRun)->ArgName ("rate")->Arg (48000)->Unit (benchmark::kMicrosecond);
-BENCHMARK (ReleasedFresh)->Name (hazardName ("Released/Fresh"))->Unit (benchmark::kMicrosecond);
-BENCHMARK (ReleasedSettled)->Name (hazardName ("Released/Settled"))->Unit (benchmark::kMicrosecond);
-BENCHMARK (HeldFresh)->Name (hazardName ("Held/Fresh"))->Unit (benchmark::kMicrosecond);
-BENCHMARK (HeldSettled)->Name (hazardName ("Held/Settled"))->Unit (benchmark::kMicrosecond);
