@@ -47,8 +47,7 @@ void Engine::reset ()
 	sustain = gate = frequencySet = false;
 	currentNote = -1;
 	noteCounter = 0;
-	for (NoteSlot& slot : notes)
-		slot = NoteSlot{};
+	clearNotes ();
 	smoothed = target;
 	pitchBend = 0.5;
 	modWheel = 0.0;

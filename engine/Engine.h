@@ -84,6 +84,13 @@ private:
 	VoicePath voicePath = VoicePath::baseline;
 	double (*tickFunction) (Engine&);
 
+	// The slots whose stamp is not 0, in no order: the only ones selectNote
+	// needs to look at.
+	int16_t liveSlots[kNumNoteSlots] = {};
+	int32_t liveCount = 0;
+	void stampSlot (int32_t index, uint64_t stamp);
+	void clearNotes ();
+
 	// Values that depend only on inputs that rarely change. Each is recomputed
 	// when its inputs differ from the ones it was computed from, so the
 	// public fields above may be written freely between ticks.

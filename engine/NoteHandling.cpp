@@ -33,9 +33,10 @@ void Engine::setParameter (int32_t id, double value)
 			sustain = value >= 0.5;
 			if (!sustain)
 			{
-				for (NoteSlot& slot : notes)
-					if (!slot.held)
-						slot.stamp = 0;
+				// Keys released while the pedal was down end now.
+				for (int32_t i = liveCount - 1; i >= 0; --i)
+					if (!notes[liveSlots[i]].held)
+						stampSlot (liveSlots[i], 0);
 				selectNote ();
 			}
 			break;
@@ -64,10 +65,11 @@ void Engine::noteOn (int16_t channel, int16_t pitch, float noteVelocity)
 	else if (v > 1.0)
 		v = 1.0;
 
-	NoteSlot& slot = notes[slotIndex (channel, pitch)];
+	const int32_t index = slotIndex (channel, pitch);
+	NoteSlot& slot = notes[index];
 	slot.held = true;
-	slot.stamp = noteCounter;
 	slot.velocity = v;
+	stampSlot (index, noteCounter);
 	selectNote ();
 
 	if (wasSounding && target[kLegato] < 0.5)
@@ -87,10 +89,10 @@ void Engine::noteOff (int16_t channel, int16_t pitch)
 {
 	if (!validNote (channel, pitch))
 		return;
-	NoteSlot& slot = notes[slotIndex (channel, pitch)];
-	slot.held = false;
+	const int32_t index = slotIndex (channel, pitch);
+	notes[index].held = false;
 	if (!sustain)
-		slot.stamp = 0;
+		stampSlot (index, 0);
 	selectNote ();
 }
 
@@ -98,11 +100,13 @@ void Engine::selectNote ()
 {
 	// Stamps are unique, so the newest eligible slot is the one with the
 	// greatest stamp; an ineligible slot counts as stamp 0, which never wins.
+	// Only live slots have a stamp.
 	int32_t best = -1;
 	uint64_t bestStamp = 0;
 	const bool pedal = sustain;
-	for (int32_t i = 0; i < kNumNoteSlots; ++i)
+	for (int32_t k = 0; k < liveCount; ++k)
 	{
+		const int32_t i = liveSlots[k];
 		const uint64_t stamp = notes[i].held || pedal ? notes[i].stamp : 0;
 		if (stamp > bestStamp)
 		{
@@ -124,10 +128,36 @@ void Engine::selectNote ()
 
 void Engine::allNotesOff ()
 {
-	for (NoteSlot& slot : notes)
-		slot = NoteSlot{};
+	clearNotes ();
 	gate = false;
 	sustain = false;
+}
+
+void Engine::stampSlot (int32_t index, uint64_t stamp)
+{
+	// A slot leaves the list only once its key is up; it goes back to the
+	// state of a key never played.
+	NoteSlot& slot = notes[index];
+	const bool wasLive = slot.stamp != 0, live = stamp != 0;
+	slot.stamp = stamp;
+	if (live && !wasLive)
+		liveSlots[liveCount++] = static_cast<int16_t> (index);
+	if (!live)
+		slot = NoteSlot{};
+	if (!live && wasLive)
+		for (int32_t k = 0; k < liveCount; ++k)
+			if (liveSlots[k] == index)
+			{
+				liveSlots[k] = liveSlots[--liveCount];
+				break;
+			}
+}
+
+void Engine::clearNotes ()
+{
+	for (int32_t k = 0; k < liveCount; ++k)
+		notes[liveSlots[k]] = NoteSlot{};
+	liveCount = 0;
 }
 
 } // namespace Tarno

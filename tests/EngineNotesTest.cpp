@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <vector>
 
 using namespace Tarno;
 using namespace TarnoTest;
@@ -243,4 +244,70 @@ TEST_F (Notes, PitchBendAndModWheelAreStoredAsGiven)
 	e->setParameter (kSquare, 0.125);
 	EXPECT_EQ (e->target[kSquare], 0.125);
 	EXPECT_EQ (e->smoothed[kSquare], kDefaultParams[kSquare]);
+}
+
+TEST_F (Notes, RandomPlayingFollowsTheNewestSoundingKey)
+{
+	// A model of the note rules: each key's stamp of its last press, kept
+	// while it is held or the pedal holds it. After every event the engine
+	// must sound the key with the newest such stamp, at its velocity.
+	struct Key
+	{
+		bool held = false;
+		uint64_t stamp = 0;
+		float velocity = 0.0f;
+	};
+	std::vector<Key> model (kNumNoteSlots);
+	bool pedal = false;
+	uint64_t presses = 0;
+	uint32_t seed = 12345;
+	auto next = [&seed] (uint32_t n) {
+		seed = seed * 1664525u + 1013904223u;
+		return (seed >> 8) % n;
+	};
+	for (int step = 0; step < 20000; ++step)
+	{
+		// Few channels and pitches, so that keys meet again often.
+		const int16_t channel = int16_t (next (3) * 7), pitch = int16_t (40 + next (12));
+		const int32_t i = slot (channel, pitch);
+		const uint32_t what = next (20);
+		if (what < 9)
+		{
+			const float v = 0.1f + 0.05f * float (next (16));
+			e->noteOn (channel, pitch, v);
+			model[i] = {true, ++presses, v};
+		}
+		else if (what < 18)
+		{
+			e->noteOff (channel, pitch);
+			model[i].held = false;
+			if (!pedal)
+				model[i].stamp = 0;
+		}
+		else if (what == 18)
+		{
+			pedal = !pedal;
+			e->setParameter (kSustain, pedal ? 1.0 : 0.0);
+			if (!pedal)
+				for (Key& k : model)
+					if (!k.held)
+						k.stamp = 0;
+		}
+		else
+		{
+			e->setParameter (kAllNotesOff, 1.0);
+			model.assign (kNumNoteSlots, Key{});
+			pedal = false;
+		}
+		int32_t newest = -1;
+		for (int32_t k = 0; k < kNumNoteSlots; ++k)
+			if (model[k].stamp != 0 && (newest < 0 || model[k].stamp > model[newest].stamp))
+				newest = k;
+		ASSERT_EQ (e->gate, newest >= 0) << "step " << step;
+		if (newest >= 0)
+		{
+			ASSERT_EQ (e->currentNote, newest) << "step " << step;
+			ASSERT_EQ (e->velocity, double (model[newest].velocity)) << "step " << step;
+		}
+	}
 }
