@@ -278,7 +278,7 @@ int countSubnormals (const Engine& e)
 {
 	int n = 0;
 	auto check = [&n] (double x) { n += std::fpclassify (x) == FP_SUBNORMAL ? 1 : 0; };
-	for (double x : e.smoothed)
+	for (double x : e.smoothedValues ())
 		check (x);
 	for (const Tarno::Biquad& section : e.decimator)
 	{

@@ -39,6 +39,21 @@ bool Engine::usePath (VoicePath p)
 	return true;
 }
 
+void Engine::setParametersNow (const ParamBlock& values)
+{
+	target = smoothed = values;
+	smoothing = false;
+	parametersChanged = true;
+}
+
+void Engine::setSmoothed (int32_t id, double value)
+{
+	if (!isTableParam (id))
+		return;
+	smoothed[id] = value;
+	smoothing = parametersChanged = true;
+}
+
 void Engine::reset ()
 {
 	phase = vibratoPhase = tremoloPhase = 0.0;
@@ -49,6 +64,8 @@ void Engine::reset ()
 	noteCounter = 0;
 	clearNotes ();
 	smoothed = target;
+	smoothing = false;
+	parametersChanged = true;
 	pitchBend = 0.5;
 	modWheel = 0.0;
 	for (Biquad& section : decimator)
@@ -73,8 +90,7 @@ void Engine::updateDerived ()
 	// Called by the voice when an input changed since the last call.
 	Derived& d = derived;
 	const double fs = sampleRate;
-	d.targetSeen = target;
-	d.smoothedSeen = smoothed;
+	parametersChanged = false;
 	d.noteSeen = currentNote;
 	d.bendSeen = pitchBend;
 	d.rateSeen = fs;

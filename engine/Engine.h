@@ -51,14 +51,23 @@ public:
 	VoicePath path () const { return voicePath; }
 
 	// Note and controller input; values arrive already clamped to [0, 1].
+	// A sound parameter moves to its new value over the smoothing time.
 	void setParameter (int32_t id, double value);
+	// All sound parameters at once, with no smoothing (a restored state).
+	void setParametersNow (const ParamBlock& values);
+	// Where a parameter's smoothing stands, for tests and the literal
+	// evaluation of the voice that steps the smoothing itself.
+	void setSmoothed (int32_t id, double value);
+
+	// The parameter values set, and where their smoothing stands.
+	const ParamBlock& targetValues () const { return target; }
+	const ParamBlock& smoothedValues () const { return smoothed; }
+
 	void noteOn (int16_t channel, int16_t pitch, float noteVelocity);
 	void noteOff (int16_t channel, int16_t pitch);
 	void selectNote ();
 	void allNotesOff ();
 
-	ParamBlock target = kDefaultParams;
-	ParamBlock smoothed = kDefaultParams;
 	double sampleRate = 44100.0;
 	double phase = 0.0;
 	double vibratoPhase = 0.0;
@@ -84,6 +93,13 @@ private:
 	VoicePath voicePath = VoicePath::baseline;
 	double (*tickFunction) (Engine&);
 
+	ParamBlock target = kDefaultParams;
+	ParamBlock smoothed = kDefaultParams;
+	// Whether smoothed may differ from target, and whether a parameter
+	// changed since the derived values were computed.
+	bool smoothing = false;
+	bool parametersChanged = true;
+
 	// The slots whose stamp is not 0, in no order: the only ones selectNote
 	// needs to look at.
 	int16_t liveSlots[kNumNoteSlots] = {};
@@ -91,13 +107,13 @@ private:
 	void stampSlot (int32_t index, uint64_t stamp);
 	void clearNotes ();
 
-	// Values that depend only on inputs that rarely change. Each is recomputed
-	// when its inputs differ from the ones it was computed from, so the
-	// public fields above may be written freely between ticks.
+	// Values that depend only on inputs that rarely change, recomputed when a
+	// parameter changed or when the note, the bend or the rate differ from
+	// the ones they were computed from (those fields may be written freely
+	// between ticks).
 	struct Derived
 	{
 		// What the values below were last computed from.
-		ParamBlock targetSeen = {kUnset}, smoothedSeen = {kUnset};
 		int32_t noteSeen = -2;
 		double bendSeen = kUnset, rateSeen = kUnset;
 

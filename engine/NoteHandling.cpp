@@ -23,6 +23,7 @@ void Engine::setParameter (int32_t id, double value)
 	if (isTableParam (id))
 	{
 		target[id] = value;
+		smoothing = parametersChanged = true;
 		return;
 	}
 	switch (id)

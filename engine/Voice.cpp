@@ -126,18 +126,20 @@ double Voice::tick (Engine& e)
 
 	// Parameter smoothing: one pole with an 8 ms time constant. Once every
 	// value has reached its target there is nothing to do.
-	if (!sameBits (e.target, e.smoothed))
+	if (e.smoothing)
 	{
 		const Engine::Derived& d = e.derived;
 		smoothParameters (e.target, e.smoothed,
 		                  d.rate == fs ? d.smoothingCoefficient : 1.0 - std::exp (-1.0 / (kSmoothingTime * fs)));
+		e.smoothing = !sameBits (e.target, e.smoothed);
+		e.parametersChanged = true;
 	}
 	// The derived values are recomputed when one of their inputs changed
 	// (bit for bit) since they were computed.
 	{
 		const Engine::Derived& d = e.derived;
-		if (!(sameBits (e.target, d.targetSeen) && sameBits (e.smoothed, d.smoothedSeen) && e.currentNote == d.noteSeen &&
-		      sameBits (e.pitchBend, d.bendSeen) && sameBits (fs, d.rateSeen)))
+		if (e.parametersChanged || e.currentNote != d.noteSeen || !sameBits (e.pitchBend, d.bendSeen) ||
+		    !sameBits (fs, d.rateSeen))
 			e.updateDerived ();
 	}
 

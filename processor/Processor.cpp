@@ -35,7 +35,7 @@ Processor::Processor ()
 {
 	setControllerClass (controllerID);
 	for (int32 i = 0; i < kNumParams; ++i)
-		published[i].store (engine.target[i], std::memory_order_relaxed);
+		published[i].store (engine.targetValues ()[i], std::memory_order_relaxed);
 }
 
 FUnknown* Processor::create (void* /*context*/)
@@ -186,8 +186,7 @@ void Processor::takeRestoredState ()
 	if (!restored.take (values, number))
 		return;
 	// Restored values sound at once, without a smoothing ramp.
-	engine.target = values;
-	engine.smoothed = values;
+	engine.setParametersNow (values);
 	for (int32 i = 0; i < kNumParams; ++i)
 		published[i].store (values[i], std::memory_order_relaxed);
 	appliedRestore.store (number, std::memory_order_release);

@@ -207,7 +207,7 @@ TEST_F (Notes, OutOfRangeChannelsAndPitchesAreIgnored)
 	e->setParameter (99, 1.0);
 	e->setParameter (104, 1.0);
 	e->setParameter (-1, 1.0);
-	EXPECT_EQ (e->target, kDefaultParams);
+	EXPECT_EQ (e->targetValues (), kDefaultParams);
 	EXPECT_TRUE (e->gate);
 }
 
@@ -242,8 +242,8 @@ TEST_F (Notes, PitchBendAndModWheelAreStoredAsGiven)
 	EXPECT_EQ (e->pitchBend, 0.25);
 	EXPECT_EQ (e->modWheel, 0.75);
 	e->setParameter (kSquare, 0.125);
-	EXPECT_EQ (e->target[kSquare], 0.125);
-	EXPECT_EQ (e->smoothed[kSquare], kDefaultParams[kSquare]);
+	EXPECT_EQ (e->targetValues ()[kSquare], 0.125);
+	EXPECT_EQ (e->smoothedValues ()[kSquare], kDefaultParams[kSquare]);
 }
 
 TEST_F (Notes, RandomPlayingFollowsTheNewestSoundingKey)

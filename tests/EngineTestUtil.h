@@ -36,8 +36,7 @@ inline const char* pathName (Tarno::VoicePath p) { return p == Tarno::VoicePath:
 inline void setNow (Tarno::Engine& e, int32_t id, double value)
 {
 	e.setParameter (id, value);
-	if (Tarno::isTableParam (id))
-		e.smoothed[id] = value;
+	e.setSmoothed (id, value);
 }
 
 // The oscillator frequency of the last tick, read from its phase advance

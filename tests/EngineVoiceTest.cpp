@@ -36,7 +36,7 @@ TEST (EngineVoice, ConstructionAndPrepare)
 	EXPECT_EQ (fresh->sampleRate, 44100.0);
 	EXPECT_EQ (fresh->frequency, 440.0);
 	EXPECT_EQ (fresh->currentNote, -1);
-	EXPECT_EQ (fresh->target, kDefaultParams);
+	EXPECT_EQ (fresh->targetValues (), kDefaultParams);
 	// Until prepare has loaded the decimator the engine renders silence.
 	fresh->noteOn (0, 60, 1.0f);
 	for (int i = 0; i < 2000; ++i)
@@ -356,8 +356,8 @@ TEST (EngineVoice, SmoothingHasAnEightMillisecondTimeConstant)
 	e->setParameter (kSquare, 1.0);
 	for (int i = 0; i < 384; ++i) // 8 ms
 		e->tick ();
-	EXPECT_NEAR ((e->smoothed[kSquare] - 0.55) / 0.45, 1.0 - std::exp (-1.0), 1e-9);
-	EXPECT_EQ (e->target[kSquare], 1.0);
+	EXPECT_NEAR ((e->smoothedValues ()[kSquare] - 0.55) / 0.45, 1.0 - std::exp (-1.0), 1e-9);
+	EXPECT_EQ (e->targetValues ()[kSquare], 1.0);
 }
 
 TEST (EngineVoice, ResetKeepsParametersAndClearsTheVoice)
@@ -372,8 +372,8 @@ TEST (EngineVoice, ResetKeepsParametersAndClearsTheVoice)
 		e->tick ();
 	const double frequency = e->frequency;
 	e->reset ();
-	EXPECT_EQ (e->smoothed, e->target);
-	EXPECT_EQ (e->target[kSquare], 0.9);
+	EXPECT_EQ (e->smoothedValues (), e->targetValues ());
+	EXPECT_EQ (e->targetValues ()[kSquare], 0.9);
 	EXPECT_EQ (e->pitchBend, 0.5);
 	EXPECT_EQ (e->modWheel, 0.0);
 	EXPECT_FALSE (e->sustain);

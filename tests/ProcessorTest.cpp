@@ -170,8 +170,7 @@ TEST (Processor, RestoredStateSoundsAtTheNextBlockWithoutRamp)
 	ParamBlock values = someValues ();
 	values[Tarno::kOutput] = 1.0;
 	ASSERT_EQ (r.p->setState (streamOf (stateBlob (values))), kResultOk);
-	reference->target = values;
-	reference->smoothed = values;
+	reference->setParametersNow (values);
 
 	RawEvents events;
 	events.noteOn (0, 0, 60, 0.8f);

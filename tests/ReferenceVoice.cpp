@@ -47,26 +47,28 @@ double referenceTick (Tarno::Engine& e)
 {
 	const double fs = e.sampleRate;
 
+	const Tarno::ParamBlock& target = e.targetValues ();
 	double k = 1 - std::exp (-1 / (0.008 * fs));
 	for (int i = 0; i < 16; ++i)
-		e.smoothed[i] = e.smoothed[i] + (e.target[i] - e.smoothed[i]) * k;
+		e.setSmoothed (i, e.smoothedValues ()[i] + (target[i] - e.smoothedValues ()[i]) * k);
+	const Tarno::ParamBlock& smoothed = e.smoothedValues ();
 
 	double n = e.currentNote < 0 ? 0 : (e.currentNote % 128) - 69;
-	double transpose = 12 * std::round (6 * clampN (e.target[10]) - 3);
-	double fine = (200 * clampN (e.smoothed[11]) - 100) / 100;
+	double transpose = 12 * std::round (6 * clampN (target[10]) - 3);
+	double fine = (200 * clampN (smoothed[11]) - 100) / 100;
 	double s = transpose + n + fine + 4 * (e.pitchBend - 0.5);
 	double F = 440 * std::pow (2.0, s / 12);
 	double H = std::min (16000.0, 0.4 * fs);
 	F = std::min (std::max (F, 16.0), H);
 
-	double T = 2000 * clampN (e.smoothed[5]) * 0.001;
+	double T = 2000 * clampN (smoothed[5]) * 0.001;
 	if (T >= 0.0005)
 		e.frequency = e.frequency + (F - e.frequency) * (1 - std::exp (-1 / (T * fs)));
 	else
 		e.frequency = F;
 
-	double A = (2 + 2998 * clampN (e.target[3])) * 0.001;
-	double R = (5 + 4995 * clampN (e.target[4])) * 0.001;
+	double A = (2 + 2998 * clampN (target[3])) * 0.001;
+	double R = (5 + 4995 * clampN (target[4])) * 0.001;
 	if (e.retriggerFade > 0)
 	{
 		double old = e.retriggerFade;
@@ -82,16 +84,16 @@ double referenceTick (Tarno::Engine& e)
 		e.envelope = std::min (std::max (e.envelope, 0.0), 1.0);
 	}
 
-	double D = std::min (100 * clampN (e.smoothed[7]) + 50 * e.modWheel, 150.0);
+	double D = std::min (100 * clampN (smoothed[7]) + 50 * e.modWheel, 150.0);
 	double V = std::pow (2.0, D * std::sin (2 * pi * e.vibratoPhase) / 1200);
 	double f = std::min (e.frequency * V, 0.44 * fs);
 
-	e.vibratoPhase = frac (e.vibratoPhase + (4 + 4 * clampN (e.smoothed[6])) / fs);
-	e.tremoloPhase = frac (e.tremoloPhase + (4 + 4 * clampN (e.smoothed[8])) / fs);
+	e.vibratoPhase = frac (e.vibratoPhase + (4 + 4 * clampN (smoothed[6])) / fs);
+	e.tremoloPhase = frac (e.tremoloPhase + (4 + 4 * clampN (smoothed[8])) / fs);
 
 	double dt = f / (2 * fs);
-	double L0 = e.smoothed[0], L1 = e.smoothed[1], L2 = e.smoothed[2];
-	double c = e.smoothed[15];
+	double L0 = smoothed[0], L1 = smoothed[1], L2 = smoothed[2];
+	double c = smoothed[15];
 	double y = 0;
 	for (int sub = 0; sub < 2; ++sub)
 	{
@@ -124,9 +126,9 @@ double referenceTick (Tarno::Engine& e)
 		e.phase = frac (e.phase + dt);
 	}
 
-	double gainDb = 60 * clampN (e.smoothed[12]) - 60;
-	double out = y * e.envelope * (1 - e.smoothed[9] * (0.5 + 0.5 * std::sin (2 * pi * e.tremoloPhase))) *
-	             (1 - e.smoothed[13] * (1 - e.velocity)) * std::pow (10.0, gainDb / 20);
+	double gainDb = 60 * clampN (smoothed[12]) - 60;
+	double out = y * e.envelope * (1 - smoothed[9] * (0.5 + 0.5 * std::sin (2 * pi * e.tremoloPhase))) *
+	             (1 - smoothed[13] * (1 - e.velocity)) * std::pow (10.0, gainDb / 20);
 	if (std::isnan (out) || std::isinf (out))
 		return 0;
 	return out;

@@ -7,7 +7,7 @@
 namespace TarnoTest {
 
 // Advances `e` by one output sample exactly as the formulas read, using only
-// the engine's documented fields, and returns the sample.
+// the engine's documented fields and parameter values, and returns the sample.
 double referenceTick (Tarno::Engine& e);
 
 } // namespace TarnoTest
