@@ -85,6 +85,14 @@ void sweepsAndSettling (VoicePath path)
 				e.setParameter (id, id == kOutput || id == kSquare ? 1.0 : 0.0);
 		if (i == 60000)
 			e.noteOn (1, 80, 1.0f);
+		if (i == 72000) // a restored state: every value at once, no ramp
+		{
+			ParamBlock restored = kDefaultParams;
+			restored[kOutput] = 0.6;
+			restored[kTriangle] = 0.9;
+			restored[kVibratoDepth] = 0.7;
+			e.setParametersNow (restored);
+		}
 	}));
 }
 
@@ -118,7 +126,8 @@ TEST (EngineGolden, BusyPhraseMatchesTheLiteralVoice)
 TEST (EngineGolden, ParameterSweepsAndSettledValuesMatch)
 {
 	// Slow sweeps through every parameter, then everything settles at 0 and
-	// stays there for a while: the cached and the recomputed values must agree.
+	// stays there for a while, then a whole new set of values arrives at once:
+	// the cached and the recomputed values must agree.
 	for (VoicePath path : runnablePaths ())
 	{
 		SCOPED_TRACE (pathName (path));
