@@ -133,11 +133,11 @@ public:
 			return;
 		std::ostream& out = GetOutputStream ();
 		char line[256];
-		std::snprintf (line, sizeof line, "\n%-34s %12s %16s\n", "Per output sample", "ns/sample", "% of one core");
+		std::snprintf (line, sizeof line, "\n%-42s %12s %16s\n", "Per output sample", "ns/sample", "% of one core");
 		out << line;
 		for (const Cost& cost : costs)
 		{
-			std::snprintf (line, sizeof line, "  %-32s %12.2f %14.3f %%\n", cost.name.c_str (), cost.nsPerSample,
+			std::snprintf (line, sizeof line, "  %-40s %12.2f %14.3f %%\n", cost.name.c_str (), cost.nsPerSample,
 			               cost.coreSharePercent);
 			out << line;
 		}
@@ -205,7 +205,7 @@ public:
 				header = true;
 			}
 			const double excess = settled.nsPerSample / fresh->nsPerSample - 1.0;
-			std::snprintf (line, sizeof line, "  %-32s %9.2f vs %9.2f ns/sample: %+6.1f %%  %s\n",
+			std::snprintf (line, sizeof line, "  %-40s %9.2f vs %9.2f ns/sample: %+6.1f %%  %s\n",
 			               settled.name.c_str (), settled.nsPerSample, fresh->nsPerSample, excess * 100.0,
 			               excess <= kSettledTarget ? "ok" : "OVER TARGET");
 			out << line;

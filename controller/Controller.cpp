@@ -5,7 +5,7 @@
 
 #include "params/NumberText.h"
 #include "params/ParamTable.h"
-#include "params/StateBlob.h"
+#include "processor/StateBlob.h"
 
 #include "base/source/fstreamer.h"
 #include "pluginterfaces/base/ustring.h"

@@ -5,19 +5,19 @@
 
 #include "params/ParamTable.h"
 
-#include "pluginterfaces/base/ftypes.h"
+#include <cstdint>
 
 namespace Tarno {
 
 struct FactoryPreset
 {
-	Steinberg::int32 number;     // 1 to 5; the index in kFactoryPresets is number - 1
+	int32_t number;              // 1 to 5; the index in kFactoryPresets is number - 1
 	const char* title;           // drawn by the ORIGINAL skin
 	const char16_t* capitalTitle; // drawn by the VINTAGE and SILVER skins
 	ParamBlock values;           // normalized, in parameter-ID order
 };
 
-constexpr Steinberg::int32 kNumFactoryPresets = 5;
+constexpr int32_t kNumFactoryPresets = 5;
 
 // In the order of the editor's preset row, left to right.
 extern const FactoryPreset kFactoryPresets[kNumFactoryPresets];

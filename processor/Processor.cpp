@@ -1,7 +1,7 @@
 #include "processor/Processor.h"
 
 #include "module/ClassIds.h"
-#include "params/StateBlob.h"
+#include "processor/StateBlob.h"
 
 #include "pluginterfaces/vst/ivstevents.h"
 #include "pluginterfaces/vst/ivstparameterchanges.h"

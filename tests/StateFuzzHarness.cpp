@@ -1,7 +1,7 @@
 #include "tests/StateFuzzHarness.h"
 
 #include "controller/Controller.h"
-#include "params/StateBlob.h"
+#include "processor/StateBlob.h"
 #include "processor/Processor.h"
 #include "tests/StreamUtil.h"
 

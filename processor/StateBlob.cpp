@@ -1,4 +1,4 @@
-#include "params/StateBlob.h"
+#include "processor/StateBlob.h"
 
 #include "base/source/fstreamer.h"
 
