@@ -6,6 +6,7 @@
 #pragma once
 
 #include "engine/Double2.h"
+#include "engine/VoiceConstants.h"
 
 #include <cstdint>
 
@@ -14,7 +15,6 @@ namespace TARNO_VOICE_PATH {
 
 __attribute__ ((always_inline)) inline void sinCosCycles (Double2 phase, Double2& s, Double2& c)
 {
-	constexpr double kTwoPi = 6.283185307179586476925;
 	// Adding 1.5 · 2^52 rounds to the nearest integer and leaves it in the low
 	// bits: the nearest quarter q, 0 to 4 for a phase in [0, 1).
 	constexpr double kRoundingShift = 6755399441055744.0;

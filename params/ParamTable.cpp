@@ -8,23 +8,23 @@
 namespace Tarno {
 
 const ParamSpec specs[kNumParams] = {
-	// name              unit    min     max     default     steps
-	{"Square",          "%",    0.0,    100.0,  0.55,       0},
-	{"Triangle",        "%",    0.0,    100.0,  0.3,        0},
-	{"Sine",            "%",    0.0,    100.0,  0.15,       0},
-	{"Attack",          "ms",   2.0,    3000.0, 0.00266845, 0},
-	{"Release",         "ms",   5.0,    5000.0, 0.055055,   0},
-	{"Glissando",       "ms",   0.0,    2000.0, 0.0,        0},
-	{"Vibrato rate",    "Hz",   4.0,    8.0,    0.5,        0},
-	{"Vibrato depth",   "cent", 0.0,    100.0,  0.0,        0},
-	{"Tremolo rate",    "Hz",   4.0,    8.0,    0.25,       0},
-	{"Tremolo depth",   "%",    0.0,    100.0,  0.0,        0},
-	{"Transpose",       "oct",  -3.0,   3.0,    0.5,        6},
-	{"Fine tune",       "cent", -100.0, 100.0,  0.5,        0},
-	{"Output",          "dB",   -60.0,  0.0,    0.8,        0},
-	{"Velocity",        "%",    0.0,    100.0,  0.0,        0},
-	{"Legato",          "",     0.0,    1.0,    1.0,        1},
-	{"Sine character",  "%",    0.0,    100.0,  0.35,       0},
+	// name              unit    min     max     default (from kDefaultParams), steps
+	{"Square",          "%",    0.0,    100.0,  kDefaultParams[kSquare], 0},
+	{"Triangle",        "%",    0.0,    100.0,  kDefaultParams[kTriangle], 0},
+	{"Sine",            "%",    0.0,    100.0,  kDefaultParams[kSine], 0},
+	{"Attack",          "ms",   2.0,    3000.0, kDefaultParams[kAttack], 0},
+	{"Release",         "ms",   5.0,    5000.0, kDefaultParams[kRelease], 0},
+	{"Glissando",       "ms",   0.0,    2000.0, kDefaultParams[kGlissando], 0},
+	{"Vibrato rate",    "Hz",   4.0,    8.0,    kDefaultParams[kVibratoRate], 0},
+	{"Vibrato depth",   "cent", 0.0,    100.0,  kDefaultParams[kVibratoDepth], 0},
+	{"Tremolo rate",    "Hz",   4.0,    8.0,    kDefaultParams[kTremoloRate], 0},
+	{"Tremolo depth",   "%",    0.0,    100.0,  kDefaultParams[kTremoloDepth], 0},
+	{"Transpose",       "oct",  -3.0,   3.0,    kDefaultParams[kTranspose], 6},
+	{"Fine tune",       "cent", -100.0, 100.0,  kDefaultParams[kFineTune], 0},
+	{"Output",          "dB",   -60.0,  0.0,    kDefaultParams[kOutput], 0},
+	{"Velocity",        "%",    0.0,    100.0,  kDefaultParams[kVelocity], 0},
+	{"Legato",          "",     0.0,    1.0,    kDefaultParams[kLegato], 1},
+	{"Sine character",  "%",    0.0,    100.0,  kDefaultParams[kSineCharacter], 0},
 };
 
 double snapNormalized (int32_t id, double x)
