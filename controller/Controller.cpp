@@ -2,6 +2,7 @@
 
 #include "editor/TarnoEditor.h"
 
+#include "params/NumberText.h"
 #include "params/ParamTable.h"
 #include "params/StateBlob.h"
 
@@ -10,7 +11,9 @@
 #include "pluginterfaces/gui/iplugview.h"
 #include "pluginterfaces/vst/ivstmidicontrollers.h"
 
+#include <cmath>
 #include <cstring>
+#include <new>
 
 // The SDK's edit controller and view base refer to this interface ID; the
 // plug-in defines it once, next to the code that creates views.
@@ -44,6 +47,14 @@ const HiddenParam kHiddenParams[] = {
 	{kAllNotesOff, "All notes off", 0, 0.0},
 };
 
+const HiddenParam* findHidden (ParamID id)
+{
+	for (const HiddenParam& p : kHiddenParams)
+		if (p.id == id)
+			return &p;
+	return nullptr;
+}
+
 } // namespace
 
 FUnknown* Controller::create (void* /*context*/)
@@ -51,12 +62,38 @@ FUnknown* Controller::create (void* /*context*/)
 	return static_cast<IEditController*> (new Controller);
 }
 
+tresult PLUGIN_API Controller::queryInterface (const TUID iid, void** obj)
+{
+	if (iid == nullptr || obj == nullptr)
+		return kInvalidArgument;
+	QUERY_INTERFACE (iid, obj, IMidiMapping::iid, IMidiMapping)
+	return EditController::queryInterface (iid, obj);
+}
+
 tresult PLUGIN_API Controller::initialize (FUnknown* context)
 {
+	// The SDK's base only refuses a second call when the first had a context.
+	if (initialized)
+		return kResultFalse;
 	const tresult result = EditController::initialize (context);
 	if (result != kResultOk)
 		return result;
+	initialized = true;
+	// The parameter container allocates and can throw; nothing may escape.
+	try
+	{
+		addParameters ();
+	}
+	catch (...)
+	{
+		terminate ();
+		return kOutOfMemory;
+	}
+	return kResultOk;
+}
 
+void Controller::addParameters ()
+{
 	for (int32 id = 0; id < kNumParams; ++id)
 	{
 		String128 title, units;
@@ -71,7 +108,46 @@ tresult PLUGIN_API Controller::initialize (FUnknown* context)
 		UString (title, kTextSize).fromAscii (p.title);
 		parameters.addParameter (title, nullptr, p.stepCount, p.defaultValue, ParameterInfo::kIsHidden, p.id);
 	}
-	return kResultOk;
+}
+
+tresult PLUGIN_API Controller::terminate ()
+{
+	initialized = false;
+	peer.clear ();
+	return EditController::terminate ();
+}
+
+tresult PLUGIN_API Controller::connect (IConnectionPoint* other)
+{
+	return peer.connect (other);
+}
+
+tresult PLUGIN_API Controller::disconnect (IConnectionPoint* other)
+{
+	return peer.disconnect (other);
+}
+
+tresult PLUGIN_API Controller::notify (IMessage* message)
+{
+	const tresult check = checkMessage (message);
+	return check == kResultOk ? EditController::notify (message) : check;
+}
+
+tresult PLUGIN_API Controller::getParameterInfo (int32 paramIndex, ParameterInfo& info)
+{
+	// The SDK's container indexes with vector::at, which throws.
+	if (paramIndex < 0 || paramIndex >= parameters.getParameterCount ())
+		return kInvalidArgument;
+	return EditController::getParameterInfo (paramIndex, info);
+}
+
+tresult PLUGIN_API Controller::setParamNormalized (ParamID id, ParamValue value)
+{
+	// A host's NaN or infinity is refused and the value kept; the SDK's
+	// parameter would store NaN and hand it out again.
+	if (!std::isfinite (value))
+		return kResultFalse;
+	return EditController::setParamNormalized (id, value);
 }
 
 tresult PLUGIN_API Controller::setComponentState (IBStream* state)
@@ -113,24 +189,52 @@ tresult PLUGIN_API Controller::setState (IBStream* state)
 	return kResultOk;
 }
 
+// The hidden parameters' texts are made here rather than by the SDK's
+// parameter: its number formatting writes past a String128 for huge values,
+// its parsing throws on lone surrogates, and both follow the process locale.
+// The texts are the same: "On"/"Off" for Sustain, otherwise the normalized
+// value with four decimals (clamped to 0..1 here).
 tresult PLUGIN_API Controller::getParamStringByValue (ParamID id, ParamValue valueNormalized, String128 string)
 {
-	if (id >= static_cast<ParamID> (kNumParams))
-		return EditController::getParamStringByValue (id, valueNormalized, string);
-	ValueText text;
-	formatValue (static_cast<int32> (id), valueNormalized, text);
+	if (string == nullptr)
+		return kInvalidArgument;
+	char text[kTextSize];
+	if (id < static_cast<ParamID> (kNumParams))
+	{
+		ValueText value;
+		formatValue (static_cast<int32> (id), valueNormalized, value);
+		std::strcpy (text, value);
+	}
+	else if (const HiddenParam* hidden = findHidden (id); hidden != nullptr && getParameterObject (id) != nullptr)
+	{
+		if (hidden->stepCount == 1)
+			std::strcpy (text, valueNormalized > 0.5 ? "On" : "Off");
+		else
+			formatFixed (clampNormalized (valueNormalized), 4, text, sizeof text);
+	}
+	else
+		return kResultFalse;
 	UString (string, kTextSize).fromAscii (text);
 	return kResultOk;
 }
 
 tresult PLUGIN_API Controller::getParamValueByString (ParamID id, TChar* string, ParamValue& valueNormalized)
 {
-	if (id >= static_cast<ParamID> (kNumParams))
-		return EditController::getParamValueByString (id, string, valueNormalized);
-	char text[kTextSize] = {};
-	if (string != nullptr)
-		UString (string, kTextSize).toAscii (text, kTextSize);
-	return parseValue (static_cast<int32> (id), text, valueNormalized) ? kResultOk : kResultFalse;
+	if (string == nullptr)
+		return kInvalidArgument;
+	char text[kTextSize];
+	UString (string, kTextSize).toAscii (text, kTextSize);
+	if (id < static_cast<ParamID> (kNumParams))
+		return parseValue (static_cast<int32> (id), text, valueNormalized) ? kResultOk : kResultFalse;
+	if (findHidden (id) == nullptr || getParameterObject (id) == nullptr)
+		return kResultFalse;
+	// A number the host could not use (NaN, infinity, out of range) is
+	// refused; a finite one is clamped to the normalized range.
+	double value = 0.0;
+	if (parseNumber (text, value) == 0 || !std::isfinite (value))
+		return kResultFalse;
+	valueNormalized = clampNormalized (value);
+	return kResultOk;
 }
 
 ParamValue PLUGIN_API Controller::normalizedParamToPlain (ParamID id, ParamValue valueNormalized)

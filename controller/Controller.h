@@ -3,6 +3,7 @@
 // processor's state, the editor skin as the controller's own state.
 #pragma once
 
+#include "module/PeerLink.h"
 #include "params/Skins.h"
 
 #include "public.sdk/source/vst/vsteditcontroller.h"
@@ -16,6 +17,14 @@ public:
 	static Steinberg::FUnknown* create (void* context);
 
 	Steinberg::tresult PLUGIN_API initialize (Steinberg::FUnknown* context) SMTG_OVERRIDE;
+	Steinberg::tresult PLUGIN_API terminate () SMTG_OVERRIDE;
+	Steinberg::tresult PLUGIN_API connect (Steinberg::Vst::IConnectionPoint* other) SMTG_OVERRIDE;
+	Steinberg::tresult PLUGIN_API disconnect (Steinberg::Vst::IConnectionPoint* other) SMTG_OVERRIDE;
+	Steinberg::tresult PLUGIN_API notify (Steinberg::Vst::IMessage* message) SMTG_OVERRIDE;
+	Steinberg::tresult PLUGIN_API getParameterInfo (Steinberg::int32 paramIndex,
+	                                                Steinberg::Vst::ParameterInfo& info) SMTG_OVERRIDE;
+	Steinberg::tresult PLUGIN_API setParamNormalized (Steinberg::Vst::ParamID id,
+	                                                  Steinberg::Vst::ParamValue value) SMTG_OVERRIDE;
 	Steinberg::tresult PLUGIN_API setComponentState (Steinberg::IBStream* state) SMTG_OVERRIDE;
 	Steinberg::tresult PLUGIN_API setState (Steinberg::IBStream* state) SMTG_OVERRIDE;
 	Steinberg::tresult PLUGIN_API getState (Steinberg::IBStream* state) SMTG_OVERRIDE;
@@ -37,11 +46,18 @@ public:
 	// The editor skin in use; read and written by the editor.
 	Steinberg::int32 skin = kSkinOriginal;
 
+	// Also answers kInvalidArgument for a null IID or a null result pointer.
+	Steinberg::tresult PLUGIN_API queryInterface (const Steinberg::TUID iid, void** obj) SMTG_OVERRIDE;
+
 	OBJ_METHODS (Controller, EditController)
-	DEFINE_INTERFACES
-		DEF_INTERFACE (IMidiMapping)
-	END_DEFINE_INTERFACES (EditController)
 	REFCOUNT_METHODS (EditController)
+
+private:
+	// The 16 sound parameters and the hidden MIDI controller ones.
+	void addParameters ();
+
+	PeerLink peer;
+	bool initialized = false;
 };
 
 } // namespace Tarno

@@ -27,6 +27,13 @@ public:
 	Steinberg::tresult PLUGIN_API isPlatformTypeSupported (Steinberg::FIDString type) SMTG_OVERRIDE;
 	Steinberg::tresult PLUGIN_API attached (void* parent, Steinberg::FIDString type) SMTG_OVERRIDE;
 	Steinberg::tresult PLUGIN_API removed () SMTG_OVERRIDE;
+	// Also answers kInvalidArgument for a null IID or a null result pointer.
+	Steinberg::tresult PLUGIN_API queryInterface (const Steinberg::TUID iid, void** obj) SMTG_OVERRIDE
+	{
+		if (iid == nullptr || obj == nullptr)
+			return Steinberg::kInvalidArgument;
+		return EditorView::queryInterface (iid, obj);
+	}
 
 	static LRESULT CALLBACK proc (HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 	LRESULT message (HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -1,8 +1,8 @@
 #include "params/ParamTable.h"
 
+#include "params/NumberText.h"
+
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 namespace Tarno {
@@ -67,11 +67,14 @@ bool formatValue (int32_t id, double normalized, ValueText& text)
 	// just below its centre) into a plain 0 so that it reads "0 oct".
 	const double v = toPlain (id, normalized) + 0.0;
 	if (id == kLegato)
-		std::snprintf (text, kValueTextSize, "%s", v > 0.5 ? "On" : "Off");
-	else if (spec.stepCount != 0)
-		std::snprintf (text, kValueTextSize, "%.0f %s", v, spec.unit);
-	else
-		std::snprintf (text, kValueTextSize, "%.1f %s", v, spec.unit);
+	{
+		std::strcpy (text, v > 0.5 ? "On" : "Off");
+		return true;
+	}
+	// At most 9 characters of number (-5000.0) and a unit of at most 4.
+	size_t length = formatFixed (v, spec.stepCount != 0 ? 0 : 1, text, kValueTextSize);
+	text[length++] = ' ';
+	std::strcpy (text + length, spec.unit);
 	return true;
 }
 
@@ -81,12 +84,13 @@ bool parseValue (int32_t id, const char* text, double& normalized)
 		return false;
 	if (id == kLegato)
 	{
-		normalized = (std::strcmp (text, "On") == 0 || std::atof (text) > 0.0) ? 1.0 : 0.0;
+		double number = 0.0; // no number reads as 0, like atof
+		parseNumber (text, number);
+		normalized = (std::strcmp (text, "On") == 0 || number > 0.0) ? 1.0 : 0.0;
 		return true;
 	}
-	char* end = nullptr;
-	const double plain = std::strtod (text, &end);
-	if (end == text)
+	double plain = 0.0;
+	if (parseNumber (text, plain) == 0)
 		return false;
 	normalized = toNormalized (id, plain);
 	return true;

@@ -43,14 +43,57 @@ FUnknown* Processor::create (void* /*context*/)
 	return static_cast<IAudioProcessor*> (new Processor);
 }
 
+tresult PLUGIN_API Processor::queryInterface (const TUID iid, void** obj)
+{
+	if (iid == nullptr || obj == nullptr)
+		return kInvalidArgument;
+	return AudioEffect::queryInterface (iid, obj);
+}
+
 tresult PLUGIN_API Processor::initialize (FUnknown* context)
 {
+	// The SDK's base only refuses a second call when the first had a context.
+	if (initialized)
+		return kResultFalse;
 	const tresult result = AudioEffect::initialize (context);
 	if (result != kResultOk)
 		return result;
-	addAudioOutput (STR16 ("Stereo"), SpeakerArr::kStereo);
-	addEventInput (STR16 ("MIDI"), 16);
+	initialized = true;
+	// Bus creation allocates and can throw; nothing may escape.
+	try
+	{
+		addAudioOutput (STR16 ("Stereo"), SpeakerArr::kStereo);
+		addEventInput (STR16 ("MIDI"), 16);
+	}
+	catch (...)
+	{
+		terminate ();
+		return kOutOfMemory;
+	}
 	return result;
+}
+
+tresult PLUGIN_API Processor::terminate ()
+{
+	initialized = false;
+	peer.clear ();
+	return AudioEffect::terminate ();
+}
+
+tresult PLUGIN_API Processor::connect (IConnectionPoint* other)
+{
+	return peer.connect (other);
+}
+
+tresult PLUGIN_API Processor::disconnect (IConnectionPoint* other)
+{
+	return peer.disconnect (other);
+}
+
+tresult PLUGIN_API Processor::notify (IMessage* message)
+{
+	const tresult check = checkMessage (message);
+	return check == kResultOk ? AudioEffect::notify (message) : check;
 }
 
 tresult PLUGIN_API Processor::setActive (TBool state)
@@ -94,19 +137,30 @@ uint32 PLUGIN_API Processor::getTailSamples ()
 {
 	// The host's rate as stored, not the engine's raised one. The double
 	// nearest 5.1 makes 44100 Hz give 224909, not 224910.
+	// The largest answer is one below kInfiniteTail, which hosts read as a
+	// tail that never ends.
+	constexpr uint32 kLongestTail = kInfiniteTail - 1;
 	const double samples = kTailSeconds * processSetup.sampleRate;
 	if (!(samples >= 0.0))
 		return 0;
-	if (samples >= double (std::numeric_limits<uint32>::max ()))
-		return std::numeric_limits<uint32>::max ();
+	if (samples >= double (kLongestTail))
+		return kLongestTail;
 	return static_cast<uint32> (samples);
 }
 
+// getState gives what plays next: a restore the audio thread has not taken
+// yet, otherwise the values the audio thread applied last.
 tresult PLUGIN_API Processor::getState (IBStream* state)
 {
 	ParamBlock values;
-	for (int32 i = 0; i < kNumParams; ++i)
-		values[i] = published[i].load (std::memory_order_relaxed);
+	{
+		std::lock_guard<std::mutex> lock (stateLock);
+		if (appliedRestore.load (std::memory_order_acquire) != postedRestore)
+			values = newestRestore;
+		else
+			for (int32 i = 0; i < kNumParams; ++i)
+				values[i] = published[i].load (std::memory_order_relaxed);
+	}
 	return writeState (state, values);
 }
 
@@ -117,24 +171,26 @@ tresult PLUGIN_API Processor::setState (IBStream* state)
 	ParamBlock scratch;
 	if (!readState (state, scratch))
 		return kResultFalse;
-	// The audio thread takes the block at its next block boundary; getState
-	// reports it from now on.
-	restored.post (scratch);
-	for (int32 i = 0; i < kNumParams; ++i)
-		published[i].store (scratch[i], std::memory_order_relaxed);
+	// The audio thread takes the block at its next block boundary and
+	// publishes it; until then getState reports it from here.
+	std::lock_guard<std::mutex> lock (stateLock);
+	newestRestore = scratch;
+	restored.post (scratch, ++postedRestore);
 	return kResultOk;
 }
 
 void Processor::takeRestoredState ()
 {
 	ParamBlock values;
-	if (!restored.take (values))
+	uint64_t number = 0;
+	if (!restored.take (values, number))
 		return;
-	// Restored values sound at once, without a smoothing ramp. setState has
-	// published them already; publishing them again here could overwrite a
-	// newer restore that arrived meanwhile.
+	// Restored values sound at once, without a smoothing ramp.
 	engine.target = values;
 	engine.smoothed = values;
+	for (int32 i = 0; i < kNumParams; ++i)
+		published[i].store (values[i], std::memory_order_relaxed);
+	appliedRestore.store (number, std::memory_order_release);
 }
 
 void Processor::applyParameter (ParamID id, double value)
@@ -162,16 +218,18 @@ tresult PLUGIN_API Processor::process (ProcessData& data)
 		const int32 queueCount = changes->getParameterCount ();
 		for (int32 index = 0; index < queueCount && cursorCount < kMaxQueues; ++index)
 		{
+			// A list that fails to give a queue it counted ends there.
 			IParamValueQueue* queue = changes->getParameterData (index);
 			if (queue == nullptr)
-				continue;
+				break;
 			const int32 points = queue->getPointCount ();
 			if (points <= 0)
 				continue;
-			QueueCursor& cursor = cursors[cursorCount++];
+			QueueCursor& cursor = cursors[cursorCount];
 			cursor.queue = queue;
 			cursor.pointCount = points;
-			queue->getPoint (0, cursor.sampleOffset, cursor.value);
+			if (queue->getPoint (0, cursor.sampleOffset, cursor.value) == kResultOk)
+				++cursorCount;
 		}
 	}
 
@@ -185,8 +243,10 @@ tresult PLUGIN_API Processor::process (ProcessData& data)
 			while (cursor.pointIndex < cursor.pointCount && cursor.sampleOffset <= sample)
 			{
 				applyParameter (cursor.queue->getParameterId (), clampNormalized (cursor.value));
-				if (++cursor.pointIndex < cursor.pointCount)
-					cursor.queue->getPoint (cursor.pointIndex, cursor.sampleOffset, cursor.value);
+				// A queue that fails to give a point it counted ends there.
+				if (++cursor.pointIndex < cursor.pointCount &&
+				    cursor.queue->getPoint (cursor.pointIndex, cursor.sampleOffset, cursor.value) != kResultOk)
+					cursor.pointCount = cursor.pointIndex;
 			}
 			if (cursor.pointIndex < cursor.pointCount && cursor.sampleOffset < next)
 				next = cursor.sampleOffset;
@@ -209,8 +269,8 @@ tresult PLUGIN_API Processor::process (ProcessData& data)
 	if (events != nullptr)
 	{
 		eventCount = events->getEventCount ();
-		if (eventCount > 0)
-			events->getEvent (0, event);
+		if (eventCount > 0 && events->getEvent (0, event) != kResultOk)
+			eventCount = 0;
 	}
 
 	AudioBusBuffers* out = data.numOutputs > 0 && data.outputs != nullptr ? &data.outputs[0] : nullptr;
@@ -231,8 +291,9 @@ tresult PLUGIN_API Processor::process (ProcessData& data)
 				engine.noteOn (event.noteOn.channel, event.noteOn.pitch, event.noteOn.velocity);
 			else if (event.type == Event::kNoteOffEvent)
 				engine.noteOff (event.noteOff.channel, event.noteOff.pitch);
-			if (++eventIndex < eventCount)
-				events->getEvent (eventIndex, event);
+			// A list that fails to give an event it counted ends there.
+			if (++eventIndex < eventCount && events->getEvent (eventIndex, event) != kResultOk)
+				eventCount = eventIndex;
 		}
 
 		const double sample = engine.tick ();

@@ -4,7 +4,7 @@
 
 namespace Tarno {
 
-void StateMailbox::post (const ParamBlock& values)
+void StateMailbox::post (const ParamBlock& values, uint64_t number)
 {
 	// Claim the slot from empty or full; a take in progress holds it briefly.
 	uint32_t expected = state.load (std::memory_order_relaxed);
@@ -20,15 +20,17 @@ void StateMailbox::post (const ParamBlock& values)
 			break;
 	}
 	block = values;
+	blockNumber = number;
 	state.store (kFull, std::memory_order_release);
 }
 
-bool StateMailbox::take (ParamBlock& values)
+bool StateMailbox::take (ParamBlock& values, uint64_t& number)
 {
 	uint32_t expected = kFull;
 	if (!state.compare_exchange_strong (expected, kReading, std::memory_order_acquire, std::memory_order_relaxed))
 		return false;
 	values = block;
+	number = blockNumber;
 	state.store (kEmpty, std::memory_order_release);
 	return true;
 }

@@ -10,6 +10,7 @@ packages=(
   wine64 wine xvfb xauth
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libcairo2-dev pkg-config
+  locales
 )
 
 missing=()
@@ -23,4 +24,12 @@ if [ "${#missing[@]}" -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   $sudo_cmd apt-get update
   $sudo_cmd apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+# A decimal-comma locale, for the tests that check value texts do not follow
+# the host process's locale.
+if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+  sudo_cmd=""
+  [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
+  $sudo_cmd localedef -i de_DE -f UTF-8 de_DE.UTF-8
 fi

@@ -442,3 +442,69 @@ TEST (Processor, ResetsSilenceTheVoiceButKeepValues)
 	expected[kSquare] = 0.7;
 	EXPECT_EQ (r.state (), stateBlob (expected));
 }
+
+namespace {
+
+// One parameter queue whose second point is fetched only after the first was
+// applied; at that moment it restores `blob` into the processor, as a main
+// thread would in the middle of the audio thread's block.
+class RestoringChanges : public RawChanges
+{
+public:
+	RestoringChanges (Processor* p, const Bytes& blob)
+	: queue (p, blob, Tarno::kOutput, {{0, 1.0}, {100, 1.0}}) {}
+	int32 PLUGIN_API getParameterCount () SMTG_OVERRIDE { return 1; }
+	IParamValueQueue* PLUGIN_API getParameterData (int32 index) SMTG_OVERRIDE
+	{
+		return index == 0 ? &queue : nullptr;
+	}
+
+	struct Queue : RawQueue
+	{
+		Queue (Processor* p, const Bytes& blob, ParamID id, std::vector<std::pair<int32, double>> points)
+		: RawQueue (id, std::move (points)), p (p), blob (blob) {}
+		tresult PLUGIN_API getPoint (int32 index, int32& offset, ParamValue& value) SMTG_OVERRIDE
+		{
+			if (index == 1 && p != nullptr)
+			{
+				EXPECT_EQ (p->setState (streamOf (blob)), kResultOk);
+			}
+			return RawQueue::getPoint (index, offset, value);
+		}
+		Processor* p;
+		const Bytes& blob;
+	} queue;
+};
+
+} // namespace
+
+// A restore that lands inside a block carrying points for the same parameter
+// (Output 0 dB points, Output restored to -60 dB): getState gives the
+// restored values from then on, and the next block plays exactly what a
+// restore between the blocks would have played.
+TEST (Processor, RestoreDuringABlockWithPointsIsWhatPlaysAndWhatIsSaved)
+{
+	ParamBlock values = someValues ();
+	values[Tarno::kOutput] = 0.0;
+	const Bytes blob = stateBlob (values);
+
+	Running during, between;
+	RestoringChanges restoring (during.p, blob), plain (nullptr, blob);
+	Block first (2, 256);
+	first.data.inputParameterChanges = &restoring;
+	during.p->process (first.data);
+	EXPECT_EQ (during.state (), blob);
+	first.data.inputParameterChanges = &plain;
+	between.p->process (first.data);
+	ASSERT_EQ (between.p->setState (streamOf (blob)), kResultOk);
+
+	RawEvents note;
+	note.noteOn (0, 0, 60, 1.0f);
+	Block a (2, 256, true), b (2, 256, true);
+	a.data.inputEvents = b.data.inputEvents = &note;
+	during.p->process (a.data);
+	between.p->process (b.data);
+	EXPECT_EQ (a.f64[0], b.f64[0]);
+	EXPECT_EQ (during.state (), blob);
+	EXPECT_EQ (between.state (), blob);
+}

@@ -150,3 +150,53 @@ TEST (Concurrency, StateCallsWhileProcessing)
 	audio.join ();
 	EXPECT_EQ (mismatches, 0);
 }
+
+// Restores and state reads on one thread while the audio thread applies
+// Output points in every other block: a read gives the restored values, with
+// Output either restored or the point's value (the audio thread applied it
+// after taking the restore). Once the points stop, one block makes the read
+// exactly the last restore.
+TEST (Concurrency, RestoresWithPointsInFlight)
+{
+	IPtr<Processor> p = running (44100);
+	constexpr double kPointValue = 0.123;
+	std::atomic<bool> stop{false};
+	std::thread audio ([&] {
+		RawChanges changes;
+		changes.add (Tarno::kOutput, {{0, kPointValue}, {64, kPointValue}});
+		Block block (2, 128);
+		for (int n = 0; !stop.load (); ++n)
+		{
+			block.data.inputParameterChanges = n % 2 ? &changes : nullptr;
+			p->process (block.data);
+		}
+	});
+
+	ParamBlock a = kDefaultParams, b;
+	for (int i = 0; i < kNumParams; ++i)
+		b[i] = (i + 1) / 17.0;
+	const ParamBlock sets[2] = {a, b};
+	int mismatches = 0;
+	for (int round = 0; round < 3000; ++round)
+	{
+		const ParamBlock& set = sets[round % 2];
+		ASSERT_EQ (p->setState (streamOf (stateBlob (set))), kResultOk);
+		MemoryStream out;
+		ASSERT_EQ (p->getState (&out), kResultOk);
+		ParamBlock withPoint = set;
+		withPoint[Tarno::kOutput] = kPointValue;
+		const Bytes read = bytesOf (out);
+		if (read != stateBlob (set) && read != stateBlob (withPoint))
+			++mismatches;
+	}
+	stop = true;
+	audio.join ();
+	EXPECT_EQ (mismatches, 0);
+
+	ASSERT_EQ (p->setState (streamOf (stateBlob (b))), kResultOk);
+	Block block (2, 128);
+	p->process (block.data);
+	MemoryStream out;
+	ASSERT_EQ (p->getState (&out), kResultOk);
+	EXPECT_EQ (bytesOf (out), stateBlob (b));
+}
