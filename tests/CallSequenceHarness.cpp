@@ -126,11 +126,12 @@ IPtr<T> query (FUnknown* object)
 	return owned (static_cast<T*> (obj));
 }
 
-// The text a hidden parameter shows: its value with four decimals, clamped
-// to [0, 1], or On/Off for the sustain pedal.
+// The text a hidden parameter shows: its value clamped as the processor
+// clamps it, with four decimals and no sign on zero, or On/Off for the
+// sustain pedal.
 std::string hiddenText (ParamID id, double v)
 {
-	const double c = v >= 0.0 ? std::min (v, 1.0) + 0.0 : 0.0;
+	const double c = Tarno::clampNormalized (v) + 0.0;
 	if (id == 102)
 		return c > 0.5 ? "On" : "Off";
 	char text[16];
@@ -472,7 +473,10 @@ void Session::notify (Reader& r)
 		message->setMessageID (ids[(c / 2) % 4] ? ids[(c / 2) % 4] : "TextMessage");
 		Text16 text;
 		for (int n = r.byte () % 40; n > 0; --n)
-			text += char16 (r.byte () | r.byte () << 8);
+		{
+			const uint8_t low = r.byte ();
+			text += char16 (low | r.byte () << 8);
+		}
 		text += char16 (0);
 		message->getAttributes ()->setString ("Text", text.data ());
 		guarded ("notify", [&] { return point->notify (message); });
@@ -726,7 +730,12 @@ void Session::process (Reader& r)
 		return;
 	static const int32 sizes[] = {-1, 0, 1, 32, 64, 256, kMaxBlock};
 	const uint8_t c = r.byte ();
-	const int32 numSamples = c % 8 == 7 ? int32 (r.byte () | (r.byte () & 3) << 8) : sizes[c % 8];
+	int32 numSamples = sizes[c % 8];
+	if (c % 8 == 7)
+	{
+		numSamples = r.byte ();
+		numSamples |= (r.byte () & 3) << 8;
+	}
 	const int32 sampleSize = c / 8 % 4 == 3 ? 7 : c / 8 % 2;
 
 	// Up to two output buses of up to three channels (some missing), and an
@@ -776,7 +785,10 @@ void Session::process (Reader& r)
 	{
 		std::vector<std::pair<int32, double>> points;
 		for (int k = r.byte () % 4; k > 0; --k)
-			points.emplace_back (r.chance (4) ? r.index (numSamples) : r.byte () % std::max (numSamples, 1), r.value ());
+		{
+			const int32 offset = r.chance (4) ? r.index (numSamples) : r.byte () % std::max (numSamples, 1);
+			points.emplace_back (offset, r.value ());
+		}
 		const int32 claimed = r.chance (3) ? INT32_MAX : int32 (points.size () + r.byte () % 2);
 		queues.push_back (std::make_unique<LyingQueue> (r.id (), points, claimed));
 	}
@@ -846,7 +858,8 @@ void Session::getState (Reader& r)
 			expect (stream.data == honest, "getState succeeded into a stream that had no room");
 		return;
 	}
-	FaultyStream stream ({}, FaultyStream::Fault (r.byte () % 6), int32 (r.byte ()));
+	const auto fault = FaultyStream::Fault (r.byte () % 6);
+	FaultyStream stream ({}, fault, int32 (r.byte ()));
 	if (get (&stream) == kResultOk)
 		expect (stream.written == honest, "getState succeeded but its stream did not get the state");
 }
@@ -867,7 +880,9 @@ void Session::setState (Reader& r)
 		Tarno::ParamBlock values;
 		for (double& v : values)
 			v = r.chance (8) ? r.value () : r.byte () / 255.0;
-		content = stateBlob (values, r.chance (16) ? r.u32 () : 0x54564C31, r.chance (16) ? r.byte () : 1);
+		const uint32_t magic = r.chance (16) ? r.u32 () : 0x54564C31;
+		const uint32_t version = r.chance (16) ? r.byte () : 1;
+		content = stateBlob (values, magic, version);
 		for (int n = kind == 1 ? r.byte () % 8 : 0; n > 0; --n)
 			content.push_back (r.byte ());
 	}
@@ -883,7 +898,8 @@ void Session::setState (Reader& r)
 			content.push_back (r.byte ());
 	}
 	const bool nullStream = r.chance (16);
-	FaultyStream stream (content, FaultyStream::Fault (r.byte () % 6), int32 (r.byte () % 160));
+	const auto fault = FaultyStream::Fault (r.byte () % 6);
+	FaultyStream stream (content, fault, int32 (r.byte () % 160));
 	IBStream* given = nullStream ? nullptr : &stream;
 
 	if (target == 0)

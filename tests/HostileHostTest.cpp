@@ -7,6 +7,7 @@
 // against the Windows bundle.
 #ifdef TARNO_HAVE_PLUGIN
 
+#include "host/HostObjects.h"
 #include "host/Module.h"
 #include "host/PluginInstance.h"
 #include "params/ParamTable.h"
@@ -455,8 +456,10 @@ TEST (HostileHost, ValueTextsStayWithin128Units)
 			}
 			EXPECT_EQ (r, kResultOk) << what;
 			EXPECT_TRUE (text.terminated ()) << what;
-			// The hidden parameters show their normalized value, clamped.
-			const double c = v >= 0.0 ? std::min (v, 1.0) + 0.0 : 0.0;
+			// The hidden parameters show their normalized value clamped as the
+			// processor clamps it (NaN and both infinities are 0), with no
+			// sign on zero.
+			const double c = Tarno::clampNormalized (v) + 0.0;
 			if (id == 102)
 			{
 				EXPECT_EQ (text.text (), c > 0.5 ? "On" : "Off") << what;
@@ -678,17 +681,46 @@ TEST (HostileHost, QueryInterfaceWithoutAnOutPointer)
 		EXPECT_EQ (guarded (q.what, [&] { return q.object->queryInterface (q.iid->toTUID (), nullptr); }), kInvalidArgument) << q.what;
 }
 
-TEST (HostileHost, NotifyWithoutMessageOrAttributes)
+TEST (HostileHost, NotifyWithBadMessages)
 {
 	Pair p;
 	ASSERT_TRUE (p.ok ());
 	auto processorPoint = query<IConnectionPoint> (p.component);
 	auto controllerPoint = query<IConnectionPoint> (p.controller);
 	ASSERT_TRUE (processorPoint && controllerPoint);
+	// Messages the host made itself: text attributes that are not text.
+	Tarno::Host::HostContext host;
+	auto message = [&] (const char* id, const Text16& text) {
+		void* obj = nullptr;
+		TUID iid;
+		IMessage::iid.toTUID (iid);
+		EXPECT_EQ (host.createInstance (iid, iid, &obj), kResultOk);
+		IPtr<IMessage> m = owned (static_cast<IMessage*> (obj));
+		m->setMessageID (id);
+		const Text16 terminated = text + char16 (0);
+		m->getAttributes ()->setString ("Text", terminated.data ());
+		return m;
+	};
+	IPtr<IMessage> loneSurrogate = message ("TextMessage", text16 ("a") + char16 (0xDA20) + text16 ("b"));
+	IPtr<IMessage> highAtTheEnd = message ("TextMessage", text16 ("ab") + char16 (0xD800));
+	IPtr<IMessage> plain = message ("TextMessage", text16 ("hello"));
 	BareMessage text ("TextMessage"), noId (nullptr), empty (""), other ("Tarnovelle");
-	IMessage* messages[] = {nullptr, &text, &noId, &empty, &other};
-	const char* names[] = {"null message", "TextMessage without attributes", "null ID without attributes",
-	                       "empty ID without attributes", "other ID without attributes"};
+	struct Sent
+	{
+		const char* what;
+		IMessage* message;
+		bool refused; // must give kResultFalse or kInvalidArgument
+	};
+	const Sent sent[] = {
+		{"a message with a lone surrogate in its text", loneSurrogate, false},
+		{"a message with a high surrogate at the end of its text", highAtTheEnd, false},
+		{"a text message", plain, false},
+		{"a null message", nullptr, true},
+		{"TextMessage without attributes", &text, true},
+		{"a null ID without attributes", &noId, true},
+		{"an empty ID without attributes", &empty, true},
+		{"another ID without attributes", &other, true},
+	};
 	for (bool connected : {false, true})
 	{
 		if (connected)
@@ -697,11 +729,11 @@ TEST (HostileHost, NotifyWithoutMessageOrAttributes)
 			controllerPoint->connect (processorPoint);
 		}
 		for (IConnectionPoint* point : {processorPoint.get (), controllerPoint.get ()})
-			for (size_t m = 0; m < 5; ++m)
+			for (const Sent& m : sent)
 			{
-				const tresult r = guarded (names[m], [&] { return point->notify (messages[m]); });
-				EXPECT_TRUE (r == kResultFalse || r == kInvalidArgument)
-				    << (point == processorPoint ? "processor: " : "controller: ") << names[m] << " gave " << r;
+				const std::string what = std::string (point == processorPoint ? "processor: " : "controller: ") + m.what;
+				const tresult r = guarded (what, [&] { return point->notify (m.message); });
+				EXPECT_TRUE (!m.refused || r == kResultFalse || r == kInvalidArgument) << what << " gave " << r;
 			}
 	}
 	EXPECT_NE (processorPoint->connect (nullptr), kResultOk);
