@@ -730,7 +730,7 @@ void Session::process (Reader& r)
 		return;
 	static const int32 sizes[] = {-1, 0, 1, 32, 64, 256, kMaxBlock};
 	const uint8_t c = r.byte ();
-	int32 numSamples = sizes[c % 8];
+	int32 numSamples = sizes[c % 7];
 	if (c % 8 == 7)
 	{
 		numSamples = r.byte ();

@@ -22,7 +22,7 @@ namespace TarnoTest {
 	Steinberg::uint32 PLUGIN_API addRef () SMTG_OVERRIDE { return 1; }                             \
 	Steinberg::uint32 PLUGIN_API release () SMTG_OVERRIDE { return 1; }
 
-class RawQueue : public Steinberg::Vst::IParamValueQueue
+class RawQueue final : public Steinberg::Vst::IParamValueQueue
 {
 public:
 	RawQueue (Steinberg::Vst::ParamID id, std::vector<std::pair<Steinberg::int32, double>> points)
@@ -71,7 +71,7 @@ public:
 	std::vector<RawQueue> queues;
 };
 
-class RawEvents : public Steinberg::Vst::IEventList
+class RawEvents final : public Steinberg::Vst::IEventList
 {
 public:
 	void noteOn (Steinberg::int32 offset, Steinberg::int16 channel, Steinberg::int16 pitch, float velocity)
@@ -117,7 +117,7 @@ public:
 // reads; past `budget` of them it marks itself overrun and hands out entries
 // that lie beyond any block, so that a reader which keeps going runs out
 // instead of reading for billions of calls.
-class LyingEvents : public Steinberg::Vst::IEventList
+class LyingEvents final : public Steinberg::Vst::IEventList
 {
 public:
 	explicit LyingEvents (std::vector<Steinberg::Vst::Event> held, Steinberg::int32 claimed = INT32_MAX)
@@ -149,7 +149,7 @@ public:
 	bool overrun = false;
 };
 
-class LyingQueue : public Steinberg::Vst::IParamValueQueue
+class LyingQueue final : public Steinberg::Vst::IParamValueQueue
 {
 public:
 	LyingQueue (Steinberg::Vst::ParamID id, std::vector<std::pair<Steinberg::int32, double>> held,
@@ -189,7 +189,7 @@ public:
 };
 
 // Holds the given queues, which may lie themselves.
-class LyingChanges : public Steinberg::Vst::IParameterChanges
+class LyingChanges final : public Steinberg::Vst::IParameterChanges
 {
 public:
 	explicit LyingChanges (std::vector<Steinberg::Vst::IParamValueQueue*> held, Steinberg::int32 claimed = INT32_MAX)
