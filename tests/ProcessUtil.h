@@ -22,11 +22,12 @@ namespace TarnoTest {
 	Steinberg::uint32 PLUGIN_API addRef () SMTG_OVERRIDE { return 1; }                             \
 	Steinberg::uint32 PLUGIN_API release () SMTG_OVERRIDE { return 1; }
 
-class RawQueue final : public Steinberg::Vst::IParamValueQueue
+class RawQueue : public Steinberg::Vst::IParamValueQueue
 {
 public:
 	RawQueue (Steinberg::Vst::ParamID id, std::vector<std::pair<Steinberg::int32, double>> points)
 	: id (id), points (std::move (points)) {}
+	virtual ~RawQueue () = default;
 
 	Steinberg::Vst::ParamID PLUGIN_API getParameterId () SMTG_OVERRIDE { return id; }
 	Steinberg::int32 PLUGIN_API getPointCount () SMTG_OVERRIDE { return Steinberg::int32 (points.size ()); }
