@@ -9,7 +9,8 @@ packages=(
   g++-mingw-w64-x86-64-posix mingw-w64-tools
   wine64 wine xvfb xauth
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  libcairo2-dev pkg-config
+  libcairo2-dev pkg-config libxcb1-dev
+  libx11-dev libxtst-dev libxdamage-dev
   locales
 )
 
