@@ -970,8 +970,9 @@ void Session::createView (Reader& r)
 		return;
 	expect (guarded ("isPlatformTypeSupported", [&] { return made->isPlatformTypeSupported (nullptr); }) != kResultTrue,
 	        "isPlatformTypeSupported (nullptr) said yes");
-	expect (guarded ("attached", [&] { return made->attached (nullptr, kPlatformTypeHWND); }) != kResultOk,
-	        "attached (nullptr) succeeded");
+	for (FIDString type : {kPlatformTypeHWND, kPlatformTypeX11EmbedWindowID, static_cast<FIDString> (nullptr)})
+		expect (guarded ("attached", [&] { return made->attached (nullptr, type); }) != kResultOk,
+		        "attached (nullptr) succeeded");
 	expect (guarded ("getSize", [&] { return made->getSize (nullptr); }) == kInvalidArgument,
 	        "getSize (nullptr) did not give kInvalidArgument");
 	guarded ("removed", [&] { return made->removed (); });
