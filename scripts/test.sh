@@ -2,6 +2,8 @@
 # Builds everything and runs every test stage:
 #   linux    native build (build/linux), ctest
 #   asan     AddressSanitizer + UBSan build (build/asan), ctest
+#   fuzz     clang with libFuzzer (build/fuzz): bounded runs of the state
+#            fuzzer and of the call-sequence fuzzer, one summary line each
 #   windows  mingw cross build (build/windows), ctest running the .exe under Wine
 # All stages run even if an earlier one fails. The exit status is non-zero if
 # any stage failed, and the last line printed is "N passed, M failed" (plus
@@ -33,7 +35,7 @@ record() {
   total_pass=$((total_pass + pass))
   total_fail=$((total_fail + fail))
   total_skip=$((total_skip + skip))
-  summary+=("$(printf '%-8s %4d passed, %d failed, %d skipped%s' \
+  summary+=("$(printf '%-10s %4d passed, %d failed, %d skipped%s' \
     "$stage:" "$pass" "$fail" "$skip" "${note:+  ($note)}")")
 }
 
@@ -189,14 +191,18 @@ tsan_stage() {
   record tsan "$pass" "$fail" "$skip" "$rc" "$((SECONDS - t0)) s"
 }
 
-# libFuzzer: a bounded run of the state fuzzer from its seed corpus.
+# libFuzzer: bounded runs of the state fuzzer and of the call-sequence fuzzer
+# (which loads the bundle built in build/fuzz), each from its seed corpus and
+# counted on its own line.
 fuzz_stage() {
   local t0=$SECONDS
   local seconds=${TARNO_FUZZ_SECONDS:-30}
+  local callSeconds=${TARNO_CALL_FUZZ_SECONDS:-$seconds}
   echo
   echo "######## fuzz: build ########"
   if ! { cmake --preset fuzz >/dev/null && cmake --build --preset fuzz; }; then
     record fuzz 0 0 0 1 "build failed"
+    record fuzzcall 0 0 0 1 "build failed"
     return
   fi
   echo
@@ -210,6 +216,20 @@ fuzz_stage() {
     record fuzz 1 0 0 0 "$((SECONDS - t0)) s"
   else
     record fuzz 0 1 0 "$rc" "crash input in build/fuzz"
+  fi
+
+  t0=$SECONDS
+  echo
+  echo "######## fuzz: call sequences, $callSeconds s ########"
+  local calls="$root/build/fuzz/call-corpus"
+  mkdir -p "$calls"
+  cp tests/fuzz/call-corpus/* "$calls/"
+  (cd build/fuzz && ./tarno_call_fuzzer -max_total_time="$callSeconds" -seed=1 -print_final_stats=1 "$calls")
+  rc=$?
+  if [ "$rc" -eq 0 ]; then
+    record fuzzcall 1 0 0 0 "$((SECONDS - t0)) s"
+  else
+    record fuzzcall 0 1 0 "$rc" "crash input in build/fuzz"
   fi
 }
 
