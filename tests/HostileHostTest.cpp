@@ -11,6 +11,7 @@
 #include "host/Module.h"
 #include "host/PluginInstance.h"
 #include "params/ParamTable.h"
+#include "tests/BundlePath.h"
 #include "tests/CallSequenceHarness.h"
 #include "tests/HostileUtil.h"
 #include "tests/Phrases.h"
@@ -127,7 +128,7 @@ struct Bundle
 	Bundle ()
 	{
 		std::string error;
-		module = Module::load (hostileBundlePath (), error);
+		module = Module::load (bundlePath (), error);
 		EXPECT_TRUE (module) << error;
 		if (!module)
 			return;
@@ -216,7 +217,7 @@ struct Started
 	Started ()
 	{
 		std::string error;
-		module = Module::load (hostileBundlePath (), error);
+		module = Module::load (bundlePath (), error);
 		EXPECT_TRUE (module) << error;
 		if (!module)
 			return;

@@ -21,14 +21,6 @@ namespace TarnoTest {
 
 using Text16 = std::basic_string<Steinberg::char16>;
 
-// The plug-in bundle: $TARNO_BUNDLE, or Tarnovelle.vst3 in the working
-// directory (the build directory, where the tests and fuzzers run).
-inline std::string hostileBundlePath ()
-{
-	const char* env = std::getenv ("TARNO_BUNDLE");
-	return env && *env ? env : "Tarnovelle.vst3";
-}
-
 inline Text16 text16 (const char* ascii)
 {
 	Text16 t;

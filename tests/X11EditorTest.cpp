@@ -15,6 +15,7 @@
 #include "host/RunLoop.h"
 #include "params/Presets.h"
 #include "tests/EditGestureModel.h"
+#include "tests/BundlePath.h"
 #include "tests/StreamUtil.h"
 
 #include "pluginterfaces/gui/iplugview.h"
@@ -42,12 +43,6 @@ using namespace Tarno;
 using Tarno::Host::HandlerCall;
 
 namespace {
-
-std::string bundlePath ()
-{
-	const char* env = std::getenv ("TARNO_BUNDLE");
-	return env && *env ? env : "Tarnovelle.vst3";
-}
 
 // Our side of the display: a parent window per view, XTest input, damage
 // reports of what the plug-in draws.

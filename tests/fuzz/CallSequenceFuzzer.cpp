@@ -4,6 +4,7 @@
 // directory) or $TARNO_BUNDLE. Any broken rule aborts, so the fuzzer reports
 // the input.
 #include "host/Module.h"
+#include "tests/BundlePath.h"
 #include "tests/CallSequenceHarness.h"
 #include "tests/HostileUtil.h"
 
@@ -24,11 +25,11 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 	// point into.
 	static Tarno::Host::Module* const module = [] {
 		std::string error;
-		auto loaded = Tarno::Host::Module::load (TarnoTest::hostileBundlePath (), error);
+		auto loaded = Tarno::Host::Module::load (TarnoTest::bundlePath (), error);
 		if (!loaded)
 		{
 			std::fprintf (stderr, "cannot load the plug-in bundle '%s' (set TARNO_BUNDLE): %s\n",
-			              TarnoTest::hostileBundlePath ().c_str (), error.c_str ());
+			              TarnoTest::bundlePath ().c_str (), error.c_str ());
 			std::abort ();
 		}
 		return loaded.release ();
