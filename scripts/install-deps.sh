@@ -11,6 +11,8 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libcairo2-dev pkg-config
   locales
+  # the Windows setup (makensis), the .deb's dependencies and its check
+  nsis dpkg-dev file lintian
 )
 
 missing=()
