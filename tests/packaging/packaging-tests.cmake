@@ -40,6 +40,23 @@ else()
   unset(_test)
   unset(_name)
   unset(_mode)
+
+  # The build step that completes the bundle stops with its reason when a
+  # class's version is not the project's, and then changes nothing.
+  set(_refuse [=[
+    tool=$1 version=$2
+    files="Tarnovelle.vst3/Contents/Resources/moduleinfo.json Tarnovelle.vst3/Contents/Resources/Snapshots"
+    before=$(ls -l --full-time -R $files)
+    out=$("$tool" --version 0.0.0-other Tarnovelle.vst3 2>&1); rc=$?
+    printf '%s\n' "$out"
+    [ "$rc" -eq 1 ] || { echo "exit status $rc, not 1"; exit 1; }
+    printf '%s\n' "$out" | grep -qF "says version '$version', the project is '0.0.0-other'" || exit 1
+    [ "$before" = "$(ls -l --full-time -R $files)" ] || { echo "the bundle was changed"; exit 1; }]=])
+  add_test(NAME bundle_resources_refuse_another_version
+    COMMAND sh -c "${_refuse}" sh "$<TARGET_FILE:tarnovelle_bundle_resources>" "${PROJECT_VERSION}"
+    WORKING_DIRECTORY "${CMAKE_BINARY_DIR}")
+  set_tests_properties(bundle_resources_refuse_another_version PROPERTIES TIMEOUT 60)
+  unset(_refuse)
 endif()
 
 unset(_here)
