@@ -1,6 +1,7 @@
 #include "controller/Controller.h"
 
 #include "editor/TarnoEditor.h"
+#include "editor/X11Editor.h"
 
 #include "params/NumberText.h"
 #include "params/ParamTable.h"
@@ -14,12 +15,6 @@
 #include <cmath>
 #include <cstring>
 #include <new>
-
-// The SDK's edit controller and view base refer to this interface ID; the
-// plug-in defines it once, next to the code that creates views.
-namespace Steinberg {
-DEF_CLASS_IID (IPlugView)
-}
 
 namespace Tarno {
 
@@ -251,11 +246,12 @@ IPlugView* PLUGIN_API Controller::createView (FIDString name)
 {
 	if (name == nullptr || std::strcmp (name, ViewType::kEditor) != 0)
 		return nullptr;
-#ifdef _WIN32
 	// One reference for the host; the editor holds the controller for its life.
+#if defined(_WIN32)
 	return new TarnoEditor (this);
+#elif defined(TARNO_HAVE_X11_EDITOR)
+	return new X11Editor (this);
 #else
-	// The editor window exists for Windows only.
 	return nullptr;
 #endif
 }

@@ -174,6 +174,12 @@ CairoCanvas::~CairoCanvas ()
 
 void CairoCanvas::flush () { cairo_surface_flush (surface); }
 
+cairo_surface_t* CairoCanvas::image ()
+{
+	cairo_surface_flush (surface);
+	return surface;
+}
+
 Rgb CairoCanvas::pixel (int x, int y) const
 {
 	if (x < 0 || y < 0 || x >= imageWidth || y >= imageHeight)

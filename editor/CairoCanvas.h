@@ -75,6 +75,8 @@ public:
 
 	// Finishes pending drawing so that the pixels can be read.
 	void flush ();
+	// The image, flushed, for copying elsewhere (an editor window).
+	cairo_surface_t* image ();
 
 	// ---- Canvas
 	void save () override;

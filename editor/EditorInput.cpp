@@ -1,5 +1,6 @@
 #include "editor/EditorInput.h"
 
+#include "editor/PanelLayout.h"
 #include "params/ParamTable.h"
 #include "params/Presets.h"
 
@@ -12,48 +13,6 @@ using Vst::ParamID;
 
 namespace {
 
-// Hit ranges in client pixels, inclusive at both ends.
-
-// Skin button k: x 523 + 98k .. 616 + 98k, y 42..69.
-constexpr int32 kSkinButtonTop = 42;
-constexpr int32 kSkinButtonBottom = 69;
-constexpr int32 kSkinButtonLeft = 523;
-constexpr int32 kSkinButtonWidth = 93; // right edge minus left edge
-constexpr int32 kSkinButtonPitch = 98;
-constexpr int32 kNumSkins = 3;
-
-// Preset band: one row of five buttons 150 px wide, 160 px apart; a press in
-// the gap after a button counts for that button.
-constexpr int32 kPresetTop = 105;
-constexpr int32 kPresetBottom = 133;
-constexpr int32 kPresetLeft = 30;
-constexpr int32 kPresetRight = 829;
-constexpr int32 kPresetPitch = 160;
-
-// Legato switch: the left half switches off, the right half on.
-constexpr int32 kLegatoLeft = 658;
-constexpr int32 kLegatoRight = 727;
-constexpr int32 kLegatoTop = 345;
-constexpr int32 kLegatoBottom = 382;
-constexpr int32 kLegatoOnLeft = 694;
-
-// Control cell i lies at column i mod 8, row i div 8.
-constexpr int32 kCellColumns = 8;
-constexpr int32 kCellPitchX = 103;
-constexpr int32 kCellPitchY = 150;
-
-struct CellBox
-{
-	int32 left, right, top, bottom; // relative to the cell's column and row origin
-};
-constexpr CellBox kKnobCell = {30, 123, 154, 293};   // ORIGINAL and VINTAGE
-constexpr CellBox kFaderCell = {41, 105, 164, 264};  // SILVER
-
-// SILVER faders: normalized 0 at y 254 (+150 per row), 1 at 80 px above.
-constexpr double kFaderZeroY = 254.0;
-constexpr double kFaderTravel = 80.0;
-constexpr double kFaderThumbTolerance = 10.0;
-
 // Change of normalized value per pixel of drag.
 constexpr double kKnobSensitivity = 0.005;
 constexpr double kKnobFineSensitivity = 0.0005;
@@ -65,32 +24,7 @@ constexpr double kWheelDeltaPerNotch = 120.0;
 constexpr double kWheelStep = 0.025;
 constexpr double kWheelFineStep = 0.0025;
 
-bool inRange (int32 v, int32 low, int32 high) { return v >= low && v <= high; }
-
-int32 skinButtonAt (int32 x, int32 y)
-{
-	if (!inRange (y, kSkinButtonTop, kSkinButtonBottom))
-		return -1;
-	for (int32 k = 0; k < kNumSkins; ++k)
-	{
-		const int32 left = kSkinButtonLeft + kSkinButtonPitch * k;
-		if (inRange (x, left, left + kSkinButtonWidth))
-			return k;
-	}
-	return -1;
-}
-
-bool inPresetBand (int32 x, int32 y)
-{
-	return inRange (x, kPresetLeft, kPresetRight) && inRange (y, kPresetTop, kPresetBottom);
-}
-
-bool inLegatoSwitch (int32 x, int32 y)
-{
-	return inRange (x, kLegatoLeft, kLegatoRight) && inRange (y, kLegatoTop, kLegatoBottom);
-}
-
-double legatoValueAt (int32 x) { return x >= kLegatoOnLeft ? 1.0 : 0.0; }
+double legatoValueAt (int32 x) { return x >= kOverlayLayout.legatoOnLeft ? 1.0 : 0.0; }
 
 int16 signedWord (uint32_t word) { return static_cast<int16> (static_cast<uint16> (word & 0xFFFFu)); }
 
@@ -108,24 +42,23 @@ WheelInfo wheelInfo (uint32_t wParam)
 
 EditorInput::EditorInput (Controller& c, EditorWindow* w) : controller (c), window (w) {}
 
-bool EditorInput::silver () const { return controller.skin == kSkinSilver; }
-
 void EditorInput::invalidate ()
 {
 	if (window)
 		window->invalidate ();
 }
 
+const SkinLayout& EditorInput::layout () const { return skinLayout (controller.skin); }
+
 int32 EditorInput::controlAt (int32 x, int32 y) const
 {
-	const CellBox& box = silver () ? kFaderCell : kKnobCell;
+	const SkinLayout& l = layout ();
 	for (int32 i = 0; i < kNumParams; ++i)
 	{
 		if (i == kLegato)
 			continue;
-		const int32 cx = kCellPitchX * (i % kCellColumns);
-		const int32 ry = kCellPitchY * (i / kCellColumns);
-		if (inRange (x, cx + box.left, cx + box.right) && inRange (y, ry + box.top, ry + box.bottom))
+		const Point cell = l.cell (i);
+		if (l.control.contains (x - cell.x, y - cell.y))
 			return i;
 	}
 	return -1;
@@ -177,18 +110,19 @@ void EditorInput::press (int32 x, int32 y, bool shift)
 	// skin button is pressed) ends first, so no gesture is left open.
 	endDrag ();
 
-	const int32 k = skinButtonAt (x, y);
+	const int32 k = kOverlayLayout.skinButtonAt (x, y);
 	if (k >= 0)
 	{
 		pressSkinButton (k);
 		return;
 	}
-	if (inPresetBand (x, y))
+	const SkinLayout& l = layout ();
+	if (l.presetBand ().contains (x, y))
 	{
-		applyPreset ((x - kPresetLeft) / kPresetPitch);
+		applyPreset ((x - l.presetLeft) / l.presetPitch);
 		return;
 	}
-	if (inLegatoSwitch (x, y))
+	if (kOverlayLayout.legato.contains (x, y))
 	{
 		applyEdit (kLegato, legatoValueAt (x));
 		return;
@@ -217,16 +151,18 @@ void EditorInput::startDrag (int32 i, int32 y, bool shift)
 	if (window)
 		window->setCapture ();
 
-	if (!silver () || shift)
+	const SkinLayout& l = layout ();
+	if (!l.hasFaders () || shift)
 		return;
-	// A SILVER fader jumps to the pointer unless the press is on its thumb;
-	// the drag then goes on from the new value.
-	const double zeroY = kFaderZeroY + kCellPitchY * (i / kCellColumns);
-	const double thumbY = zeroY - kFaderTravel * dragValue;
+	// A fader jumps to the pointer unless the press is on its thumb; the
+	// drag then goes on from the new value.
+	const double travel = l.faderTravel;
+	const double zeroY = l.cell (i).y + l.faderTop + travel;
+	const double thumbY = zeroY - travel * dragValue;
 	const double pointerY = static_cast<double> (y);
-	if (std::fabs (pointerY - thumbY) <= kFaderThumbTolerance)
+	if (std::fabs (pointerY - thumbY) <= l.faderThumbReach)
 		return;
-	dragValue = clampNormalized ((zeroY - pointerY) / kFaderTravel);
+	dragValue = clampNormalized ((zeroY - pointerY) / travel);
 	const double v = snapNormalized (i, dragValue);
 	controller.setParamNormalized (pid, v);
 	controller.performEdit (pid, v);
@@ -238,7 +174,7 @@ void EditorInput::move (int32 /*x*/, int32 y, bool shift)
 	if (activeParam < 0)
 		return;
 	double sensitivity = 0.0;
-	if (silver ())
+	if (layout ().hasFaders ())
 		sensitivity = shift ? kFaderFineSensitivity : kFaderSensitivity;
 	else
 		sensitivity = shift ? kKnobFineSensitivity : kKnobSensitivity;
@@ -269,7 +205,7 @@ void EditorInput::doubleClick (int32 x, int32 y)
 	// should that button-up have been lost, its drag ends here.
 	endDrag ();
 
-	if (inLegatoSwitch (x, y))
+	if (kOverlayLayout.legato.contains (x, y))
 	{
 		applyEdit (kLegato, legatoValueAt (x));
 		return;
@@ -283,9 +219,14 @@ void EditorInput::doubleClick (int32 x, int32 y)
 
 void EditorInput::wheel (int32 x, int32 y, int32 delta, bool shift)
 {
+	// A drag holds its parameter's gesture open and carries its own running
+	// value: a wheel edit now would open a second gesture, and the drag's
+	// next move would undo it. The wheel waits until the drag is over.
+	if (dragging ())
+		return;
 	int32 i = -1;
 	double step = 0.0;
-	if (inLegatoSwitch (x, y))
+	if (kOverlayLayout.legato.contains (x, y))
 	{
 		i = kLegato;
 		step = 1.0;

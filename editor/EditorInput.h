@@ -23,6 +23,8 @@
 
 namespace Tarno {
 
+struct SkinLayout;
+
 // The window operations the input handling needs.
 class EditorWindow
 {
@@ -76,7 +78,7 @@ public:
 	void buttonUp ();
 	void captureChanged ();
 	void doubleClick (Steinberg::int32 x, Steinberg::int32 y);
-	// (x, y) in client coordinates.
+	// (x, y) in client coordinates. Ignored while a drag is in progress.
 	void wheel (Steinberg::int32 x, Steinberg::int32 y, Steinberg::int32 delta, bool shift);
 	// Ends a drag in progress with its endEdit and releases the capture; for
 	// removed () and destruction of the view.
@@ -103,7 +105,8 @@ private:
 	void startDrag (Steinberg::int32 i, Steinberg::int32 y, bool shift);
 	void closeGesture ();
 	void invalidate ();
-	bool silver () const;
+	// The layout of the skin the controller shows now.
+	const SkinLayout& layout () const;
 
 	Controller& controller;
 	EditorWindow* window;

@@ -1,6 +1,7 @@
 #include "editor/OriginalSkin.h"
 
 #include "editor/EditorFonts.h"
+#include "editor/PanelLayout.h"
 #include "params/Presets.h"
 
 #include <cmath>
@@ -11,15 +12,7 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-constexpr int kCellWidth = 103;
-constexpr int kCellHeight = 150;
-
 } // namespace
-
-Point originalCellOrigin (int32_t id)
-{
-	return {kCellWidth * (id % 8), kCellHeight * (id / 8)};
-}
 
 Point originalPointerOffset (double v, int radius)
 {
@@ -38,27 +31,30 @@ void paintOriginal (Canvas& canvas, const ParamBlock& values)
 	canvas.textAt (28, 22, "TARNOVELLE", kTitleFont, kTitle);
 	canvas.textAt (31, 67, "TVL-404-B / MONOPHONIC ANALOG-INSPIRED SYNTH", kTextFont, kSubtitle);
 
-	// Five buttons 150 wide with 10-pixel gaps; none is marked as current.
+	const SkinLayout& layout = skinLayout (kSkinOriginal);
+
+	// Five buttons with gaps between them; none is marked as current.
 	for (int n = 0; n < kNumFactoryPresets; ++n)
 	{
-		canvas.fillRect ({30 + 160 * n, 105, 180 + 160 * n, 133}, kPresetFace);
-		canvas.textAt (39 + 160 * n, 111, kFactoryPresets[n].title, kTextFont, kPresetText);
+		const int x = layout.presetLeft + layout.presetPitch * n;
+		canvas.fillRect ({x, layout.presetTop, x + layout.presetWidth, layout.presetBottom}, kPresetFace);
+		canvas.textAt (x + 9, layout.presetTop + 6, kFactoryPresets[n].title, kTextFont, kPresetText);
 	}
 
 	for (int32_t i = 0; i < kNumParams; ++i)
 	{
-		const Point cell = originalCellOrigin (i);
+		const Point cell = layout.cell (i);
 		const int cx = cell.x;
-		const int ry = cell.y;
+		const int cy = cell.y;
 
-		canvas.textAt (cx + 30, ry + 154, specs[i].name, kTextFont, kLabel);
+		canvas.textAt (cx, cy, specs[i].name, kTextFont, kLabel);
 
 		// The Legato position shows only its label and value text; the
 		// editor's OFF/ON switch fills the space between them.
 		if (i != kLegato)
 		{
-			canvas.ellipseOutline ({cx + 40, ry + 182, cx + 106, ry + 248}, kRing, 2);
-			const Point centre = {cx + 73, ry + 215};
+			canvas.ellipseOutline ({cx + 10, cy + 28, cx + 76, cy + 94}, kRing, 2);
+			const Point centre = {cx + 43, cy + 61};
 			const Point inner = originalPointerOffset (values[i], 15);
 			const Point outer = originalPointerOffset (values[i], 27);
 			canvas.line ({centre.x + inner.x, centre.y + inner.y}, {centre.x + outer.x, centre.y + outer.y},
@@ -67,7 +63,7 @@ void paintOriginal (Canvas& canvas, const ParamBlock& values)
 
 		ValueText text;
 		formatValue (i, values[i], text);
-		canvas.textAt (cx + 30, ry + 260, text, kTextFont, kValue);
+		canvas.textAt (cx, cy + 106, text, kTextFont, kValue);
 	}
 
 	canvas.textAt (30, 474,

@@ -21,9 +21,6 @@ inline constexpr Rgb kValue = {237, 225, 201};
 inline constexpr Rgb kSecondFooter = {136, 150, 149};
 } // namespace OriginalColours
 
-// Top-left corner of the cell of parameter `id` (column id mod 8, row id div 8).
-Point originalCellOrigin (int32_t id);
-
 // End of the knob pointer at `radius` pixels from the knob centre, relative
 // to the centre (y pointing down), for the normalized value v. The value is
 // clamped first (NaN and infinities count as 0); the pointer sweeps 270

@@ -1,6 +1,7 @@
 #include "editor/Overlay.h"
 
 #include "editor/EditorFonts.h"
+#include "editor/PanelLayout.h"
 
 namespace Tarno {
 
@@ -31,18 +32,20 @@ void paintAppearanceSelector (Canvas& canvas, const OverlayColours& c, int32_t s
 
 	for (int32_t k = 0; k < kNumSkins; ++k)
 	{
-		const int dx = 98 * k;
+		const Rect r = kOverlayLayout.skinButton (k);
 		const bool selected = k == skin;
-		canvas.fillRect ({523 + dx, 42, 617 + dx, 69}, c.buttonBorder);
-		canvas.fillRect ({524 + dx, 43, 616 + dx, 68}, selected ? c.selectedFace : c.buttonFace);
-		canvas.textInRect ({523 + dx, 43, 617 + dx, 68}, kSkinButtonTexts[k], kSmallFont,
+		canvas.fillRect (r, c.buttonBorder);
+		canvas.fillRect ({r.left + 1, r.top + 1, r.right - 1, r.bottom - 1}, selected ? c.selectedFace : c.buttonFace);
+		canvas.textInRect ({r.left, r.top + 1, r.right, r.bottom - 1}, kSkinButtonTexts[k], kSmallFont,
 		                   selected ? c.selectedText : c.label, kCentredFlags);
 	}
 }
 
 void paintLegatoSwitch (Canvas& canvas, const OverlayColours& c, bool on)
 {
-	canvas.fillRect ({658, 345, 728, 383}, c.legatoFrame);
+	const PixelBox& box = kOverlayLayout.legato;
+	const int onLeft = kOverlayLayout.legatoOnLeft;
+	canvas.fillRect ({box.left, box.top, box.right + 1, box.bottom + 1}, c.legatoFrame);
 
 	struct Cell
 	{
@@ -51,9 +54,12 @@ void paintLegatoSwitch (Canvas& canvas, const OverlayColours& c, bool on)
 		const char* label;
 		bool lit;
 	};
+	// Two cells inside a 2-pixel frame, parted by a 2-pixel bar.
 	const Cell cells[2] = {
-		{{660, 347, 692, 381}, {660, 348, 692, 379}, "OFF", !on},
-		{{694, 347, 726, 381}, {694, 348, 726, 379}, "ON", on},
+		{{box.left + 2, box.top + 2, onLeft - 2, box.bottom - 1}, {box.left + 2, box.top + 3, onLeft - 2, box.bottom - 3},
+		 "OFF", !on},
+		{{onLeft, box.top + 2, box.right - 1, box.bottom - 1}, {onLeft, box.top + 3, box.right - 1, box.bottom - 3},
+		 "ON", on},
 	};
 	for (const Cell& cell : cells)
 	{

@@ -4,9 +4,6 @@
 
 #include "editor/EditorFonts.h"
 #include "editor/GdiCanvas.h"
-#include "editor/OriginalSkin.h"
-#include "editor/Overlay.h"
-#include "editor/SkinPainter.h"
 
 #include <gdiplus.h>
 
@@ -40,7 +37,7 @@ ULONG_PTR startGdiplus ()
 } // namespace
 
 TarnoEditor::TarnoEditor (Controller* c)
-: EditorView (c, nullptr), controller (*c), input (*c, this)
+: EditorView (c, nullptr), core (*c, this), input (core.input)
 {
 	textFont = makeFont (kTextFont.height, kTextFont.weight);
 	titleFont = makeFont (kTitleFont.height, kTitleFont.weight);
@@ -155,7 +152,8 @@ LRESULT TarnoEditor::message (HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 		case WM_PAINT: paint (hwnd); return 0;
 		case WM_ERASEBKGND: return 1;
 		case WM_TIMER:
-			if (input.activeParam < 0)
+			// Ten repaints a second, except during a drag.
+			if (core.wantsTimerRepaint (true))
 				invalidate ();
 			return 0;
 		case WM_LBUTTONDOWN:
@@ -200,15 +198,10 @@ void TarnoEditor::paint (HWND hwnd)
 	HBITMAP bitmap = CreateCompatibleBitmap (windowDc, kWidth, kHeight);
 	HGDIOBJ previousBitmap = SelectObject (memoryDc, bitmap);
 
-	ParamBlock values{};
-	for (int32 i = 0; i < kNumParams; ++i)
-		values[i] = controller.getParamNormalized (static_cast<Vst::ParamID> (i));
-	const int32 skin = controller.skin;
 	{
 		const GdiFontEntry fonts[] = {{kTextFont, textFont}, {kTitleFont, titleFont}, {kSmallFont, smallFont}};
 		GdiCanvas canvas (memoryDc, backgroundBrush, fonts, 3);
-		paintSkin (canvas, skin, values, input.activeParam);
-		paintOverlay (canvas, values, skin);
+		core.paint (canvas);
 	}
 
 	BitBlt (windowDc, 0, 0, kWidth, kHeight, memoryDc, 0, 0, SRCCOPY);

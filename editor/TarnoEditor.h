@@ -7,7 +7,7 @@
 #ifdef _WIN32
 
 #include "controller/Controller.h"
-#include "editor/EditorInput.h"
+#include "editor/EditorCore.h"
 
 #include "public.sdk/source/vst/vsteditcontroller.h"
 
@@ -50,14 +50,14 @@ private:
 	void paint (HWND hwnd);
 	void tearDownWindow ();
 
-	Controller& controller;
 	HFONT textFont = nullptr;
 	HFONT titleFont = nullptr;
 	HBRUSH backgroundBrush = nullptr;
 	ULONG_PTR gdiplusToken1 = 0;
 	ULONG_PTR gdiplusToken2 = 0;
 	HWND window = nullptr;
-	EditorInput input;
+	EditorCore core;
+	EditorInput& input;
 	HFONT smallFont = nullptr;
 };
 

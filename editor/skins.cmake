@@ -15,6 +15,8 @@ add_library(tarno_skins STATIC
   "${CMAKE_CURRENT_LIST_DIR}/OriginalSkin.h"
   "${CMAKE_CURRENT_LIST_DIR}/Overlay.cpp"
   "${CMAKE_CURRENT_LIST_DIR}/Overlay.h"
+  "${CMAKE_CURRENT_LIST_DIR}/PanelLayout.cpp"
+  "${CMAKE_CURRENT_LIST_DIR}/PanelLayout.h"
   "${CMAKE_CURRENT_LIST_DIR}/EditorFonts.h"
   "${CMAKE_CURRENT_LIST_DIR}/SkinPainter.cpp"
   "${CMAKE_CURRENT_LIST_DIR}/SkinPainter.h"

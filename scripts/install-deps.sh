@@ -9,7 +9,7 @@ packages=(
   g++-mingw-w64-x86-64-posix mingw-w64-tools
   wine64 wine xvfb xauth
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  libcairo2-dev pkg-config
+  libcairo2-dev pkg-config libxcb1-dev
   locales
   # the Windows setup (makensis), the .deb's dependencies and its check
   nsis dpkg-dev file lintian

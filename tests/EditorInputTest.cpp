@@ -2,20 +2,24 @@
 // and the window's repaints and captures are merged into one trail, so their
 // relative order is checked too: b = beginEdit, p = performEdit, e = endEdit,
 // d = setDirty (true), i = invalidate, c = setCapture, r = releaseCapture.
+// The handler holds every edit call to the host's gesture rules as it comes
+// (tests/EditGestureModel.h).
 #include "editor/EditorInput.h"
 
 #include "controller/Controller.h"
 #include "host/HostObjects.h"
 #include "params/ParamTable.h"
 #include "params/Presets.h"
+#include "tests/EditGestureModel.h"
 
 #include "pluginterfaces/base/ustring.h"
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <limits>
-#include <map>
 #include <memory>
 #include <random>
 #include <string>
@@ -27,6 +31,8 @@ using namespace Steinberg;
 using namespace Steinberg::Vst;
 using Tarno::Host::HandlerCall;
 using Tarno::Host::RecordingComponentHandler;
+using TarnoTest::EditGestureModel;
+using TarnoTest::StrictComponentHandler;
 
 namespace {
 
@@ -98,27 +104,24 @@ protected:
 		input = std::make_unique<EditorInput> (*controller, &window);
 		window.input = input.get ();
 	}
-	// Over the whole test: every performEdit and endEdit inside a gesture of
-	// its parameter, no gesture left open, no drag and no capture left.
+	// The handler has checked each edit call as it came; at the end no
+	// gesture, no drag and no capture may be left.
 	void TearDown () override
 	{
-		std::map<ParamID, int> open;
-		for (const HandlerCall& h : handler.calls ())
-		{
-			if (h.kind == HandlerCall::Kind::BeginEdit)
-				++open[h.id];
-			if (h.kind == HandlerCall::Kind::PerformEdit || h.kind == HandlerCall::Kind::EndEdit)
-			{
-				EXPECT_GT (open[h.id], 0) << token (h) << " outside a gesture";
-			}
-			if (h.kind == HandlerCall::Kind::EndEdit)
-				--open[h.id];
-		}
-		for (const auto& [id, n] : open)
-			EXPECT_EQ (n, 0) << "parameter " << id;
+		EXPECT_EQ (handler.openGestures (), std::vector<ParamID> {}) << "gestures left open";
 		EXPECT_EQ (input->activeParam, -1);
 		EXPECT_FALSE (window.captured);
 		controller->terminate ();
+	}
+	// Between messages the only open gesture is the drag's, and the drag
+	// holds the capture.
+	void expectOnlyTheDragOpen ()
+	{
+		std::vector<ParamID> drag;
+		if (input->dragging ())
+			drag.push_back (ParamID (input->activeParam));
+		EXPECT_EQ (handler.openGestures (), drag);
+		EXPECT_EQ (window.captured, input->dragging ());
 	}
 
 	// The trail since the last mark (), tokens separated by blanks.
@@ -158,7 +161,7 @@ protected:
 		return t;
 	}
 
-	RecordingComponentHandler handler;
+	StrictComponentHandler handler;
 	FakeWindow window {handler};
 	IPtr<Controller> controller;
 	std::unique_ptr<EditorInput> input;
@@ -176,6 +179,69 @@ TEST (EditorInputHelpers, SignedWordsAndShift)
 	EXPECT_TRUE (wheelInfo (0x00780000u).delta == 120 && !wheelInfo (0x00780000u).shift);
 	EXPECT_TRUE (wheelInfo (0xFF880004u).delta == -120 && wheelInfo (0xFF880004u).shift);
 	EXPECT_FALSE (wheelInfo (0x0001000Bu).shift); // left, right button and Ctrl flags
+}
+
+// The gesture rules themselves: each call sequence keeps them up to its last
+// call, which breaks the named one (or none).
+TEST (EditorInputGestureModel, RulesAndMessages)
+{
+	using K = HandlerCall::Kind;
+	auto call = [] (K kind, ParamID id, double value = 0.5) {
+		HandlerCall c;
+		c.kind = kind;
+		c.id = id;
+		c.value = value;
+		return c;
+	};
+	const HandlerCall b0 = call (K::BeginEdit, 0), p0 = call (K::PerformEdit, 0), e0 = call (K::EndEdit, 0);
+	const HandlerCall b1 = call (K::BeginEdit, 1), p1 = call (K::PerformEdit, 1), e1 = call (K::EndEdit, 1);
+	const HandlerCall dirty = call (K::SetDirty, 0);
+	const struct
+	{
+		std::vector<HandlerCall> calls;
+		const char* fault;
+		std::vector<ParamID> open;
+	} cases[] = {
+		{{b0, p0, p0, e0, b0, e0}, "", {}},
+		{{b0, b1, p1, p0, e0, p1}, "", {1}}, // gestures of different parameters overlap freely
+		{{dirty, b1, dirty, p1, b0}, "", {0, 1}},
+		{{b0, p0, b0}, "edit call 2, beginEdit(0): a second gesture of parameter 0 (the first began at edit call 0)", {0}},
+		{{b1, p0}, "edit call 1, performEdit(0, 0.500000): no open gesture of parameter 0", {1}},
+		{{b0, e0, p0}, "edit call 2, performEdit(0, 0.500000): no open gesture of parameter 0", {}},
+		{{e1}, "edit call 0, endEdit(1): no open gesture of parameter 1 to end", {}},
+		{{b0, e0, e0}, "edit call 2, endEdit(0): no open gesture of parameter 0 to end", {}},
+		{{b1, call (K::PerformEdit, 1, 1.5)}, "edit call 1, performEdit(1, 1.500000): value outside 0..1", {1}},
+		{{b1, call (K::PerformEdit, 1, std::nan (""))}, "value outside 0..1", {1}},
+	};
+	for (const auto& c : cases)
+	{
+		EditGestureModel model;
+		std::string last;
+		for (size_t i = 0; i < c.calls.size (); ++i)
+		{
+			last = model.apply (c.calls[i]);
+			if (i + 1 < c.calls.size ())
+			{
+				EXPECT_EQ (last, "") << c.fault;
+			}
+		}
+		EXPECT_NE (last.find (c.fault), std::string::npos) << last;
+		EXPECT_EQ (last.empty (), *c.fault == 0) << last;
+		EXPECT_EQ (model.open (), c.open) << c.fault;
+	}
+	// The strict handler fails the running test at the call, and still records it.
+	StrictComponentHandler strict;
+	EXPECT_NONFATAL_FAILURE (
+		{
+			strict.beginEdit (4);
+			strict.beginEdit (4);
+		},
+		"a second gesture of parameter 4");
+	EXPECT_EQ (strict.faults (), 1);
+	EXPECT_EQ (strict.calls ().size (), 2u);
+	EXPECT_NONFATAL_FAILURE (strict.performEdit (5, 0.0), "no open gesture of parameter 5");
+	strict.endEdit (4);
+	EXPECT_EQ (strict.openGestures (), std::vector<ParamID> {});
 }
 
 TEST_F (EditorInputTest, ControlCellsPerSkin)
@@ -419,6 +485,38 @@ TEST_F (EditorInputTest, WheelSteps)
 	EXPECT_EQ (log (), "");
 }
 
+// The drag owns its parameter's gesture and its running value: a wheel turn
+// anywhere during it changes nothing, and the drag goes on from its own value.
+TEST_F (EditorInputTest, WheelDuringADragIsIgnored)
+{
+	for (int32 skin : {kSkinOriginal, kSkinSilver})
+	{
+		controller->skin = skin;
+		set (kSquare, 0.5);
+		input->press (kSqX, 214, true); // Shift: no SILVER jump
+		input->move (0, 204, false);
+		const double dragged = value (kSquare);
+		EXPECT_GT (dragged, 0.5);
+		mark ();
+		for (auto [x, y] : {std::pair (kSqX, 214), std::pair (kTrX, kTrY), std::pair (710, kLegY), std::pair (5, 5)})
+			for (int32 delta : {120, -240, 1})
+				input->wheel (x, y, delta, delta < 0);
+		EXPECT_EQ (log (), "") << skin;
+		EXPECT_EQ (value (kSquare), dragged);
+		EXPECT_TRUE (input->dragLastY == 204 && input->dragValue == dragged) << skin;
+		input->move (0, 204, false); // 0 px: the dragged value again
+		EXPECT_EQ (log (), "p0=" + num (dragged) + " i") << skin;
+		input->buttonUp ();
+	}
+	// After the drag the wheel works again.
+	controller->skin = kSkinOriginal;
+	const double before = value (kSquare);
+	mark ();
+	input->wheel (kSqX, kSqY, 120, false);
+	EXPECT_DOUBLE_EQ (value (kSquare), before + 0.025);
+	EXPECT_EQ (log (), "b0 p0=" + num (value (kSquare)) + " i e0");
+}
+
 TEST_F (EditorInputTest, OutsideEverythingAndExtremeCoordinates)
 {
 	mark ();
@@ -468,10 +566,158 @@ TEST_F (EditorInputTest, RandomMessagesLeaveNoGestureOpen)
 			default: input->press (pick (0, 859), pick (0, 529), shift); break;
 		}
 		ASSERT_EQ (input->dragging (), window.captured) << n;
+		ASSERT_EQ (handler.faults (), 0) << n;
 		ASSERT_TRUE (input->activeParam != kLegato && input->activeParam < kNumParams) << n;
 		ASSERT_TRUE (input->dragValue >= 0.0 && input->dragValue <= 1.0) << n;
 		for (int32 i = 0; i < kNumParams; ++i)
 			ASSERT_EQ (value (i), snapNormalized (i, value (i))) << n << " " << i;
 	}
 	input->buttonUp ();
+}
+
+// ---------------------------------------------------------------------------
+// Gesture sequences: mouse messages in any order never break the host's
+// gesture rules, and once the button is up, the capture lost or the drag
+// ended, no gesture is left open.
+
+namespace {
+
+struct Spot
+{
+	int32 x, y;
+};
+constexpr Spot kOnSquare = {kSqX, kSqY}, kOnTranspose = {kTrX, kTrY}, kOnLegato = {710, kLegY},
+               kOnOriginal = {570, 55}, kOnSilver = {766, 55}, kOnPreset = {400, 120}, kOnNothing = {10, 10};
+
+struct Step
+{
+	enum Op
+	{
+		Press,
+		Move, // arg pixels up from where the drag last was
+		Up,
+		Lost, // the capture taken by another window
+		Double,
+		Wheel, // arg = delta
+		End,   // endDrag ()
+	} op;
+	Spot at = {0, 0};
+	int32 arg = 0;
+	bool shift = false;
+};
+
+Step press (Spot s, bool shift = false) { return {Step::Press, s, 0, shift}; }
+Step moveUp (int32 pixels, bool shift = false) { return {Step::Move, {0, 0}, pixels, shift}; }
+Step wheel (Spot s, int32 delta, bool shift = false) { return {Step::Wheel, s, delta, shift}; }
+Step doubleClick (Spot s) { return {Step::Double, s}; }
+const Step kUp = {Step::Up}, kLost = {Step::Lost}, kEnd = {Step::End};
+
+std::string describe (const Step& s)
+{
+	const char* names[] = {"press", "move", "up", "lost", "double-click", "wheel", "endDrag"};
+	std::string t = names[s.op];
+	if (s.op == Step::Move || s.op == Step::Wheel)
+		t += " " + std::to_string (s.arg) + (s.op == Step::Move ? " px up" : "");
+	if (s.op == Step::Press || s.op == Step::Double || s.op == Step::Wheel)
+		t += " at " + std::to_string (s.at.x) + "," + std::to_string (s.at.y);
+	return s.shift ? t + " with Shift" : t;
+}
+
+} // namespace
+
+class EditorInputSequences : public EditorInputTest
+{
+protected:
+	void run (const Step& s)
+	{
+		switch (s.op)
+		{
+			case Step::Press: input->press (s.at.x, s.at.y, s.shift); break;
+			case Step::Move: input->move (0, input->dragLastY - s.arg, s.shift); break;
+			case Step::Up: input->buttonUp (); break;
+			case Step::Lost: window.loseCapture (); break;
+			case Step::Double: input->doubleClick (s.at.x, s.at.y); break;
+			case Step::Wheel: input->wheel (s.at.x, s.at.y, s.arg, s.shift); break;
+			case Step::End: input->endDrag (); break;
+		}
+	}
+	// Runs the steps from the ORIGINAL skin, checking between steps that
+	// only the drag's gesture is open and at the end that none is.
+	void runSequence (const std::vector<Step>& steps)
+	{
+		controller->skin = kSkinOriginal;
+		for (size_t k = 0; k < steps.size (); ++k)
+		{
+			SCOPED_TRACE ("step " + std::to_string (k) + ": " + describe (steps[k]));
+			run (steps[k]);
+			expectOnlyTheDragOpen ();
+		}
+		EXPECT_EQ (handler.openGestures (), std::vector<ParamID> {});
+		EXPECT_FALSE (input->dragging () || window.captured);
+	}
+};
+
+TEST_F (EditorInputSequences, TableOfGestureSequences)
+{
+	const struct
+	{
+		const char* name;
+		std::vector<Step> steps;
+	} sequences[] = {
+		{"wheel over the dragged knob, then a 0 px move",
+		 {press (kOnSquare), moveUp (10), wheel (kOnSquare, 120), moveUp (0), kUp}},
+		{"wheel over other controls during a drag",
+		 {press (kOnSquare), wheel (kOnTranspose, -120), wheel (kOnLegato, 120), wheel (kOnNothing, 120), moveUp (5), kUp}},
+		{"wheel, capture lost, wheel",
+		 {press (kOnTranspose), wheel (kOnTranspose, 1200, true), kLost, wheel (kOnTranspose, 120), kEnd}},
+		{"press on another knob during a drag",
+		 {press (kOnSquare), moveUp (3), press (kOnTranspose), wheel (kOnSquare, 120), moveUp (0), kUp}},
+		{"double-clicks during a drag",
+		 {press (kOnSquare), moveUp (3), doubleClick (kOnSquare), wheel (kOnSquare, 120), doubleClick (kOnLegato), kUp}},
+		{"skin buttons during drags",
+		 {press (kOnSquare), wheel (kOnSquare, -120), press (kOnSilver), wheel (kOnSquare, 120), press (kOnSquare),
+		  wheel (kOnSquare, 120), moveUp (0), press (kOnSilver), press (kOnSquare, true), moveUp (7, true),
+		  press (kOnOriginal), kUp}},
+		{"preset band during a drag",
+		 {press (kOnTranspose), moveUp (20), press (kOnPreset), wheel (kOnTranspose, 120), moveUp (0), press (kOnPreset),
+		  kUp}},
+		{"Legato switch during a drag", {press (kOnSquare), press (kOnLegato), wheel (kOnLegato, 120), moveUp (0), kUp}},
+		{"press outside everything during a drag",
+		 {press (kOnSquare), moveUp (1), press (kOnNothing), wheel (kOnSquare, 120), kUp}},
+		{"ends with nothing to end",
+		 {press (kOnSquare), kUp, kUp, kLost, kEnd, wheel (kOnSquare, 120), doubleClick (kOnTranspose), kUp}},
+		{"endDrag, then wheel and moves",
+		 {press (kOnSquare), moveUp (2), kEnd, wheel (kOnSquare, 120), moveUp (0), wheel (kOnSquare, -120), kUp}},
+		{"capture lost, then moves and wheel",
+		 {press (kOnTranspose), kLost, moveUp (10), wheel (kOnTranspose, 120), kLost}},
+		{"double-click without its button-up, then a drag",
+		 {press (kOnTranspose), doubleClick (kOnTranspose), press (kOnTranspose), wheel (kOnTranspose, -120), moveUp (40),
+		  kEnd}},
+	};
+	for (const auto& q : sequences)
+	{
+		SCOPED_TRACE (q.name);
+		runSequence (q.steps);
+	}
+}
+
+TEST_F (EditorInputSequences, RandomGestureSequences)
+{
+	std::mt19937 rng (7211);
+	auto pick = [&] (int32 lo, int32 hi) { return std::uniform_int_distribution<int32> (lo, hi) (rng); };
+	const Spot spots[] = {kOnSquare, kOnTranspose, kOnLegato, kOnOriginal, kOnSilver, kOnPreset, kOnNothing};
+	const Step closers[] = {kUp, kLost, kEnd};
+	for (int n = 0; n < 400 && !HasFailure (); ++n)
+	{
+		std::vector<Step> steps;
+		for (int32 k = pick (1, 12); k > 0; --k)
+		{
+			Step s = {static_cast<Step::Op> (pick (Step::Press, Step::End)), spots[pick (0, 6)], 0, pick (0, 3) == 0};
+			s.arg = s.op == Step::Wheel ? pick (-3, 3) * 120 : pick (-30, 30);
+			steps.push_back (s);
+		}
+		steps.push_back (closers[pick (0, 2)]);
+		SCOPED_TRACE ("sequence " + std::to_string (n));
+		runSequence (steps);
+	}
 }

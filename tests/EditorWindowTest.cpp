@@ -15,6 +15,7 @@
 #include "host/PluginInstance.h"
 #include "params/ParamTable.h"
 #include "params/Presets.h"
+#include "tests/EditGestureModel.h"
 #include "tests/PngWriter.h"
 #include "tests/StreamUtil.h"
 
@@ -26,7 +27,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <map>
 #include <memory>
 #include <random>
 #include <string>
@@ -788,11 +788,12 @@ TEST_F (EditorWindow, DragRepaintsAtEachMoveAndTheTimerWaits)
 // ---------------------------------------------------------------------------
 // Any mouse message, anywhere: no crash and no gesture left open.
 
-// Checks the gesture structure of the handler's calls as they come: a
-// perform only inside an open gesture of its ID, an end only for an open one.
+// Checks the handler's calls as they come: the host's gesture rules
+// (tests/EditGestureModel.h), IDs of our parameters, and no other calls than
+// edits and setDirty (true).
 struct GestureChecker
 {
-	std::map<ParamID, int> open;
+	TarnoTest::EditGestureModel model;
 	size_t seen = 0;
 	int faults = 0;
 
@@ -804,38 +805,19 @@ struct GestureChecker
 			const bool isEdit = c.kind == HandlerCall::Kind::BeginEdit || c.kind == HandlerCall::Kind::PerformEdit ||
 			                    c.kind == HandlerCall::Kind::EndEdit;
 			if (isEdit && c.id >= ParamID (Tarno::kNumParams))
-				fault ("ID out of range", c);
-			if (c.kind == HandlerCall::Kind::BeginEdit)
-				++open[c.id];
-			else if (c.kind == HandlerCall::Kind::PerformEdit)
-			{
-				if (open[c.id] <= 0)
-					fault ("performEdit outside a gesture", c);
-				if (!(c.value >= 0.0 && c.value <= 1.0))
-					fault ("value out of range", c);
-			}
-			else if (c.kind == HandlerCall::Kind::EndEdit)
-			{
-				if (open[c.id] <= 0)
-					fault ("endEdit without beginEdit", c);
-				else
-					--open[c.id];
-			}
-			else if (!(c.kind == HandlerCall::Kind::SetDirty && c.state))
-				fault ("unexpected call", c);
+				fault ("ID out of range: " + Tarno::Host::describe (c));
+			else if (!isEdit && !(c.kind == HandlerCall::Kind::SetDirty && c.state))
+				fault ("unexpected call: " + Tarno::Host::describe (c));
+			const std::string broken = model.apply (c);
+			if (!broken.empty ())
+				fault (broken);
 		}
 	}
-	int openCount () const
-	{
-		int n = 0;
-		for (const auto& o : open)
-			n += o.second;
-		return n;
-	}
-	void fault (const char* what, const HandlerCall& c)
+	int openCount () const { return int (model.open ().size ()); }
+	void fault (const std::string& what)
 	{
 		if (++faults <= 5)
-			ADD_FAILURE () << what << ": call " << seen << " " << Tarno::Host::describe (c);
+			ADD_FAILURE () << what;
 	}
 };
 

@@ -2,6 +2,7 @@
 // canvas, and (natively) pixel by pixel on the Cairo canvas.
 #include "editor/EditorFonts.h"
 #include "editor/OriginalSkin.h"
+#include "editor/PanelLayout.h"
 #include "editor/Overlay.h"
 
 #if defined(TARNO_HAVE_CAIRO_CANVAS) && !defined(_WIN32)
@@ -269,7 +270,7 @@ TEST (OriginalSkin, EachControlHasLabelRingPointerAndValueInItsCell)
 		SCOPED_TRACE (labels[i]);
 		const int cx = 103 * (i % 8);
 		const int ry = 150 * (i / 8);
-		EXPECT_EQ (originalCellOrigin (i), (Point{cx, ry}));
+		EXPECT_EQ (skinLayout (kSkinOriginal).cell (i), (Point{cx + 30, ry + 154}));
 		const std::vector<Call> cc = controlCalls (calls, i);
 		expectText (cc.front (), cx + 30, ry + 154, labels[i], kTextFont, Rgb{174, 191, 187});
 		if (i == kLegato)

@@ -1,5 +1,6 @@
 #include "editor/silver/SilverSkin.h"
 
+#include "editor/PanelLayout.h"
 #include "editor/vintage/SkinDrawing.h"
 #include "params/Presets.h"
 
@@ -22,7 +23,6 @@ namespace {
 constexpr double kMatchTolerance = 0.00001;
 
 // Fader travel in pixels from normalized 1 (top) down to normalized 0.
-constexpr float kTravel = 80.0f;
 
 // A line with flat ends, as every line of this panel has.
 void line (Canvas& canvas, float x1, float y1, float x2, float y2, Argb colour, float width)
@@ -43,9 +43,10 @@ void text (Canvas& canvas, const char16_t* t, const char* face, int height, int 
 
 void paintPresetPlates (Canvas& canvas, int marked)
 {
+	const Tarno::SkinLayout& layout = Tarno::skinLayout (Tarno::kSkinSilver);
 	for (int n = 0; n < Tarno::kNumFactoryPresets; ++n)
 	{
-		const int x = 30 + 160 * n;
+		const int x = layout.presetLeft + layout.presetPitch * n;
 		const float xf = static_cast<float> (x);
 		fillSolid (canvas, xf, 107, 150, 28, Argb{255, 79, 102, 116});
 		canvas.aaFillRect (RectF{xf, 105, 150, 27}, Fill::linear (PointF{xf, 105}, PointF{xf, 131},
@@ -84,7 +85,8 @@ void paintControl (Canvas& canvas, int32_t j, double value, bool active)
 
 	// Legato has no fader: the editor's overlay puts its switch here.
 	if (j != Tarno::kLegato)
-		Skin::slider (canvas, j, xf + 43, yf + 20, value, active);
+		Skin::slider (canvas, j, xf + 43, yf + static_cast<float> (Tarno::skinLayout (Tarno::kSkinSilver).faderTop), value,
+		              active);
 
 	// formatValue clamps the value; its bytes are ASCII, widened one by one.
 	Tarno::ValueText narrow;
@@ -137,7 +139,7 @@ int matchingPreset (const ParamBlock& values)
 
 Tarno::Point stripOrigin (int32_t id)
 {
-	return {30 + 103 * (id % 8), 154 + 150 * (id / 8)};
+	return Tarno::skinLayout (Tarno::kSkinSilver).cell (id);
 }
 
 void Skin::slider (Canvas& canvas, int32_t id, float cx, float top, double value, bool highlighted)
@@ -164,7 +166,8 @@ void Skin::slider (Canvas& canvas, int32_t id, float cx, float top, double value
 	           6, 82, Argb{255, 26, 35, 41});
 
 	// Thumb centre: top for 1, top + 80 for 0.
-	const float ty = static_cast<float> (top + kTravel - kTravel * value);
+	const double travel = Tarno::skinLayout (Tarno::kSkinSilver).faderTravel;
+	const float ty = static_cast<float> (top + travel - travel * value);
 
 	fillSolid (canvas, cx - 16, ty - 7, 34, 20, Argb{95, 13, 26, 34});
 	canvas.aaFillRect (RectF{cx - 16, ty - 9, 32, 18}, Fill::linear (PointF{cx, ty - 9}, PointF{cx, ty + 9},

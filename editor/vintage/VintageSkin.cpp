@@ -1,5 +1,6 @@
 #include "editor/vintage/VintageSkin.h"
 
+#include "editor/PanelLayout.h"
 #include "editor/vintage/SkinDrawing.h"
 #include "params/Presets.h"
 
@@ -83,9 +84,10 @@ void paintNamePlate (Canvas& canvas)
 // The five preset plates, all alike: the skin never marks a current preset.
 void paintPresetPlates (Canvas& canvas)
 {
+	const SkinLayout& layout = skinLayout (kSkinVintage);
 	for (int n = 0; n < kNumFactoryPresets; ++n)
 	{
-		const int x = 30 + 160 * n;
+		const int x = layout.presetLeft + layout.presetPitch * n;
 		const float xf = static_cast<float> (x);
 		solidRect (canvas, xf, 107, 150, 29, {255, 10, 13, 11});
 		canvas.aaFillRect ({xf, 105, 150, 27},
@@ -116,8 +118,9 @@ constexpr const char16_t* kLabels[kNumParams] = {
 
 void paintControl (Canvas& canvas, int32_t id, double value, bool active)
 {
-	const int x0 = 30 + 103 * (id % 8);
-	const int y0 = 154 + 150 * (id / 8);
+	const Point cell = skinLayout (kSkinVintage).cell (id);
+	const int x0 = cell.x;
+	const int y0 = cell.y;
 
 	drawSkinText (canvas, kLabels[id], "Arial", -10, 700, {221, 213, 179}, {x0 - 3, y0 - 2, x0 + 89, y0 + 14}, true);
 

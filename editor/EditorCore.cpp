@@ -1,0 +1,58 @@
+#include "editor/EditorCore.h"
+
+#include "editor/Overlay.h"
+#include "editor/SkinPainter.h"
+
+#include <cstdlib>
+
+namespace Tarno {
+
+using namespace Steinberg;
+
+EditorCore::EditorCore (Controller& c, EditorWindow* window) : input (c, window), controller (c) {}
+
+bool EditorCore::Picture::operator== (const Picture& other) const
+{
+	return values == other.values && skin == other.skin && activeParam == other.activeParam;
+}
+
+EditorCore::Picture EditorCore::current () const
+{
+	Picture p;
+	for (int32 i = 0; i < kNumParams; ++i)
+		p.values[size_t (i)] = controller.getParamNormalized (static_cast<Vst::ParamID> (i));
+	p.skin = controller.skin;
+	p.activeParam = input.activeParam;
+	return p;
+}
+
+void EditorCore::paint (Canvas& canvas)
+{
+	lastPainted = current ();
+	painted = true;
+	paintSkin (canvas, lastPainted.skin, lastPainted.values, lastPainted.activeParam);
+	paintOverlay (canvas, lastPainted.values, lastPainted.skin);
+}
+
+bool EditorCore::wantsTimerRepaint (bool always) const
+{
+	if (input.dragging ())
+		return false;
+	return always || !painted || !(current () == lastPainted);
+}
+
+bool DoubleClickDetector::press (uint32_t timeMs, int32_t x, int32_t y, int32_t control)
+{
+	// Server times wrap around after 49 days; the unsigned difference copes.
+	const bool isDouble = pending && timeMs - firstTime <= kDoubleClickMs &&
+	                      std::abs (x - firstX) <= kDoubleClickSlop && std::abs (y - firstY) <= kDoubleClickSlop &&
+	                      control == firstControl;
+	pending = !isDouble;
+	firstTime = timeMs;
+	firstX = x;
+	firstY = y;
+	firstControl = control;
+	return isDouble;
+}
+
+} // namespace Tarno

@@ -1,0 +1,360 @@
+#if !defined(_WIN32) && defined(TARNO_HAVE_X11_EDITOR)
+
+#include "editor/X11Editor.h"
+
+#include <xcb/xcbext.h>
+
+#include <cairo-xcb.h>
+#include <cairo.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+namespace Tarno {
+
+using namespace Steinberg;
+
+namespace {
+
+// The panel brush: the colour the ORIGINAL panel is filled with.
+constexpr Rgb kPanelBrush = {20, 34, 38};
+
+constexpr uint8_t kLeftButton = 1;
+constexpr uint8_t kWheelUp = 4;
+constexpr uint8_t kWheelDown = 5;
+constexpr int32 kWheelNotch = 120;
+
+xcb_visualtype_t* findVisual (xcb_connection_t* connection, xcb_visualid_t id)
+{
+	for (auto screens = xcb_setup_roots_iterator (xcb_get_setup (connection)); screens.rem; xcb_screen_next (&screens))
+		for (auto depths = xcb_screen_allowed_depths_iterator (screens.data); depths.rem; xcb_depth_next (&depths))
+			for (auto visuals = xcb_depth_visuals_iterator (depths.data); visuals.rem; xcb_visualtype_next (&visuals))
+				if (visuals.data->visual_id == id)
+					return visuals.data;
+	return nullptr;
+}
+
+} // namespace
+
+// What the run loop holds: a small object of its own, so that a host that
+// releases the view without removed () still destroys it (the view then
+// unregisters this and cuts it loose).
+class X11Editor::Handler : public FObject, public Linux::IEventHandler, public Linux::ITimerHandler
+{
+public:
+	explicit Handler (X11Editor* owner) : owner (owner) {}
+	void PLUGIN_API onFDIsSet (Linux::FileDescriptor) SMTG_OVERRIDE
+	{
+		if (owner)
+			owner->onEvents ();
+	}
+	void PLUGIN_API onTimer () SMTG_OVERRIDE
+	{
+		if (owner)
+			owner->onTimer ();
+	}
+	X11Editor* owner;
+
+	OBJ_METHODS (Handler, FObject)
+	DEFINE_INTERFACES
+		DEF_INTERFACE (Linux::IEventHandler)
+		DEF_INTERFACE (Linux::ITimerHandler)
+	END_DEFINE_INTERFACES (FObject)
+	REFCOUNT_METHODS (FObject)
+};
+
+X11Editor::X11Editor (Controller* c) : EditorView (c, nullptr), core (*c, this), input (core.input)
+{
+	ViewRect size (0, 0, kWidth, kHeight);
+	setRect (size);
+}
+
+X11Editor::~X11Editor () { tearDown (); }
+
+tresult PLUGIN_API X11Editor::isPlatformTypeSupported (FIDString type)
+{
+	return type && std::strcmp (type, kPlatformTypeX11EmbedWindowID) == 0 ? kResultTrue : kResultFalse;
+}
+
+tresult PLUGIN_API X11Editor::attached (void* parent, FIDString type)
+{
+	if (isPlatformTypeSupported (type) != kResultTrue || parent == nullptr || connection != nullptr)
+		return kResultFalse;
+	// Without the host's run loop the window could never be served.
+	FUnknownPtr<Linux::IRunLoop> loop (plugFrame);
+	if (!loop)
+		return kResultFalse;
+
+	connection = xcb_connect (nullptr, nullptr);
+	if (xcb_connection_has_error (connection))
+	{
+		tearDown ();
+		return kResultFalse;
+	}
+
+	// No background: the paint covers the whole window, so the server
+	// clearing it first would only flicker.
+	const auto parentWindow = static_cast<xcb_window_t> (reinterpret_cast<uintptr_t> (parent));
+	window = xcb_generate_id (connection);
+	const uint32_t mask = XCB_CW_BACK_PIXMAP | XCB_CW_EVENT_MASK;
+	const uint32_t values[] = {XCB_BACK_PIXMAP_NONE,
+	                           XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE |
+	                               XCB_EVENT_MASK_POINTER_MOTION | XCB_EVENT_MASK_STRUCTURE_NOTIFY};
+	const xcb_void_cookie_t created =
+		xcb_create_window_checked (connection, XCB_COPY_FROM_PARENT, window, parentWindow, 0, 0, kWidth, kHeight, 0,
+		                           XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, mask, values);
+	// A bad parent ID shows here, as this request's error.
+	if (xcb_generic_error_t* error = xcb_request_check (connection, created))
+	{
+		std::free (error);
+		window = 0;
+		tearDown ();
+		return kResultFalse;
+	}
+	windowAlive = true;
+
+	xcb_get_window_attributes_reply_t* attributes =
+		xcb_get_window_attributes_reply (connection, xcb_get_window_attributes (connection, window), nullptr);
+	xcb_visualtype_t* visual = attributes ? findVisual (connection, attributes->visual) : nullptr;
+	std::free (attributes);
+	if (visual == nullptr)
+	{
+		tearDown ();
+		return kResultFalse;
+	}
+	windowSurface = cairo_xcb_surface_create (connection, window, visual, kWidth, kHeight);
+	canvas = std::make_unique<CairoCanvas> (kWidth, kHeight, kPanelBrush);
+
+	runLoop = loop.getInterface ();
+	handler = new Handler (this);
+	if (runLoop->registerEventHandler (handler, xcb_get_file_descriptor (connection)) != kResultOk ||
+	    runLoop->registerTimer (handler, kTimerMs) != kResultOk)
+	{
+		tearDown ();
+		return kResultFalse;
+	}
+
+	xcb_map_window (connection, window);
+	xcb_flush (connection);
+	return CPluginView::attached (parent, type);
+}
+
+tresult PLUGIN_API X11Editor::removed ()
+{
+	tearDown ();
+	return CPluginView::removed ();
+}
+
+void X11Editor::tearDown ()
+{
+	// A drag still in progress ends with its one endEdit before the window goes.
+	input.endDrag ();
+	clicks.reset ();
+	if (handler)
+	{
+		if (runLoop)
+		{
+			runLoop->unregisterEventHandler (handler);
+			runLoop->unregisterTimer (handler);
+		}
+		handler->owner = nullptr;
+		handler->release ();
+		handler = nullptr;
+	}
+	runLoop = nullptr;
+	if (windowSurface)
+	{
+		cairo_surface_finish (windowSurface);
+		cairo_surface_destroy (windowSurface);
+		windowSurface = nullptr;
+	}
+	canvas.reset ();
+	if (connection)
+	{
+		if (windowAlive && !xcb_connection_has_error (connection))
+			xcb_destroy_window (connection, window);
+		xcb_flush (connection);
+		xcb_disconnect (connection);
+		connection = nullptr;
+	}
+	window = 0;
+	windowAlive = false;
+	captured = false;
+	paintPending = false;
+	pointerQueryPending = false;
+}
+
+void X11Editor::invalidate ()
+{
+	paintPending = true;
+	// Outside the event handler (nothing drains then), paint at once.
+	if (!draining)
+		paintNow ();
+}
+
+void X11Editor::setCapture ()
+{
+	if (!windowAlive)
+		return;
+	// The button press grabbed the pointer already; this keeps the grab
+	// should the host's toolkit have asked for the press differently. The
+	// reply is not waited for.
+	const uint16_t events = XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_POINTER_MOTION;
+	const xcb_grab_pointer_cookie_t cookie =
+		xcb_grab_pointer (connection, 0, window, events, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE,
+		                  XCB_CURRENT_TIME);
+	xcb_discard_reply (connection, cookie.sequence);
+	captured = true;
+}
+
+void X11Editor::releaseCapture ()
+{
+	if (connection && captured)
+	{
+		xcb_ungrab_pointer (connection, XCB_CURRENT_TIME);
+		xcb_flush (connection);
+	}
+	captured = false;
+}
+
+bool X11Editor::hasCapture () { return captured; }
+
+void X11Editor::onEvents ()
+{
+	if (connection == nullptr)
+		return;
+	draining = true;
+	while (xcb_generic_event_t* event = xcb_poll_for_event (connection))
+	{
+		handle (*event);
+		std::free (event);
+	}
+	draining = false;
+	if (xcb_connection_has_error (connection))
+	{
+		// The X server went away: end quietly, nothing left open.
+		tearDown ();
+		return;
+	}
+	// One paint for the whole batch of events.
+	if (paintPending)
+		paintNow ();
+}
+
+void X11Editor::handle (const xcb_generic_event_t& event)
+{
+	switch (event.response_type & 0x7F)
+	{
+		case XCB_EXPOSE: paintPending = true; break;
+		case XCB_BUTTON_PRESS:
+		{
+			const auto& e = reinterpret_cast<const xcb_button_press_event_t&> (event);
+			const bool shift = (e.state & XCB_MOD_MASK_SHIFT) != 0;
+			if (e.detail == kLeftButton)
+			{
+				if (clicks.press (e.time, e.event_x, e.event_y, input.controlAt (e.event_x, e.event_y)))
+					input.doubleClick (e.event_x, e.event_y);
+				else
+					input.press (e.event_x, e.event_y, shift);
+			}
+			else if (e.detail == kWheelUp || e.detail == kWheelDown)
+				input.wheel (e.event_x, e.event_y, e.detail == kWheelUp ? kWheelNotch : -kWheelNotch, shift);
+			break;
+		}
+		case XCB_BUTTON_RELEASE:
+		{
+			const auto& e = reinterpret_cast<const xcb_button_release_event_t&> (event);
+			if (e.detail == kLeftButton)
+				input.buttonUp ();
+			break;
+		}
+		case XCB_MOTION_NOTIFY:
+		{
+			const auto& e = reinterpret_cast<const xcb_motion_notify_event_t&> (event);
+			if (!input.dragging ())
+				break;
+			// A drag whose button-up went elsewhere ends at the next move.
+			if ((e.state & XCB_BUTTON_MASK_1) == 0)
+				input.buttonUp ();
+			else
+				input.move (e.event_x, e.event_y, (e.state & XCB_MOD_MASK_SHIFT) != 0);
+			break;
+		}
+		case XCB_UNMAP_NOTIFY:
+			input.endDrag ();
+			break;
+		case XCB_DESTROY_NOTIFY:
+		{
+			// The parent was destroyed, and this window with it.
+			const auto& e = reinterpret_cast<const xcb_destroy_notify_event_t&> (event);
+			if (e.window == window)
+			{
+				input.endDrag ();
+				windowAlive = false;
+				captured = false;
+			}
+			break;
+		}
+		default: break;
+	}
+}
+
+void X11Editor::onTimer ()
+{
+	if (!windowAlive)
+		return;
+	if (input.dragging ())
+	{
+		// Whether the left button is still down, asked without waiting: the
+		// answer to the last tick's question is read now.
+		if (pointerQueryPending)
+		{
+			xcb_query_pointer_reply_t* reply = nullptr;
+			xcb_generic_error_t* error = nullptr;
+			if (xcb_poll_for_reply (connection, pointerQuery, reinterpret_cast<void**> (&reply), &error) == 0)
+				return;
+			pointerQueryPending = false;
+			const bool released = reply != nullptr && (reply->mask & XCB_BUTTON_MASK_1) == 0;
+			std::free (reply);
+			std::free (error);
+			if (released)
+			{
+				input.buttonUp ();
+				return;
+			}
+		}
+		pointerQuery = xcb_query_pointer (connection, window).sequence;
+		pointerQueryPending = true;
+		xcb_flush (connection);
+		return;
+	}
+	if (pointerQueryPending)
+	{
+		xcb_discard_reply (connection, pointerQuery);
+		pointerQueryPending = false;
+	}
+	if (core.wantsTimerRepaint (false))
+		paintNow ();
+}
+
+void X11Editor::paintNow ()
+{
+	paintPending = false;
+	if (!windowAlive || windowSurface == nullptr || canvas == nullptr)
+		return;
+	core.paint (*canvas);
+	// The finished picture goes to the window in one copy.
+	cairo_t* cr = cairo_create (windowSurface);
+	cairo_set_operator (cr, CAIRO_OPERATOR_SOURCE);
+	cairo_set_source_surface (cr, canvas->image (), 0, 0);
+	cairo_paint (cr);
+	cairo_destroy (cr);
+	cairo_surface_flush (windowSurface);
+	xcb_flush (connection);
+	++paints;
+}
+
+} // namespace Tarno
+
+#endif
