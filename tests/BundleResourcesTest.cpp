@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
@@ -76,164 +77,102 @@ struct Json
 	}
 };
 
+// Strict JSON: no trailing commas, no comments, no repeated keys.
 class JsonReader
 {
 public:
 	explicit JsonReader (const std::string& text) : t (text) {}
 
-	bool read (Json& out)
-	{
-		if (!value (out, 0))
-			return false;
-		space ();
-		return pos == t.size ();
-	}
+	bool read (Json& out) { return value (out, 0) && (space (), pos == t.size ()); }
 
 private:
 	const std::string& t;
 	size_t pos = 0;
 
-	void space ()
-	{
-		while (pos < t.size () && (t[pos] == ' ' || t[pos] == '\n' || t[pos] == '\r' || t[pos] == '\t'))
-			++pos;
-	}
+	void space () { pos = std::min (t.size (), t.find_first_not_of (" \t\r\n", pos)); }
+	bool next (char c) { return space (), pos < t.size () && t[pos] == c ? (++pos, true) : false; }
 	bool literal (const char* word)
 	{
 		const size_t n = std::strlen (word);
-		if (t.compare (pos, n, word) != 0)
-			return false;
-		pos += n;
-		return true;
-	}
-	bool hex4 (unsigned& code)
-	{
-		code = 0;
-		for (int k = 0; k < 4; ++k, ++pos)
-		{
-			if (pos >= t.size ())
-				return false;
-			const char c = t[pos];
-			code <<= 4;
-			if (c >= '0' && c <= '9')
-				code |= unsigned (c - '0');
-			else if (c >= 'A' && c <= 'F')
-				code |= unsigned (c - 'A' + 10);
-			else if (c >= 'a' && c <= 'f')
-				code |= unsigned (c - 'a' + 10);
-			else
-				return false;
-		}
-		return true;
+		return t.compare (pos, n, word) == 0 ? (pos += n, true) : false;
 	}
 	bool str (std::string& out)
 	{
-		if (pos >= t.size () || t[pos] != '"')
+		if (!next ('"'))
 			return false;
-		++pos;
+		static const std::string from = "\"\\/bfnrt", to = "\"\\/\b\f\n\r\t";
 		while (pos < t.size () && t[pos] != '"')
 		{
-			const auto c = static_cast<unsigned char> (t[pos]);
-			if (c < 0x20)
+			const char c = t[pos++];
+			if (static_cast<unsigned char> (c) < 0x20)
 				return false;
 			if (c != '\\')
+				out += c;
+			else if (pos < t.size () && from.find (t[pos]) != std::string::npos)
+				out += to[from.find (t[pos++])];
+			else if (t.compare (pos, 3, "u00") == 0 && pos + 5 <= t.size () &&
+			         std::isxdigit (static_cast<unsigned char> (t[pos + 3])) &&
+			         std::isxdigit (static_cast<unsigned char> (t[pos + 4])))
 			{
-				out += t[pos++];
-				continue;
+				out += char (std::stoi (t.substr (pos + 3, 2), nullptr, 16)); // only control characters are escaped
+				pos += 5;
 			}
-			if (++pos >= t.size ())
-				return false;
-			const char e = t[pos++];
-			static const std::string from = "\"\\/bfnrt", to = "\"\\/\b\f\n\r\t";
-			const size_t k = from.find (e);
-			unsigned code = 0;
-			if (k != std::string::npos)
-				out += to[k];
-			else if (e == 'u' && hex4 (code) && code < 0x80)
-				out += char (code); // the writer escapes only control characters
 			else
 				return false;
 		}
-		if (pos >= t.size ())
-			return false;
-		++pos;
-		return true;
+		return pos++ < t.size ();
+	}
+	// Members or items up to `close`, each read by `one`.
+	template <typename F>
+	bool sequence (char close, F one)
+	{
+		if (next (close))
+			return true;
+		do
+			if (!one ())
+				return false;
+		while (next (','));
+		return next (close);
 	}
 	bool value (Json& v, int depth)
 	{
-		if (depth > 32)
-			return false;
 		space ();
-		if (pos >= t.size ())
+		if (depth > 32 || pos >= t.size ())
 			return false;
-		const char c = t[pos];
-		if (c == '{')
+		if (next ('{'))
 		{
 			v.kind = Json::object;
-			++pos;
-			space ();
-			if (pos < t.size () && t[pos] == '}')
-				return ++pos, true;
-			for (;;)
-			{
+			return sequence ('}', [&] {
 				std::string key;
 				Json member;
-				space ();
-				if (!str (key))
+				if (!str (key) || !next (':') || !value (member, depth + 1) || v.find (key))
 					return false;
-				space ();
-				if (pos >= t.size () || t[pos++] != ':' || !value (member, depth + 1) || v.find (key))
-					return false; // a repeated key counts as malformed
 				v.members.emplace_back (key, member);
-				space ();
-				if (pos < t.size () && t[pos] == ',')
-				{
-					++pos;
-					continue;
-				}
-				return pos < t.size () && t[pos++] == '}';
-			}
+				return true;
+			});
 		}
-		if (c == '[')
+		if (next ('['))
 		{
 			v.kind = Json::array;
-			++pos;
-			space ();
-			if (pos < t.size () && t[pos] == ']')
-				return ++pos, true;
-			for (;;)
-			{
-				Json item;
-				if (!value (item, depth + 1))
-					return false;
-				v.items.push_back (item);
-				space ();
-				if (pos < t.size () && t[pos] == ',')
-				{
-					++pos;
-					continue;
-				}
-				return pos < t.size () && t[pos++] == ']';
-			}
+			return sequence (']', [&] {
+				v.items.emplace_back ();
+				return value (v.items.back (), depth + 1);
+			});
 		}
-		if (c == '"')
+		if (t[pos] == '"')
 			return v.kind = Json::string, str (v.s);
 		if (literal ("true"))
 			return v.kind = Json::boolean, v.b = true, true;
 		if (literal ("false"))
-			return v.kind = Json::boolean, v.b = false, true;
+			return v.kind = Json::boolean, true;
 		if (literal ("null"))
 			return true;
 		const size_t start = pos;
-		if (pos < t.size () && t[pos] == '-')
+		while (pos < t.size () && std::strchr ("-0123456789.eE+", t[pos]))
 			++pos;
-		while (pos < t.size () && std::strchr ("0123456789.eE+-", t[pos]))
-			++pos;
-		if (pos == start)
-			return false;
 		v.kind = Json::number;
 		v.n = std::strtod (t.substr (start, pos - start).c_str (), nullptr);
-		return true;
+		return pos > start;
 	}
 };
 

@@ -15,9 +15,12 @@ if(WIN32)
   endif()
   add_test(NAME windows_packages COMMAND "${CMAKE_COMMAND}" --build "${CMAKE_BINARY_DIR}" --target package)
   set_tests_properties(windows_packages PROPERTIES FIXTURES_SETUP windows_packages TIMEOUT 600)
+  # Stands for a second setup running at the same time.
+  add_executable(tarno_hold_setup_mutex "${_here}/hold-setup-mutex.cpp")
+  target_link_libraries(tarno_hold_setup_mutex PRIVATE tarno_options)
   add_test(NAME windows_setup
     COMMAND bash "${_here}/windows-packages-test.sh" setup "${CMAKE_BINARY_DIR}" "${CMAKE_SOURCE_DIR}"
-            "${PROJECT_VERSION}" "${TARNO_MAKENSIS}")
+            "${PROJECT_VERSION}" "${TARNO_MAKENSIS}" "$<TARGET_FILE:tarno_hold_setup_mutex>")
   add_test(NAME windows_zip
     COMMAND bash "${_here}/windows-packages-test.sh" zip "${CMAKE_BINARY_DIR}" "${CMAKE_SOURCE_DIR}"
             "${PROJECT_VERSION}")

@@ -2,19 +2,19 @@
 # Checks the Windows packages that `package` left in BUILD/packages, under
 # Wine in the project's test prefix ($WINEPREFIX):
 #
-#   windows-packages-test.sh setup BUILD SOURCE VERSION MAKENSIS
+#   windows-packages-test.sh setup BUILD SOURCE VERSION MAKENSIS HOLD_MUTEX_EXE
 #       an older setup, then this one over it (upgrade), silently (/S); the
 #       bundle in Common Files\VST3 equals the build tree's and renders the
 #       demo identically; the setup run again over itself; the uninstaller
 #       run silently removes all it installed and nothing else; run again
-#       (a copy) it is a no-op; a setup that cannot create its folder fails
-#       and leaves nothing behind
+#       (a copy) it is a no-op; a setup that cannot create its folder, or
+#       that starts while another one runs, fails and leaves nothing behind
 #   windows-packages-test.sh zip BUILD SOURCE VERSION
 #       the zip holds one folder with the bundle, README and licence
 #
 # Prints one line per check; exits 1 if any failed.
 set -uo pipefail
-mode=$1 build=$2 src=$3 version=$4 makensis=${5:-makensis}
+mode=$1 build=$2 src=$3 version=$4 makensis=${5:-makensis} hold_mutex=${6:-}
 setup="$build/packages/Tarnovelle-${version}-setup.exe"
 zip="$build/packages/Tarnovelle-${version}-windows-x64.zip"
 work=$(mktemp -d)
@@ -155,6 +155,21 @@ setup_checks() {
     echo "FAIL  Common Files\\VST3 holds other files: the blocked-folder case was not run"
     failures=$((failures + 1))
   fi
+
+  # A setup started while another one runs (here: a program holding the
+  # setup's mutex) stops at once and changes nothing.
+  check "a program holds the setup's mutex" test -f "$hold_mutex" || return
+  coproc HOLD { wine "$hold_mutex" 2>&1; }
+  local holder=$HOLD_PID to_holder=${HOLD[1]} line="" rc
+  read -r -t 60 line <&"${HOLD[0]}"
+  check "... and has it" test "${line%$'\r'}" = held
+  wine "$setup" /S </dev/null
+  rc=$?
+  exec {to_holder}>&-
+  wait "$holder"
+  check "a setup started meanwhile stops (exit $rc)" test "$rc" -eq 3
+  check "... installs nothing" absent "$bundle"
+  check "... and registers nothing" no_key
 }
 
 zip_checks() {
