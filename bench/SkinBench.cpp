@@ -1,6 +1,13 @@
 // Cost of one full repaint of the editor panel (skin and overlay) through
 // the Cairo canvas, and the share of one core at the editor's ten repaints a
-// second while idle.
+// second:
+//  - Repaint/skin/N: the same panel again and again (nothing changed);
+//  - Repaint/drag/N: every repaint shows a new value of one control, the one
+//    being dragged (the editor repaints on every edit);
+//  - Repaint/first/N: on a canvas that has kept nothing yet (a newly opened
+//    editor window).
+// The Cairo canvas keeps the pictures of the anti-aliased shapes it has
+// drawn, so the three differ by how many shapes it meets for the first time.
 #ifdef TARNO_HAVE_CAIRO_CANVAS
 
 #include "editor/CairoCanvas.h"
@@ -9,22 +16,24 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cmath>
+#include <memory>
+
 namespace {
 
 constexpr int kWidth = 860, kHeight = 530;
 constexpr double kRepaintsPerSecond = 10.0;
+constexpr Tarno::Rgb kPanel = {20, 34, 38};
 
-void BM_Repaint (benchmark::State& state)
+void repaint (Tarno::CairoCanvas& canvas, int32_t skin, const Tarno::ParamBlock& values, int32_t active)
 {
-	const auto skin = static_cast<int32_t> (state.range (0));
-	Tarno::CairoCanvas canvas (kWidth, kHeight, Tarno::Rgb{20, 34, 38});
-	const Tarno::ParamBlock values = Tarno::kDefaultParams;
-	for (auto _ : state)
-	{
-		Tarno::paintSkin (canvas, skin, values, -1);
-		Tarno::paintOverlay (canvas, values, skin);
-		benchmark::ClobberMemory ();
-	}
+	Tarno::paintSkin (canvas, skin, values, active);
+	Tarno::paintOverlay (canvas, values, skin);
+	benchmark::ClobberMemory ();
+}
+
+void setCounters (benchmark::State& state)
+{
 	// Inverted rates: seconds per (iterations / k) = k · seconds per repaint.
 	const auto perRepaint = benchmark::Counter::kIsRate | benchmark::Counter::kInvert;
 	state.counters["ms_per_repaint"] = benchmark::Counter (double (state.iterations ()) / 1e3, perRepaint);
@@ -32,8 +41,50 @@ void BM_Repaint (benchmark::State& state)
 	    benchmark::Counter (double (state.iterations ()) / (kRepaintsPerSecond * 100.0), perRepaint);
 }
 
+void BM_Repaint (benchmark::State& state)
+{
+	const auto skin = static_cast<int32_t> (state.range (0));
+	Tarno::CairoCanvas canvas (kWidth, kHeight, kPanel);
+	const Tarno::ParamBlock values = Tarno::kDefaultParams;
+	for (auto _ : state)
+		repaint (canvas, skin, values, -1);
+	setCounters (state);
+}
+
+void BM_RepaintDragging (benchmark::State& state)
+{
+	const auto skin = static_cast<int32_t> (state.range (0));
+	Tarno::CairoCanvas canvas (kWidth, kHeight, kPanel);
+	Tarno::ParamBlock values = Tarno::kDefaultParams;
+	int step = 0;
+	for (auto _ : state)
+	{
+		// Steps of the golden ratio, modulo 1: a value not shown before.
+		values[Tarno::kAttack] = std::fmod (0.61803398875 * ++step, 1.0);
+		repaint (canvas, skin, values, Tarno::kAttack);
+	}
+	setCounters (state);
+}
+
+void BM_RepaintFirst (benchmark::State& state)
+{
+	const auto skin = static_cast<int32_t> (state.range (0));
+	const Tarno::ParamBlock values = Tarno::kDefaultParams;
+	std::unique_ptr<Tarno::CairoCanvas> canvas;
+	for (auto _ : state)
+	{
+		state.PauseTiming ();
+		canvas = std::make_unique<Tarno::CairoCanvas> (kWidth, kHeight, kPanel);
+		state.ResumeTiming ();
+		repaint (*canvas, skin, values, -1);
+	}
+	setCounters (state);
+}
+
 } // namespace
 
 BENCHMARK (BM_Repaint)->Name ("Repaint/skin")->Arg (0)->Arg (1)->Arg (2)->Unit (benchmark::kMillisecond);
+BENCHMARK (BM_RepaintDragging)->Name ("Repaint/drag")->Arg (0)->Arg (1)->Arg (2)->Unit (benchmark::kMillisecond);
+BENCHMARK (BM_RepaintFirst)->Name ("Repaint/first")->Arg (0)->Arg (1)->Arg (2)->Unit (benchmark::kMillisecond);
 
 #endif // TARNO_HAVE_CAIRO_CANVAS

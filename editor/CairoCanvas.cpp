@@ -2,12 +2,16 @@
 
 #include "editor/CairoCanvas.h"
 
+#include "editor/KeptPictures.h"
+
 #include <cairo.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace Tarno {
@@ -150,11 +154,16 @@ const char* CairoCanvas::linuxFace (const char* windowsFace)
 
 CairoCanvas::CairoCanvas (int width, int height, Rgb panelBrush, Format format)
 : imageWidth (std::max (width, 0)), imageHeight (std::max (height, 0)), hasAlpha (format == Format::argb32),
-  panelColor (panelBrush)
+  panelColor (panelBrush), shapes (std::make_unique<ShapeCache> ())
 {
 	surface = cairo_image_surface_create (hasAlpha ? CAIRO_FORMAT_ARGB32 : CAIRO_FORMAT_RGB24, imageWidth,
 	                                      imageHeight);
 	cr = cairo_create (surface);
+	// Cairo blends shapes into an image it knows to be untouched in its
+	// own way; the image starts out as one that has been drawn on, so that
+	// the first shapes are blended as all later ones are (the kept shapes
+	// rely on that).
+	cairo_surface_mark_dirty (surface);
 
 	// Text is smoothed in grey and hinted to the pixel grid, the closest
 	// Cairo comes to GDI's ClearType text on an off-screen bitmap.
@@ -168,6 +177,7 @@ CairoCanvas::CairoCanvas (int width, int height, Rgb panelBrush, Format format)
 
 CairoCanvas::~CairoCanvas ()
 {
+	shapes.reset ();
 	cairo_destroy (cr);
 	cairo_surface_destroy (surface);
 }
@@ -246,16 +256,6 @@ void CairoCanvas::beginPlain ()
 	// Text leaves a current point behind; a shape must not start from it.
 	cairo_new_path (cr);
 	cairo_set_antialias (cr, CAIRO_ANTIALIAS_NONE);
-}
-
-void CairoCanvas::beginSmooth ()
-{
-	cairo_save (cr);
-	cairo_new_path (cr);
-	cairo_set_antialias (cr, CAIRO_ANTIALIAS_DEFAULT);
-	// GDI+ centres pixel (i, j) on the point (i, j); Cairo covers it with
-	// the square from (i, j) to (i + 1, j + 1).
-	cairo_translate (cr, 0.5, 0.5);
 }
 
 void CairoCanvas::end () { cairo_restore (cr); }
@@ -490,12 +490,34 @@ void CairoCanvas::textInRectW (const Rect& r, const char16_t* text, const FontSp
 }
 
 // ---- Anti-aliased drawing ------------------------------------------------
+//
+// Each anti-aliased call is a shape type below: its parameters, what of
+// them the kept pictures are told apart by (key), and how it sets its
+// source and path on a context that beginSmooth prepared (build).
 
-void CairoCanvas::setFill (const Fill& fill)
+namespace {
+
+enum class Paint
+{
+	fill,
+	stroke,
+};
+
+void beginSmooth (cairo_t* c)
+{
+	cairo_save (c);
+	cairo_new_path (c);
+	cairo_set_antialias (c, CAIRO_ANTIALIAS_DEFAULT);
+	// GDI+ centres pixel (i, j) on the point (i, j); Cairo covers it with
+	// the square from (i, j) to (i + 1, j + 1).
+	cairo_translate (c, 0.5, 0.5);
+}
+
+void setFill (cairo_t* c, const Fill& fill)
 {
 	if (!fill.gradient)
 	{
-		setArgb (cr, fill.c0);
+		setArgb (c, fill.c0);
 		return;
 	}
 	cairo_pattern_t* p = cairo_pattern_create_linear (fill.p0.x, fill.p0.y, fill.p1.x, fill.p1.y);
@@ -505,63 +527,443 @@ void CairoCanvas::setFill (const Fill& fill)
 	                                   unit (fill.c1.a));
 	// Beyond its two points the gradient starts over (GDI+'s tile mode).
 	cairo_pattern_set_extend (p, CAIRO_EXTEND_REPEAT);
-	cairo_set_source (cr, p);
+	cairo_set_source (c, p);
 	cairo_pattern_destroy (p);
 }
 
-namespace {
 // GDI+ cannot make a line brush from two equal points, so such a fill
 // draws nothing there; the same here.
 bool fillUsable (const Fill& f) { return !f.gradient || f.p0.x != f.p1.x || f.p0.y != f.p1.y; }
+
+// Coordinates this far out are left to Cairo's own drawing every time
+// (Cairo's fixed-point coordinates end near ±8 million).
+constexpr float kKeepableRange = 1e6f;
+
+// The bytes that tell kept pictures apart. Every number a shape is drawn
+// from goes in; `keepable` turns false for a number that is not finite or
+// is far outside any image.
+struct Key
+{
+	std::string& bytes;
+	bool keepable = true;
+
+	Key (std::string& buffer, char kind) : bytes (buffer)
+	{
+		bytes.clear ();
+		bytes += kind;
+	}
+	Key& operator<< (float v)
+	{
+		keepable = keepable && std::fabs (v) <= kKeepableRange; // false for NaN
+		bytes.append (reinterpret_cast<const char*> (&v), sizeof v);
+		return *this;
+	}
+	Key& operator<< (bool v)
+	{
+		bytes += v ? '\1' : '\0';
+		return *this;
+	}
+	Key& operator<< (Argb c)
+	{
+		const char b[4] = {char (c.a), char (c.r), char (c.g), char (c.b)};
+		bytes.append (b, 4);
+		return *this;
+	}
+	Key& operator<< (PointF p) { return *this << p.x << p.y; }
+	Key& operator<< (const RectF& r) { return *this << r.x << r.y << r.width << r.height; }
+	Key& operator<< (const Fill& f)
+	{
+		// A plain fill uses only its first colour.
+		*this << f.gradient << f.c0;
+		if (f.gradient)
+			*this << f.c1 << f.p0 << f.p1;
+		return *this;
+	}
+};
+
+struct RectShape
+{
+	static constexpr char kind = 'r';
+	RectF r;
+	Fill fill;
+
+	bool opaqueColour () const { return !fill.gradient && fill.c0.a == 255; }
+	void key (Key& k) const { k << r << fill; }
+	Paint build (cairo_t* c) const
+	{
+		setFill (c, fill);
+		cairo_rectangle (c, r.x, r.y, r.width, r.height);
+		return Paint::fill;
+	}
+};
+
+struct EllipseShape
+{
+	static constexpr char kind = 'e';
+	RectF box;
+	Fill fill;
+
+	bool opaqueColour () const { return !fill.gradient && fill.c0.a == 255; }
+	void key (Key& k) const { k << box << fill; }
+	Paint build (cairo_t* c) const
+	{
+		setFill (c, fill);
+		cairo_save (c);
+		cairo_translate (c, box.x + box.width / 2.0, box.y + box.height / 2.0);
+		cairo_scale (c, box.width / 2.0, box.height / 2.0);
+		cairo_arc (c, 0, 0, 1, 0, 2 * kPi);
+		cairo_restore (c);
+		return Paint::fill;
+	}
+};
+
+struct RectOutlineShape
+{
+	static constexpr char kind = 'o';
+	RectF r;
+	Argb color;
+	float width;
+
+	bool opaqueColour () const { return color.a == 255; }
+	void key (Key& k) const { k << r << color << width; }
+	Paint build (cairo_t* c) const
+	{
+		setArgb (c, color);
+		cairo_rectangle (c, r.x, r.y, r.width, r.height);
+		cairo_set_line_width (c, width);
+		cairo_set_line_join (c, CAIRO_LINE_JOIN_MITER); // GDI+'s default join
+		return Paint::stroke;
+	}
+};
+
+struct LineShape
+{
+	static constexpr char kind = 'l';
+	PointF a, b;
+	Argb color;
+	float width;
+	bool roundCaps;
+
+	bool opaqueColour () const { return color.a == 255; }
+	void key (Key& k) const { k << a << b << color << width << roundCaps; }
+	Paint build (cairo_t* c) const
+	{
+		setArgb (c, color);
+		cairo_move_to (c, a.x, a.y);
+		cairo_line_to (c, b.x, b.y);
+		cairo_set_line_width (c, width);
+		cairo_set_line_cap (c, roundCaps ? CAIRO_LINE_CAP_ROUND : CAIRO_LINE_CAP_BUTT);
+		return Paint::stroke;
+	}
+};
+
+struct ArcShape
+{
+	static constexpr char kind = 'a';
+	RectF box;
+	float startDegrees, sweepDegrees;
+	Argb color;
+	float width;
+	bool roundCaps;
+
+	bool opaqueColour () const { return color.a == 255; }
+	void key (Key& k) const { k << box << startDegrees << sweepDegrees << color << width << roundCaps; }
+	Paint build (cairo_t* c) const
+	{
+		const double rx = box.width / 2.0, ry = box.height / 2.0;
+		const double sweep = std::clamp<double> (sweepDegrees, -360.0, 360.0) * kPi / 180.0;
+		const double start = startDegrees * kPi / 180.0;
+		double t0 = parameterAngle (start, rx, ry);
+		double t1 = parameterAngle (start + sweep, rx, ry);
+		if (std::fabs (sweep) >= 2 * kPi)
+			t1 = t0 + sweep;
+		else if (sweep > 0)
+		{
+			while (t1 <= t0)
+				t1 += 2 * kPi;
+		}
+		else
+		{
+			while (t1 >= t0)
+				t1 -= 2 * kPi;
+		}
+
+		setArgb (c, color);
+		cairo_save (c);
+		cairo_translate (c, box.x + rx, box.y + ry);
+		cairo_scale (c, rx, ry);
+		// Cairo's angles run from +x towards +y, clockwise on the screen,
+		// like GDI+'s.
+		if (sweep > 0)
+			cairo_arc (c, 0, 0, 1, t0, t1);
+		else
+			cairo_arc_negative (c, 0, 0, 1, t0, t1);
+		cairo_restore (c); // the pen is not scaled with the ellipse
+		cairo_set_line_width (c, width);
+		cairo_set_line_cap (c, roundCaps ? CAIRO_LINE_CAP_ROUND : CAIRO_LINE_CAP_BUTT);
+		return Paint::stroke;
+	}
+};
+
+struct CurveShape
+{
+	static constexpr char kind = 'c';
+	const PointF* points;
+	int count;
+	float tension;
+	Argb color;
+	float width;
+
+	bool opaqueColour () const { return color.a == 255; }
+	void key (Key& k) const
+	{
+		k << tension << color << width;
+		for (int i = 0; i < count; ++i)
+			k << points[i];
+	}
+	Paint build (cairo_t* c) const
+	{
+		setArgb (c, color);
+		// A cardinal spline: the segment from P1 to P2 is a cubic Bézier
+		// curve with the control points P1 + (P2 − P0)·t/3 and
+		// P2 − (P3 − P1)·t/3; the first and last points stand in for their
+		// missing neighbours.
+		const double k = tension / 3.0;
+		auto at = [&] (int i) { return points[std::clamp (i, 0, count - 1)]; };
+		cairo_move_to (c, points[0].x, points[0].y);
+		for (int i = 0; i + 1 < count; ++i)
+		{
+			const PointF p0 = at (i - 1), p1 = at (i), p2 = at (i + 1), p3 = at (i + 2);
+			cairo_curve_to (c, p1.x + (p2.x - p0.x) * k, p1.y + (p2.y - p0.y) * k, p2.x - (p3.x - p1.x) * k,
+			                p2.y - (p3.y - p1.y) * k, p2.x, p2.y);
+		}
+		cairo_set_line_width (c, width);
+		cairo_set_line_join (c, CAIRO_LINE_JOIN_MITER);
+		return Paint::stroke;
+	}
+};
+
+void paintPath (cairo_t* c, Paint paint)
+{
+	if (paint == Paint::fill)
+		cairo_fill (c);
+	else
+		cairo_stroke (c);
+}
+
 } // namespace
+
+// ---- Kept shapes ---------------------------------------------------------
+//
+// Cairo spends most of an anti-aliased shape's time on fixed costs per call
+// and per scanline (its scan converter and span compositor visit every row
+// a shape spans, however thin the shape) and on gradients, whose colours it
+// works out pixel by pixel; and the editor repaints the same shapes with the
+// same parameters time and again. So the second time a shape is met (the
+// first time it is only noted: a shape met once, such as a dragged knob's
+// pointer at one value, is not worth keeping), it is drawn at its own place
+// onto a transparent scratch image of the canvas's size; the pixels it
+// touched are kept as a premultiplied picture, found again by every
+// parameter of the call; this call and every later one with the same
+// parameters composite the picture over the canvas.
+//
+// The pixels are those that drawing the shape on the canvas gives. Cairo
+// draws a shape by blending source × coverage over each pixel:
+//  - a shape in an opaque colour with its own blend, d = s·c + d·(255 − c),
+//    products rounded as (x·a + 127) / 255;
+//  - any other source through pixman's OVER, d = s·c + d·(255 − α·c),
+//    products rounded as (x·a + 128) / 255.
+// Drawn onto transparent pixels either leaves exactly s·c (alpha α·c),
+// which the picture keeps; compositing it blends s·c over the canvas with
+// the same arithmetic as the source it came from. The shape is drawn at the
+// device coordinates it has on the canvas, so coverage and gradient colours
+// come from the same numbers. Both images are kept from Cairo's special
+// case for an untouched image (see the constructor). Every anti-aliased
+// call starts from the same drawing state (beginSmooth: no clip, the same
+// transform), so its parameters are all that its picture depends on.
+
+struct CairoCanvas::ShapeCache
+{
+	KeptPictures pictures;
+	std::string key; // the key of the call being drawn; its buffer is reused
+	cairo_surface_t* scratch = nullptr; // transparent between calls
+	cairo_t* scratchContext = nullptr;
+
+	ShapeCache () { pictures.setLimit (kDefaultShapeCacheLimit); }
+	~ShapeCache () { dropScratch (); }
+
+	void dropScratch ()
+	{
+		if (scratchContext)
+			cairo_destroy (scratchContext);
+		if (scratch)
+			cairo_surface_destroy (scratch);
+		scratchContext = nullptr;
+		scratch = nullptr;
+	}
+};
+
+void CairoCanvas::setShapeCacheLimit (size_t bytes)
+{
+	shapes->pictures.setLimit (bytes);
+	if (bytes == 0)
+		shapes->dropScratch ();
+}
+
+size_t CairoCanvas::shapeCacheBytes () const { return shapes->pictures.bytes (); }
+
+template <class Shape>
+void CairoCanvas::drawShape (const Shape& shape)
+{
+	ShapeCache& cache = *shapes;
+	bool keepable = cache.pictures.limit () > 0 && cairo_status (cr) == CAIRO_STATUS_SUCCESS;
+	if (keepable)
+	{
+		Key k (cache.key, Shape::kind);
+		shape.key (k);
+		keepable = k.keepable;
+	}
+	KeptPicture* picture = nullptr;
+	if (keepable)
+	{
+		// Met for the first time, a shape is only noted.
+		picture = cache.pictures.find (cache.key);
+		if (!picture)
+			cache.pictures.add (cache.key, KeptPicture{});
+		else if (picture->state == KeptPicture::State::seen)
+			picture = keepPicture (shape);
+	}
+	if (!picture || picture->state != KeptPicture::State::kept)
+	{
+		beginSmooth (cr);
+		paintPath (cr, shape.build (cr));
+		end ();
+		return;
+	}
+	if (picture->runs.empty ())
+		return;
+
+	cairo_surface_flush (surface);
+	picture->compositeOnto (cairo_image_surface_get_data (surface), cairo_image_surface_get_stride (surface));
+	const int top = picture->runs.front ().y, bottom = picture->runs.back ().y + 1;
+	cairo_surface_mark_dirty_rectangle (surface, 0, top, imageWidth, bottom - top);
+}
+
+template <class Shape>
+KeptPicture* CairoCanvas::keepPicture (const Shape& shape)
+{
+	ShapeCache& cache = *shapes;
+	if (!cache.scratch)
+	{
+		cache.scratch = cairo_image_surface_create (CAIRO_FORMAT_ARGB32, imageWidth, imageHeight);
+		cache.scratchContext = cairo_create (cache.scratch);
+		// Not an untouched image to Cairo (see the constructor).
+		cairo_surface_mark_dirty (cache.scratch);
+	}
+	cairo_t* c = cache.scratchContext;
+
+	// The pixels the shape can touch, with a pixel to spare on each side.
+	beginSmooth (c);
+	const Paint paint = shape.build (c);
+	double x1, y1, x2, y2;
+	if (paint == Paint::fill)
+		cairo_fill_extents (c, &x1, &y1, &x2, &y2);
+	else
+		cairo_stroke_extents (c, &x1, &y1, &x2, &y2);
+	cairo_user_to_device (c, &x1, &y1);
+	cairo_user_to_device (c, &x2, &y2);
+	cairo_new_path (c);
+	cairo_restore (c);
+	const int left = static_cast<int> (std::max (std::floor (x1) - 1, 0.0));
+	const int top = static_cast<int> (std::max (std::floor (y1) - 1, 0.0));
+	const int right = static_cast<int> (std::min (std::ceil (x2) + 1, double (imageWidth)));
+	const int bottom = static_cast<int> (std::min (std::ceil (y2) + 1, double (imageHeight)));
+
+	KeptPicture picture;
+	picture.state = KeptPicture::State::kept;
+	picture.blend = shape.opaqueColour () ? KeptPicture::Blend::opaqueColour : KeptPicture::Blend::other;
+	if (cairo_status (c) == CAIRO_STATUS_SUCCESS && left < right && top < bottom)
+	{
+		// Drawn inside that rectangle only, so that the scratch image stays
+		// transparent elsewhere.
+		cairo_save (c);
+		cairo_rectangle (c, left, top, right - left, bottom - top);
+		cairo_clip (c);
+		beginSmooth (c);
+		paintPath (c, shape.build (c));
+		cairo_restore (c);
+		cairo_restore (c);
+
+		// Keeps the touched pixels as runs, and clears them.
+		cairo_surface_flush (cache.scratch);
+		unsigned char* data = cairo_image_surface_get_data (cache.scratch);
+		const int stride = cairo_image_surface_get_stride (cache.scratch);
+		for (int y = top; y < bottom; ++y)
+		{
+			uint32_t* row = reinterpret_cast<uint32_t*> (data + y * stride);
+			// Ink on a spare pixel inside the image would mean that the
+			// extents fell short and the clip cut the shape: then it is
+			// drawn on the canvas itself, every time.
+			const bool spareRow = (y == top && top > 0) || (y == bottom - 1 && bottom < imageHeight);
+			if ((spareRow && std::any_of (row + left, row + right, [] (uint32_t v) { return v != 0; }))
+			    || (left > 0 && row[left] != 0) || (right < imageWidth && row[right - 1] != 0))
+				picture.state = KeptPicture::State::drawn;
+			picture.addRow (row, y, left, right, imageWidth);
+			std::memset (row + left, 0, size_t (right - left) * 4);
+		}
+		cairo_surface_mark_dirty_rectangle (cache.scratch, left, top, right - left, bottom - top);
+	}
+	if (cairo_status (c) != CAIRO_STATUS_SUCCESS)
+	{
+		// Left to the canvas, whose context meets the same error.
+		cache.dropScratch ();
+		return nullptr;
+	}
+	if (2 * picture.bytes (cache.key) > cache.pictures.limit ())
+		picture.state = KeptPicture::State::drawn;
+	if (picture.state != KeptPicture::State::kept)
+	{
+		picture.runs.clear ();
+		picture.pixels.clear ();
+	}
+	picture.shrinkToFit ();
+	return cache.pictures.add (cache.key, std::move (picture));
+}
+
+// ---- The anti-aliased calls ----------------------------------------------
 
 void CairoCanvas::aaFillRect (const RectF& r, const Fill& fill)
 {
 	if (!(r.width > 0 && r.height > 0) || !fillUsable (fill))
 		return;
-	beginSmooth ();
-	setFill (fill);
-	cairo_rectangle (cr, r.x, r.y, r.width, r.height);
-	cairo_fill (cr);
-	end ();
+	const RectShape shape = {r, fill};
+	if (!fill.gradient)
+	{
+		// Cairo fills a rectangle in one colour about as fast as its
+		// picture would be composited.
+		beginSmooth (cr);
+		paintPath (cr, shape.build (cr));
+		end ();
+		return;
+	}
+	drawShape (shape);
 }
 
 void CairoCanvas::aaFillEllipse (const RectF& box, const Fill& fill)
 {
 	if (!(box.width > 0 && box.height > 0) || !fillUsable (fill))
 		return;
-	beginSmooth ();
-	setFill (fill);
-	cairo_save (cr);
-	cairo_translate (cr, box.x + box.width / 2.0, box.y + box.height / 2.0);
-	cairo_scale (cr, box.width / 2.0, box.height / 2.0);
-	cairo_arc (cr, 0, 0, 1, 0, 2 * kPi);
-	cairo_restore (cr);
-	cairo_fill (cr);
-	end ();
+	drawShape (EllipseShape{box, fill});
 }
 
 void CairoCanvas::aaRectOutline (const RectF& r, Argb color, float width)
 {
-	beginSmooth ();
-	setArgb (cr, color);
-	cairo_rectangle (cr, r.x, r.y, r.width, r.height);
-	cairo_set_line_width (cr, width);
-	cairo_set_line_join (cr, CAIRO_LINE_JOIN_MITER); // GDI+'s default join
-	cairo_stroke (cr);
-	end ();
+	drawShape (RectOutlineShape{r, color, width});
 }
 
 void CairoCanvas::aaLine (PointF a, PointF b, Argb color, float width, bool roundCaps)
 {
-	beginSmooth ();
-	setArgb (cr, color);
-	cairo_move_to (cr, a.x, a.y);
-	cairo_line_to (cr, b.x, b.y);
-	cairo_set_line_width (cr, width);
-	cairo_set_line_cap (cr, roundCaps ? CAIRO_LINE_CAP_ROUND : CAIRO_LINE_CAP_BUTT);
-	cairo_stroke (cr);
-	end ();
+	drawShape (LineShape{a, b, color, width, roundCaps});
 }
 
 void CairoCanvas::aaArc (const RectF& box, float startDegrees, float sweepDegrees, Argb color, float width,
@@ -569,64 +971,14 @@ void CairoCanvas::aaArc (const RectF& box, float startDegrees, float sweepDegree
 {
 	if (!(box.width > 0 && box.height > 0) || sweepDegrees == 0)
 		return;
-	const double rx = box.width / 2.0, ry = box.height / 2.0;
-	const double sweep = std::clamp<double> (sweepDegrees, -360.0, 360.0) * kPi / 180.0;
-	const double start = startDegrees * kPi / 180.0;
-	double t0 = parameterAngle (start, rx, ry);
-	double t1 = parameterAngle (start + sweep, rx, ry);
-	if (std::fabs (sweep) >= 2 * kPi)
-		t1 = t0 + sweep;
-	else if (sweep > 0)
-	{
-		while (t1 <= t0)
-			t1 += 2 * kPi;
-	}
-	else
-	{
-		while (t1 >= t0)
-			t1 -= 2 * kPi;
-	}
-
-	beginSmooth ();
-	setArgb (cr, color);
-	cairo_save (cr);
-	cairo_translate (cr, box.x + rx, box.y + ry);
-	cairo_scale (cr, rx, ry);
-	// Cairo's angles run from +x towards +y, clockwise on the screen, like
-	// GDI+'s.
-	if (sweep > 0)
-		cairo_arc (cr, 0, 0, 1, t0, t1);
-	else
-		cairo_arc_negative (cr, 0, 0, 1, t0, t1);
-	cairo_restore (cr); // the pen is not scaled with the ellipse
-	cairo_set_line_width (cr, width);
-	cairo_set_line_cap (cr, roundCaps ? CAIRO_LINE_CAP_ROUND : CAIRO_LINE_CAP_BUTT);
-	cairo_stroke (cr);
-	end ();
+	drawShape (ArcShape{box, startDegrees, sweepDegrees, color, width, roundCaps});
 }
 
 void CairoCanvas::aaCurve (const PointF* points, int count, float tension, Argb color, float width)
 {
 	if (!points || count < 2)
 		return;
-	beginSmooth ();
-	setArgb (cr, color);
-	// A cardinal spline: the segment from P1 to P2 is a cubic Bézier curve
-	// with the control points P1 + (P2 − P0)·t/3 and P2 − (P3 − P1)·t/3;
-	// the first and last points stand in for their missing neighbours.
-	const double k = tension / 3.0;
-	auto at = [&] (int i) { return points[std::clamp (i, 0, count - 1)]; };
-	cairo_move_to (cr, points[0].x, points[0].y);
-	for (int i = 0; i + 1 < count; ++i)
-	{
-		const PointF p0 = at (i - 1), p1 = at (i), p2 = at (i + 1), p3 = at (i + 2);
-		cairo_curve_to (cr, p1.x + (p2.x - p0.x) * k, p1.y + (p2.y - p0.y) * k, p2.x - (p3.x - p1.x) * k,
-		                p2.y - (p3.y - p1.y) * k, p2.x, p2.y);
-	}
-	cairo_set_line_width (cr, width);
-	cairo_set_line_join (cr, CAIRO_LINE_JOIN_MITER);
-	cairo_stroke (cr);
-	end ();
+	drawShape (CurveShape{points, count, tension, color, width});
 }
 
 } // namespace Tarno

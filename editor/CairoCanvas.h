@@ -31,18 +31,28 @@
 //    which pixel (i, j) is centred on the point (i, j); gradients repeat
 //    beyond their two points (GDI+'s tile wrap mode); arcs measure their
 //    angles at the ellipse's centre, as GDI+ does.
+//  - Anti-aliased shapes other than plain-coloured rectangles are kept as
+//    pictures between calls: a shape met again is drawn once more, onto a
+//    transparent scratch image, and from then on every call with the same
+//    parameters composites the picture kept from it instead of drawing
+//    (see "Kept shapes" in CairoCanvas.cpp). The pixels are the same as
+//    drawing each shape afresh.
 #pragma once
 
 #ifndef _WIN32
 
 #include "editor/Canvas.h"
 
+#include <cstddef>
+#include <memory>
 #include <string>
 
 typedef struct _cairo cairo_t;
 typedef struct _cairo_surface cairo_surface_t;
 
 namespace Tarno {
+
+struct KeptPicture;
 
 class CairoCanvas final : public Canvas
 {
@@ -78,6 +88,14 @@ public:
 	// The image, flushed, for copying elsewhere (an editor window).
 	cairo_surface_t* image ();
 
+	// At most how many bytes of anti-aliased shape pictures are kept for
+	// reuse (the least recently used go first); 0 keeps none and draws
+	// every shape afresh. The default holds the pictures of all three skins
+	// (about 5 MB each) several times over.
+	void setShapeCacheLimit (size_t bytes);
+	// Bytes of shape pictures kept now.
+	size_t shapeCacheBytes () const;
+
 	// ---- Canvas
 	void save () override;
 	void restore () override;
@@ -102,13 +120,24 @@ public:
 	// The face Cairo is asked for in place of a Windows face name.
 	static const char* linuxFace (const char* windowsFace);
 
+	// Bytes of shape pictures kept by default.
+	static constexpr size_t kDefaultShapeCacheLimit = 32u << 20;
+
 private:
+	struct ShapeCache;
+
 	void selectFont (const FontSpec& font);
 	void drawTextLines (const Rect& r, const std::string& utf8, const FontSpec& font, Rgb color, unsigned flags);
-	void setFill (const Fill& fill);
 	void beginPlain ();
-	void beginSmooth ();
 	void end ();
+	// Draws one anti-aliased shape (one of the shape types in the .cpp
+	// file), from a kept picture where it can.
+	template <class Shape>
+	void drawShape (const Shape& shape);
+	// Draws a shape onto the scratch image and keeps its picture; null if
+	// it is not kept.
+	template <class Shape>
+	KeptPicture* keepPicture (const Shape& shape);
 
 	cairo_surface_t* surface = nullptr;
 	cairo_t* cr = nullptr;
@@ -117,6 +146,7 @@ private:
 	bool hasAlpha = false;
 	Rgb panelColor;
 	int saveDepth = 0;
+	std::unique_ptr<ShapeCache> shapes;
 };
 
 } // namespace Tarno

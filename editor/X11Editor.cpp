@@ -124,6 +124,10 @@ tresult PLUGIN_API X11Editor::attached (void* parent, FIDString type)
 		return kResultFalse;
 	}
 	windowSurface = cairo_xcb_surface_create (connection, window, visual, kWidth, kHeight);
+	// Plain PutImage uploads, no shared memory: Cairo finishes a
+	// shared-memory upload lazily, so a paint made from the timer (with no X
+	// event after it) stayed off the screen until the next event came.
+	cairo_xcb_device_debug_cap_xshm_version (cairo_surface_get_device (windowSurface), 0, 0);
 	canvas = std::make_unique<CairoCanvas> (kWidth, kHeight, kPanelBrush);
 
 	runLoop = loop.getInterface ();
@@ -165,9 +169,15 @@ void X11Editor::tearDown ()
 	runLoop = nullptr;
 	if (windowSurface)
 	{
+		// Cairo keeps a device per XCB connection and finds it again by the
+		// connection's address: finish it before the connection goes, or a
+		// later connection at the same address inherits a dead device.
+		cairo_device_t* device = cairo_device_reference (cairo_surface_get_device (windowSurface));
 		cairo_surface_finish (windowSurface);
 		cairo_surface_destroy (windowSurface);
 		windowSurface = nullptr;
+		cairo_device_finish (device);
+		cairo_device_destroy (device);
 	}
 	canvas.reset ();
 	if (connection)
@@ -343,6 +353,9 @@ void X11Editor::paintNow ()
 	paintPending = false;
 	if (!windowAlive || windowSurface == nullptr || canvas == nullptr)
 		return;
+	// Each paint starts from black, as on a new bitmap: the panel's
+	// anti-aliased edges must not blend with the last picture.
+	canvas->fillRect ({0, 0, kWidth, kHeight}, Rgb {0, 0, 0});
 	core.paint (*canvas);
 	// The finished picture goes to the window in one copy.
 	cairo_t* cr = cairo_create (windowSurface);

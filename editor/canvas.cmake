@@ -2,7 +2,10 @@
 #   Canvas.h                   the interface (always)
 #   GdiCanvas.h/.cpp           GDI and GDI+ into a device context (Windows)
 #   CairoCanvas.h/.cpp         Cairo into an image in memory (Linux, when
-#                              pkg-config finds cairo; tests and snapshots)
+#                              pkg-config finds cairo; tests, snapshots and
+#                              the bench)
+#   KeptPictures.h/.cpp        the anti-aliased shapes CairoCanvas keeps
+#                              between calls
 # Included by the top-level CMakeLists.txt after tarno_options is defined.
 
 set(_canvas_dir "${CMAKE_CURRENT_LIST_DIR}")
@@ -18,7 +21,8 @@ else()
     pkg_check_modules(TARNO_CAIRO QUIET IMPORTED_TARGET cairo)
   endif()
   if(TARNO_CAIRO_FOUND)
-    list(APPEND _canvas_sources "${_canvas_dir}/CairoCanvas.h" "${_canvas_dir}/CairoCanvas.cpp")
+    list(APPEND _canvas_sources "${_canvas_dir}/CairoCanvas.h" "${_canvas_dir}/CairoCanvas.cpp"
+                                "${_canvas_dir}/KeptPictures.h" "${_canvas_dir}/KeptPictures.cpp")
     set(_canvas_libs PkgConfig::TARNO_CAIRO)
   else()
     message(STATUS "cairo not found through pkg-config: tarno_canvas has no CairoCanvas")

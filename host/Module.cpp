@@ -2,6 +2,8 @@
 
 #include "host/StringConv.h"
 
+#include "pluginterfaces/vst/ivstaudioprocessor.h"
+
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -85,6 +87,32 @@ bool ClassInfo::hasSubCategory (const std::string& word) const
 		start = end + 1;
 	}
 	return false;
+}
+
+const ClassInfo* Module::instrumentClass (std::string& error) const
+{
+	std::vector<const ClassInfo*> audio;
+	for (const ClassInfo& c : classes_)
+		if (c.category == kVstAudioEffectClass)
+			audio.push_back (&c);
+	if (audio.empty ())
+	{
+		error = "'" + binaryPath_ + "' has no audio module class";
+		return nullptr;
+	}
+	bool anySubCategories = false;
+	for (const ClassInfo* c : audio)
+	{
+		if (c->hasSubCategory ("Instrument"))
+			return c;
+		anySubCategories = anySubCategories || !c->subCategories.empty ();
+	}
+	if (!anySubCategories)
+		return audio.front ();
+	error = "'" + binaryPath_ + "' has no instrument class; its audio module classes are:";
+	for (const ClassInfo* c : audio)
+		error += " '" + c->name + "' (" + c->subCategories + ")";
+	return nullptr;
 }
 
 //------------------------------------------------------------------------

@@ -70,6 +70,11 @@ public:
 	Steinberg::IPluginFactory* factory () const { return factory_; }
 	const FactoryInfo& factoryInfo () const { return factoryInfo_; }
 	const std::vector<ClassInfo>& classes () const { return classes_; }
+	// The audio module class to play: the first one listing "Instrument" among
+	// its sub-categories. A factory that gives no sub-categories at all (only
+	// IPluginFactory) offers its first audio module class. nullptr with a
+	// message when there is none.
+	const ClassInfo* instrumentClass (std::string& error) const;
 	const std::string& binaryPath () const { return binaryPath_; }
 	// Whether the module exported ModuleEntry (Linux) or InitDll (Windows).
 	bool hasEntryFunction () const { return hasEntry_; }

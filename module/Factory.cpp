@@ -33,17 +33,20 @@ SMTG_EXPORT_SYMBOL IPluginFactory* PLUGIN_API GetPluginFactory ()
 		return gPluginFactory;
 	}
 
-	static PFactoryInfo factoryInfo ("Tarnovelle DSP", "", "mailto:support@tarnovelle.invalid", PFactoryInfo::kUnicode);
+	// The factory copies every description it is given. They are plain
+	// locals: a function-local static takes a thread-safe guard, whose
+	// lock on Windows is made by the statically linked threads library
+	// and left behind when the module is unloaded.
+	PFactoryInfo factoryInfo ("Tarnovelle DSP", "", "mailto:support@tarnovelle.invalid", PFactoryInfo::kUnicode);
 	auto* factory = new CPluginFactory (factoryInfo);
 	gPluginFactory = factory;
 
-	static PClassInfo2 processorClass (Tarno::processorID, PClassInfo::kManyInstances, kVstAudioEffectClass,
-	                                   "Tarnovelle", Vst::kDistributable, "Instrument|Synth", "", kVersion,
-	                                   kSdkVersion);
+	PClassInfo2 processorClass (Tarno::processorID, PClassInfo::kManyInstances, kVstAudioEffectClass,
+	                            "Tarnovelle", Vst::kDistributable, "Instrument|Synth", "", kVersion, kSdkVersion);
 	factory->registerClass (&processorClass, Tarno::Processor::create, nullptr);
 
-	static PClassInfo2 controllerClass (Tarno::controllerID, PClassInfo::kManyInstances, kVstComponentControllerClass,
-	                                    "Tarnovelle Controller", 0, "", "", kVersion, kSdkVersion);
+	PClassInfo2 controllerClass (Tarno::controllerID, PClassInfo::kManyInstances, kVstComponentControllerClass,
+	                             "Tarnovelle Controller", 0, "", "", kVersion, kSdkVersion);
 	factory->registerClass (&controllerClass, Tarno::Controller::create, nullptr);
 
 	return gPluginFactory;

@@ -10,6 +10,7 @@ packages=(
   wine64 wine xvfb xauth
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libcairo2-dev pkg-config libxcb1-dev
+  libx11-dev libxtst-dev libxdamage-dev
   locales
   # the Windows setup (makensis), the .deb's dependencies and its check
   nsis dpkg-dev file lintian

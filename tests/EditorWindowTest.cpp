@@ -16,7 +16,6 @@
 #include "params/ParamTable.h"
 #include "params/Presets.h"
 #include "tests/EditGestureModel.h"
-#include "tests/PngWriter.h"
 #include "tests/StreamUtil.h"
 
 #include "pluginterfaces/gui/iplugview.h"
@@ -25,7 +24,10 @@
 
 #include <windows.h>
 
+#include <gdiplus.h>
+
 #include <cstdio>
+#include <cwchar>
 #include <cstdlib>
 #include <memory>
 #include <random>
@@ -89,6 +91,50 @@ struct Image
 		return false;
 	}
 };
+
+// The CLSID of GDI+'s PNG encoder.
+bool pngEncoder (CLSID& clsid)
+{
+	UINT count = 0, size = 0;
+	if (Gdiplus::GetImageEncodersSize (&count, &size) != Gdiplus::Ok || size == 0)
+		return false;
+	std::vector<BYTE> buffer (size);
+	auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*> (buffer.data ());
+	if (Gdiplus::GetImageEncoders (count, size, codecs) != Gdiplus::Ok)
+		return false;
+	for (UINT i = 0; i < count; ++i)
+		if (std::wcscmp (codecs[i].MimeType, L"image/png") == 0)
+		{
+			clsid = codecs[i].Clsid;
+			return true;
+		}
+	return false;
+}
+
+// Writes the image as a PNG file with GDI+'s own encoder.
+bool writePng (const std::string& path, const Image& image)
+{
+	Gdiplus::GdiplusStartupInput input;
+	ULONG_PTR token = 0;
+	if (Gdiplus::GdiplusStartup (&token, &input, nullptr) != Gdiplus::Ok)
+		return false;
+	bool written = false;
+	{
+		// GDI+'s 24-bit rows: blue, green, red, each row padded to 4 bytes.
+		const int stride = (image.width * 3 + 3) & ~3;
+		std::vector<BYTE> bgr (size_t (stride) * size_t (image.height));
+		for (int y = 0; y < image.height; ++y)
+			for (int x = 0; x < image.width; ++x)
+				for (int c = 0; c < 3; ++c)
+					bgr[size_t (y) * stride + 3 * x + c] = image.rgb[(size_t (y) * image.width + x) * 3 + 2 - c];
+		Gdiplus::Bitmap bitmap (image.width, image.height, stride, PixelFormat24bppRGB, bgr.data ());
+		CLSID png;
+		const std::wstring wide (path.begin (), path.end ());
+		written = pngEncoder (png) && bitmap.Save (wide.c_str (), &png, nullptr) == Gdiplus::Ok;
+	}
+	Gdiplus::GdiplusShutdown (token);
+	return written;
+}
 
 // Copies what the window shows through its own device context into a DIB
 // section (PrintWindow does not give the painted picture under Wine).
@@ -891,14 +937,14 @@ TEST_F (EditorWindow, Screenshots)
 		pump (400);
 		const Image image = capture (child);
 		ASSERT_EQ (image.width, kWidth) << "no picture from the window";
-		EXPECT_TRUE (writePng (names[skin], image.width, image.height, image.rgb)) << names[skin];
+		EXPECT_TRUE (writePng (names[skin], image)) << names[skin];
 		if (dir && *dir)
 		{
 			std::string path = dir;
 			if (path.back () != '/' && path.back () != '\\')
 				path += '/';
 			path += names[skin];
-			EXPECT_TRUE (writePng (path, image.width, image.height, image.rgb)) << path;
+			EXPECT_TRUE (writePng (path, image)) << path;
 		}
 
 		const int faceX[3] = {530, 628, 726};

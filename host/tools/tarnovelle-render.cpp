@@ -301,35 +301,6 @@ bool checkWritable (const std::string& path, std::string& error)
 	return true;
 }
 
-// The audio module class to play: the first one listing "Instrument" among
-// its sub-categories. A factory that gives no sub-categories at all (only
-// IPluginFactory) offers its first audio module class.
-const ClassInfo* chooseInstrument (const Module& module, std::string& error)
-{
-	std::vector<const ClassInfo*> audio;
-	for (const ClassInfo& c : module.classes ())
-		if (c.category == kVstAudioEffectClass)
-			audio.push_back (&c);
-	if (audio.empty ())
-	{
-		error = "'" + module.binaryPath () + "' has no audio module class";
-		return nullptr;
-	}
-	bool anySubCategories = false;
-	for (const ClassInfo* c : audio)
-	{
-		if (c->hasSubCategory ("Instrument"))
-			return c;
-		anySubCategories = anySubCategories || !c->subCategories.empty ();
-	}
-	if (!anySubCategories)
-		return audio.front ();
-	error = "'" + module.binaryPath () + "' has no instrument class; its audio module classes are:";
-	for (const ClassInfo* c : audio)
-		error += " '" + c->name + "' (" + c->subCategories + ")";
-	return nullptr;
-}
-
 // One progress line on stderr, rewritten in place (\r) every 5 % or every
 // second, whichever comes first. Renders that finish within the first second
 // print none.
@@ -417,7 +388,7 @@ int render (const Options& o)
 		      "the module exports no ModuleEntry"
 #endif
 		);
-	const ClassInfo* instrument = chooseInstrument (*module, error);
+	const ClassInfo* instrument = module->instrumentClass (error);
 	if (instrument == nullptr)
 		return fail (error);
 

@@ -2,12 +2,14 @@
 // (Debian's reduced copy). Compiled into the plug-in .dll itself so that
 // InitDll/ExitDll are exported from it.
 //
-// DllMain records the module handle and the folder the .dll lives in. The
+// DllMain records the module handle and the folder the .dll lives in, and
+// when the module is unloaded frees what would otherwise outlive it. The
 // host calls InitDll after loading the module and ExitDll before unloading
 // it; only the first InitDll runs InitModule and only the matching last
 // ExitDll runs DeinitModule, both defined by the plug-in.
 
 #include "pluginterfaces/base/fplatform.h"
+#include "public.sdk/source/main/pluginfactory.h"
 
 #include <windows.h>
 
@@ -65,13 +67,34 @@ static void storeModuleFolder (HINSTANCE module)
 	gPath[cut] = 0;
 }
 
-BOOL WINAPI DllMain (HINSTANCE hInst, DWORD dwReason, LPVOID /*reserved*/)
+#if defined(__GLIBCXX__)
+// libstdc++ allocates an emergency exception buffer at start-up and frees it
+// only in __freeres; a statically linked copy would leave it behind on every
+// unload.
+namespace __gnu_cxx {
+void __freeres ();
+}
+#endif
+
+BOOL WINAPI DllMain (HINSTANCE hInst, DWORD dwReason, LPVOID reserved)
 {
 	if (dwReason == DLL_PROCESS_ATTACH)
 	{
 		ghInst = hInst;
 		moduleHandle = hInst;
 		storeModuleFolder (hInst);
+	}
+	// reserved is null when the module is unloaded with FreeLibrary and the
+	// process goes on; at process exit the memory goes with the process.
+	else if (dwReason == DLL_PROCESS_DETACH && reserved == nullptr)
+	{
+		// A factory the host did not release: nothing can call it once the
+		// module's code is gone.
+		delete gPluginFactory;
+#if defined(__GLIBCXX__)
+		// Only the static destructors run after this, and they throw nothing.
+		__gnu_cxx::__freeres ();
+#endif
 	}
 	return TRUE;
 }

@@ -1,0 +1,482 @@
+// The Linux bundle's editor in real X11 windows on a virtual display: our
+// host loads the bundle, gives the view a frame with our run loop and a
+// parent window of its own, and plays real input events (XTest). What the
+// plug-in draws is watched with XDamage and read back with XGetImage.
+// Without an X display the tests skip.
+#if !defined(_WIN32) && defined(TARNO_HAVE_X11_EDITOR) && defined(TARNO_HAVE_PLUGIN)
+
+#include "editor/CairoCanvas.h"
+#include "editor/Overlay.h"
+#include "editor/PanelLayout.h"
+#include "editor/SkinPainter.h"
+#include "host/Module.h"
+#include "host/PlugFrame.h"
+#include "host/PluginInstance.h"
+#include "host/RunLoop.h"
+#include "params/Presets.h"
+#include "tests/EditGestureModel.h"
+#include "tests/StreamUtil.h"
+
+#include "pluginterfaces/gui/iplugview.h"
+
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/extensions/Xdamage.h>
+#include <X11/keysym.h>
+
+#include <chrono>
+#include <cmath>
+#include <functional>
+#include <cstdlib>
+#include <string>
+
+#include <unistd.h>
+
+using namespace Steinberg;
+using namespace Steinberg::Vst;
+using namespace TarnoTest;
+using namespace Tarno;
+using Tarno::Host::HandlerCall;
+
+namespace {
+
+std::string bundlePath ()
+{
+	const char* env = std::getenv ("TARNO_BUNDLE");
+	return env && *env ? env : "Tarnovelle.vst3";
+}
+
+// Our side of the display: a parent window per view, XTest input, damage
+// reports of what the plug-in draws.
+class Display11
+{
+public:
+	Display11 () : display (XOpenDisplay (nullptr))
+	{
+		int event, error, major, minor;
+		if (display == nullptr)
+			problem = std::getenv ("DISPLAY") ? "the X display does not answer" : "no X display";
+		else if (!XTestQueryExtension (display, &event, &error, &major, &minor) ||
+		         !XDamageQueryExtension (display, &damageEvent, &error))
+		{
+			problem = "the X display lacks XTest or XDamage";
+			XCloseDisplay (display);
+			display = nullptr;
+		}
+	}
+	~Display11 ()
+	{
+		if (display)
+			XCloseDisplay (display);
+	}
+	Window makeParent (int x = 0, int y = 0)
+	{
+		Window w = XCreateSimpleWindow (display, DefaultRootWindow (display), x, y, 900, 560, 0, 0, 0);
+		XMapWindow (display, w);
+		XSync (display, False);
+		return w;
+	}
+	// The children of `parent`, once their number is `expected` (the
+	// plug-in's requests reach the server on a connection of its own), or
+	// as they are after a second.
+	std::vector<Window> childrenOnce (Window parent, size_t expected)
+	{
+		std::vector<Window> kids;
+		for (int i = 0; i < 100 && (kids = children (parent)).size () != expected; ++i)
+			usleep (10000);
+		return kids;
+	}
+	std::vector<Window> children (Window parent)
+	{
+		Window root, up, *list = nullptr;
+		unsigned count = 0;
+		std::vector<Window> out;
+		if (XQueryTree (display, parent, &root, &up, &list, &count))
+			out.assign (list, list + count);
+		if (list)
+			XFree (list);
+		return out;
+	}
+	Display* display;
+	const char* problem = "";
+	int damageEvent = 0;
+};
+
+Rgb pixelOf (XImage* image, int x, int y)
+{
+	const unsigned long p = XGetPixel (image, x, y);
+	return {uint8_t (p >> 16), uint8_t (p >> 8), uint8_t (p)};
+}
+
+class X11EditorTest : public ::testing::Test
+{
+protected:
+	void SetUp () override
+	{
+		if (x.display == nullptr)
+			GTEST_SKIP () << x.problem;
+		std::string error;
+		module = Host::Module::load (bundlePath (), error);
+		ASSERT_TRUE (module) << error;
+		const Host::ClassInfo* audio = module->instrumentClass (error);
+		ASSERT_TRUE (audio) << error;
+		ASSERT_EQ (instance.create (*module, *audio, error), kResultOk) << error;
+		controller = instance.controller ();
+		controller->setComponentHandler (&handler);
+		view = owned (controller->createView (ViewType::kEditor));
+		ASSERT_TRUE (view);
+		view->setFrame (&frame);
+	}
+	void TearDown () override
+	{
+		if (view)
+		{
+			view->removed ();
+			view->setFrame (nullptr);
+			view = nullptr;
+		}
+		if (controller)
+		{
+			EXPECT_EQ (handler.openGestures (), std::vector<ParamID> {}) << "gestures left open";
+			controller->setComponentHandler (nullptr);
+		}
+		instance.destroy ();
+	}
+
+	// Attaches the view to a new parent window and waits for its first paint.
+	Window attach ()
+	{
+		parent = x.makeParent ();
+		EXPECT_EQ (view->attached (reinterpret_cast<void*> (parent), kPlatformTypeX11EmbedWindowID), kResultOk);
+		const std::vector<Window> kids = x.childrenOnce (parent, 1);
+		EXPECT_EQ (kids.size (), 1u);
+		child = kids.empty () ? 0 : kids[0];
+		if (child)
+			damage = XDamageCreate (x.display, child, XDamageReportNonEmpty);
+		EXPECT_TRUE (waitForDamage (1000)) << "the panel was never painted";
+		return child;
+	}
+	// Runs the loop until the plug-in has drawn into its window, or timeoutMs.
+	// The plug-in's drawing reaches the server on its own connection, so
+	// the damage report is looked for every few milliseconds.
+	bool waitForDamage (int timeoutMs)
+	{
+		const auto end = std::chrono::steady_clock::now () + std::chrono::milliseconds (timeoutMs);
+		do
+		{
+			loop.runOnce (5);
+			if (takeDamage ())
+				return true;
+		} while (std::chrono::steady_clock::now () < end);
+		return false;
+	}
+	bool takeDamage ()
+	{
+		XSync (x.display, False);
+		bool any = false;
+		while (XPending (x.display))
+		{
+			XEvent e;
+			XNextEvent (x.display, &e);
+			if (e.type == x.damageEvent + XDamageNotify)
+				any = true;
+		}
+		if (any)
+			XDamageSubtract (x.display, damage, None, None);
+		return any;
+	}
+	// Input at panel coordinates, then a little time for the plug-in.
+	void moveTo (int px, int py)
+	{
+		int rx = 0, ry = 0;
+		Window ignored;
+		XTranslateCoordinates (x.display, child, DefaultRootWindow (x.display), px, py, &rx, &ry, &ignored);
+		XTestFakeMotionEvent (x.display, -1, rx, ry, 0);
+		settle ();
+	}
+	void button (unsigned b, bool down)
+	{
+		XTestFakeButtonEvent (x.display, b, down, 0);
+		settle ();
+	}
+	void click (int px, int py, unsigned b = 1)
+	{
+		moveTo (px, py);
+		button (b, true);
+		button (b, false);
+	}
+	void shift (bool down)
+	{
+		XTestFakeKeyEvent (x.display, XKeysymToKeycode (x.display, XK_Shift_L), down, 0);
+		settle ();
+	}
+	void settle ()
+	{
+		XSync (x.display, False);
+		loop.runFor (10);
+	}
+	// Two clicks in quick succession (the server's event times decide).
+	void doubleClick (int px, int py)
+	{
+		moveTo (px, py);
+		for (bool down : {true, false, true, false})
+			XTestFakeButtonEvent (x.display, 1, down, 0);
+		settle ();
+	}
+	// Runs the loop until `done` holds, for at most two seconds: the plug-in
+	// reads its events from a connection of its own, in its own time.
+	bool eventually (const std::function<bool ()>& done) { return loop.runUntil (done, 2000) || done (); }
+	bool valueIs (ParamID id, double expected)
+	{
+		return eventually ([&] { return std::fabs (value (id) - expected) < 1e-9; });
+	}
+	XImage* grab () { return XGetImage (x.display, child, 0, 0, kPanelWidth, kPanelHeight, AllPlanes, ZPixmap); }
+	double value (ParamID id) { return controller->getParamNormalized (id); }
+	int32 skin ()
+	{
+		MemoryStream state;
+		controller->getState (&state);
+		const Bytes b = bytesOf (state);
+		return b.size () == 12 ? int32 (b[8] | b[9] << 8 | b[10] << 16 | b[11] << 24) : -1;
+	}
+	size_t count (HandlerCall::Kind kind)
+	{
+		size_t n = 0;
+		for (const HandlerCall& c : handler.calls ())
+			n += c.kind == kind;
+		return n;
+	}
+
+	Display11 x;
+	Host::RunLoop loop;
+	Host::PlugFrame frame {&loop};
+	std::unique_ptr<Host::Module> module;
+	Host::PluginInstance instance;
+	IEditController* controller = nullptr;
+	IPtr<IPlugView> view;
+	StrictComponentHandler handler;
+	Window parent = 0, child = 0;
+	Damage damage = 0;
+};
+
+// Attach, remove, attach again, a second view at once, a view released while
+// attached, and the refusals: the window's parent and size, and the run
+// loop's registrations, follow each step.
+TEST_F (X11EditorTest, LifecycleAndRefusals)
+{
+	EXPECT_EQ (view->isPlatformTypeSupported (kPlatformTypeX11EmbedWindowID), kResultTrue);
+	EXPECT_EQ (view->isPlatformTypeSupported (kPlatformTypeHWND), kResultFalse);
+	EXPECT_EQ (view->isPlatformTypeSupported (nullptr), kResultFalse);
+	ViewRect size;
+	ASSERT_EQ (view->getSize (&size), kResultOk);
+	EXPECT_EQ (size.getWidth (), 860);
+	EXPECT_EQ (size.getHeight (), 530);
+
+	// Refused: no run loop, a run loop that refuses, a bad parent, HWND.
+	const Window spare = x.makeParent ();
+	Host::PlugFrame bare;
+	view->setFrame (&bare);
+	EXPECT_EQ (view->attached (reinterpret_cast<void*> (spare), kPlatformTypeX11EmbedWindowID), kResultFalse);
+	view->setFrame (&frame);
+	loop.setRefusing (true);
+	EXPECT_EQ (view->attached (reinterpret_cast<void*> (spare), kPlatformTypeX11EmbedWindowID), kResultFalse);
+	loop.setRefusing (false);
+	EXPECT_EQ (view->attached (reinterpret_cast<void*> (0x1fffff00), kPlatformTypeX11EmbedWindowID), kResultFalse);
+	EXPECT_EQ (view->attached (reinterpret_cast<void*> (spare), kPlatformTypeHWND), kResultFalse);
+	EXPECT_EQ (x.children (spare).size (), 0u);
+	EXPECT_EQ (loop.eventRegistrationCount () + loop.timerCount (), 0u);
+
+	for (int round = 0; round < 2; ++round)
+	{
+		const Window w = attach ();
+		XWindowAttributes a;
+		ASSERT_TRUE (XGetWindowAttributes (x.display, w, &a));
+		EXPECT_EQ (a.width, 860);
+		EXPECT_EQ (a.height, 530);
+		EXPECT_EQ (a.map_state, IsViewable);
+		EXPECT_EQ (loop.eventHandlerCount (), 1u);
+		EXPECT_EQ (loop.timerCount (), 1u);
+		EXPECT_EQ (view->attached (reinterpret_cast<void*> (parent), kPlatformTypeX11EmbedWindowID), kResultFalse);
+		EXPECT_EQ (view->removed (), kResultOk);
+		EXPECT_EQ (x.childrenOnce (parent, 0).size (), 0u);
+		EXPECT_EQ (loop.eventRegistrationCount () + loop.timerCount (), 0u);
+	}
+
+	// Two views at once; the second released without removed ().
+	attach ();
+	IPtr<IPlugView> second = owned (controller->createView (ViewType::kEditor));
+	ASSERT_TRUE (second);
+	second->setFrame (&frame);
+	const Window otherParent = x.makeParent (40, 40);
+	ASSERT_EQ (second->attached (reinterpret_cast<void*> (otherParent), kPlatformTypeX11EmbedWindowID), kResultOk);
+	EXPECT_EQ (loop.eventHandlerCount (), 2u);
+	EXPECT_EQ (loop.timerCount (), 2u);
+	loop.runFor (150);
+	second = nullptr;
+	EXPECT_EQ (x.childrenOnce (otherParent, 0).size (), 0u);
+	EXPECT_EQ (loop.eventHandlerCount (), 1u);
+	EXPECT_EQ (loop.timerCount (), 1u);
+	loop.runFor (150);
+}
+
+// Each skin in the window is exactly the Cairo panel the tests compare with
+// the Windows screenshots; the three are written out as PNG files.
+TEST_F (X11EditorTest, PaintsEachSkinAsTheCairoPanel)
+{
+	attach ();
+	const Rect buttons[kNumSkins] = {kOverlayLayout.skinButton (0), kOverlayLayout.skinButton (1),
+	                                 kOverlayLayout.skinButton (2)};
+	for (int32 s = kNumSkins - 1; s >= 0; --s)
+	{
+		SCOPED_TRACE (s);
+		click ((buttons[s].left + buttons[s].right) / 2, (buttons[s].top + buttons[s].bottom) / 2);
+		ASSERT_TRUE (eventually ([&] { return skin () == s; }));
+
+		ParamBlock values;
+		for (int32 i = 0; i < kNumParams; ++i)
+			values[size_t (i)] = value (ParamID (i));
+		CairoCanvas expected (kPanelWidth, kPanelHeight, Rgb {20, 34, 38});
+		paintSkin (expected, s, values, -1);
+		paintOverlay (expected, values, s);
+
+		// The new picture may reach the server in several pieces: look again
+		// after each damage report until it is complete, for a second at most.
+		CairoCanvas shot (kPanelWidth, kPanelHeight, Rgb {0, 0, 0});
+		int differing = -1;
+		for (int attempt = 0; attempt < 20 && differing != 0; ++attempt)
+		{
+			waitForDamage (50);
+			XImage* image = grab ();
+			ASSERT_NE (image, nullptr);
+			differing = 0;
+			for (int y = 0; y < kPanelHeight; ++y)
+				for (int xx = 0; xx < kPanelWidth; ++xx)
+				{
+					const Rgb p = pixelOf (image, xx, y);
+					shot.fillRect ({xx, y, xx + 1, y + 1}, p);
+					const Rgb e = expected.pixel (xx, y);
+					differing += p.r != e.r || p.g != e.g || p.b != e.b;
+				}
+			XDestroyImage (image);
+		}
+		EXPECT_EQ (differing, 0);
+		const char* names[kNumSkins] = {"original", "vintage", "silver"};
+		EXPECT_TRUE (shot.writePng (std::string ("linux-editor-") + names[s] + ".png"));
+	}
+}
+
+// Real pointer and key events give the same host calls as the Windows
+// editor: drags (with Shift finer), double-click, wheel notches, a preset,
+// the Legato switch and a skin button; every gesture is closed.
+TEST_F (X11EditorTest, GesturesThroughRealInput)
+{
+	attach ();
+	const SkinLayout& layout = skinLayout (kSkinOriginal);
+	auto centreOf = [&] (int32 id) {
+		const Point c = layout.cell (id);
+		return Point {c.x + (layout.control.left + layout.control.right) / 2,
+		              c.y + (layout.control.top + layout.control.bottom) / 2};
+	};
+	const Point square = centreOf (kSquare), attack = centreOf (kAttack);
+
+	// Drag up 10 pixels: 0.005 per pixel; with Shift 0.0005.
+	moveTo (square.x, square.y);
+	button (1, true);
+	moveTo (square.x, square.y - 10);
+	button (1, false);
+	EXPECT_TRUE (valueIs (kSquare, 0.60)) << value (kSquare);
+	loop.runFor (450); // a second press now would be a double-click
+	shift (true);
+	moveTo (square.x, square.y);
+	button (1, true);
+	moveTo (square.x, square.y - 10);
+	button (1, false);
+	shift (false);
+	EXPECT_TRUE (valueIs (kSquare, 0.605)) << value (kSquare);
+	EXPECT_EQ (count (HandlerCall::Kind::BeginEdit), 2u);
+	EXPECT_EQ (count (HandlerCall::Kind::EndEdit), 2u);
+
+	// Double-click: back to the default.
+	loop.runFor (450);
+	doubleClick (square.x, square.y);
+	EXPECT_TRUE (valueIs (kSquare, specs[kSquare].defaultNormalized)) << value (kSquare);
+
+	// Wheel: button 4 up a notch, 5 down a notch (with Shift finer).
+	const double attack0 = value (kAttack);
+	click (attack.x, attack.y, 4);
+	EXPECT_TRUE (valueIs (kAttack, attack0 + 0.025)) << value (kAttack);
+	shift (true);
+	click (attack.x, attack.y, 5);
+	shift (false);
+	EXPECT_TRUE (valueIs (kAttack, attack0 + 0.0225)) << value (kAttack);
+
+	// Preset 3, the Legato switch's OFF half, the VINTAGE button.
+	click (layout.presetLeft + 2 * layout.presetPitch + 20, layout.presetTop + 10);
+	for (int32 i = kNumParams - 1; i >= 0; --i)
+		EXPECT_TRUE (valueIs (ParamID (i), snapNormalized (i, kFactoryPresets[2].values[size_t (i)]))) << i;
+	click (kOverlayLayout.legato.left + 5, kOverlayLayout.legato.top + 10);
+	EXPECT_TRUE (valueIs (kLegato, 0.0));
+	const size_t dirty = count (HandlerCall::Kind::SetDirty);
+	const Rect vintage = kOverlayLayout.skinButton (kSkinVintage);
+	click (vintage.left + 10, vintage.top + 10);
+	EXPECT_TRUE (eventually ([&] { return skin () == kSkinVintage; }));
+	EXPECT_EQ (count (HandlerCall::Kind::SetDirty), dirty + 1);
+}
+
+// A drag ends with its one endEdit when the view is removed during it, and
+// when the host unmaps its window during the drag and the button comes up
+// meanwhile.
+TEST_F (X11EditorTest, DragsEndWhateverHappens)
+{
+	attach ();
+	const Point c = skinLayout (kSkinOriginal).cell (kRelease);
+	moveTo (c.x + 40, c.y + 60);
+	button (1, true);
+	moveTo (c.x + 40, c.y + 50);
+	const std::vector<ParamID> release = {kRelease};
+	EXPECT_TRUE (eventually ([&] { return handler.openGestures () == release; }));
+	XUnmapWindow (x.display, parent);
+	button (1, false);
+	EXPECT_TRUE (eventually ([&] { return handler.openGestures ().empty (); })) << "unmapped, button released";
+	XMapWindow (x.display, parent);
+	loop.runFor (450); // a press now would be a double-click
+
+	moveTo (c.x + 40, c.y + 60);
+	button (1, true);
+	moveTo (c.x + 40, c.y + 55);
+	EXPECT_TRUE (eventually ([&] { return handler.openGestures () == release; }));
+	view->removed ();
+	EXPECT_EQ (handler.openGestures (), std::vector<ParamID> {}) << "removed during the drag";
+	button (1, false);
+	EXPECT_EQ (count (HandlerCall::Kind::BeginEdit), count (HandlerCall::Kind::EndEdit));
+}
+
+// An idle editor draws nothing; a value set by the host shows within 200 ms.
+TEST_F (X11EditorTest, IdleDrawsNothingAndHostChangesShow)
+{
+	attach ();
+	loop.runFor (100);
+	takeDamage ();
+	loop.runFor (1000);
+	EXPECT_FALSE (takeDamage ()) << "the idle editor drew";
+
+	XImage* before = grab ();
+	controller->setParamNormalized (Tarno::kOutput, 0.1);
+	EXPECT_TRUE (waitForDamage (200));
+	XImage* after = grab ();
+	ASSERT_TRUE (before && after);
+	int changed = 0;
+	for (int y = 0; y < kPanelHeight; ++y)
+		for (int xx = 0; xx < kPanelWidth; ++xx)
+			changed += XGetPixel (before, xx, y) != XGetPixel (after, xx, y);
+	XDestroyImage (before);
+	XDestroyImage (after);
+	EXPECT_GT (changed, 20);
+}
+
+} // namespace
+
+#endif
