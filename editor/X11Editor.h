@@ -58,6 +58,8 @@ public:
 	xcb_window_t windowId () const { return window; }
 	// Number of paints so far; for tests.
 	int paintCount () const { return paints; }
+	// Number of X errors the server reported for the view's requests; for tests.
+	int errorCount () const { return errors; }
 
 private:
 	class Handler;
@@ -94,6 +96,7 @@ private:
 	unsigned int pointerQuery = 0;
 	bool pointerQueryPending = false;
 	int paints = 0;
+	int errors = 0;
 };
 
 } // namespace Tarno
