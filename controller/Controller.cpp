@@ -125,7 +125,18 @@ tresult PLUGIN_API Controller::disconnect (IConnectionPoint* other)
 tresult PLUGIN_API Controller::notify (IMessage* message)
 {
 	const tresult check = checkMessage (message);
-	return check == kResultOk ? EditController::notify (message) : check;
+	if (check != kResultOk)
+		return check;
+	// The SDK's text message handling converts with a function that throws
+	// on text that is not UTF-16.
+	try
+	{
+		return EditController::notify (message);
+	}
+	catch (...)
+	{
+		return kResultFalse;
+	}
 }
 
 tresult PLUGIN_API Controller::getParameterInfo (int32 paramIndex, ParameterInfo& info)
@@ -202,10 +213,13 @@ tresult PLUGIN_API Controller::getParamStringByValue (ParamID id, ParamValue val
 	}
 	else if (const HiddenParam* hidden = findHidden (id); hidden != nullptr && getParameterObject (id) != nullptr)
 	{
+		// Clamped as the processor clamps it (NaN and infinities to 0); +0.0
+		// turns -0 into 0.
+		const double value = clampNormalized (valueNormalized) + 0.0;
 		if (hidden->stepCount == 1)
-			std::strcpy (text, valueNormalized > 0.5 ? "On" : "Off");
+			std::strcpy (text, value > 0.5 ? "On" : "Off");
 		else
-			formatFixed (clampNormalized (valueNormalized), 4, text, sizeof text);
+			formatFixed (value, 4, text, sizeof text);
 	}
 	else
 		return kResultFalse;

@@ -44,9 +44,9 @@ bool EditorCore::wantsTimerRepaint (bool always) const
 bool DoubleClickDetector::press (uint32_t timeMs, int32_t x, int32_t y, int32_t control)
 {
 	// Server times wrap around after 49 days; the unsigned difference copes.
-	const bool isDouble = pending && timeMs - firstTime <= kDoubleClickMs &&
-	                      std::abs (x - firstX) <= kDoubleClickSlop && std::abs (y - firstY) <= kDoubleClickSlop &&
-	                      control == firstControl;
+	auto near = [] (int32_t a, int32_t b) { return std::llabs (int64_t (a) - int64_t (b)) <= kDoubleClickSlop; };
+	const bool isDouble =
+		pending && timeMs - firstTime <= kDoubleClickMs && near (x, firstX) && near (y, firstY) && control == firstControl;
 	pending = !isDouble;
 	firstTime = timeMs;
 	firstX = x;

@@ -57,8 +57,12 @@ int32 EditorInput::controlAt (int32 x, int32 y) const
 	{
 		if (i == kLegato)
 			continue;
+		// The box moves to the cell (not the point to the box): points at the
+		// ends of the int32 range must not overflow.
 		const Point cell = l.cell (i);
-		if (l.control.contains (x - cell.x, y - cell.y))
+		const PixelBox box = {cell.x + l.control.left, cell.y + l.control.top, cell.x + l.control.right,
+		                      cell.y + l.control.bottom};
+		if (box.contains (x, y))
 			return i;
 	}
 	return -1;

@@ -27,6 +27,11 @@ public:
 	Steinberg::tresult PLUGIN_API isPlatformTypeSupported (Steinberg::FIDString type) SMTG_OVERRIDE;
 	Steinberg::tresult PLUGIN_API attached (void* parent, Steinberg::FIDString type) SMTG_OVERRIDE;
 	Steinberg::tresult PLUGIN_API removed () SMTG_OVERRIDE;
+	// The SDK's view base accepts a null size.
+	Steinberg::tresult PLUGIN_API onSize (Steinberg::ViewRect* newSize) SMTG_OVERRIDE
+	{
+		return newSize ? EditorView::onSize (newSize) : Steinberg::kInvalidArgument;
+	}
 	// Also answers kInvalidArgument for a null IID or a null result pointer.
 	Steinberg::tresult PLUGIN_API queryInterface (const Steinberg::TUID iid, void** obj) SMTG_OVERRIDE
 	{

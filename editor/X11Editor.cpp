@@ -256,6 +256,7 @@ void X11Editor::handle (const xcb_generic_event_t& event)
 {
 	switch (event.response_type & 0x7F)
 	{
+		case 0: ++errors; break; // an error reply to a request that wanted none
 		case XCB_EXPOSE: paintPending = true; break;
 		case XCB_BUTTON_PRESS:
 		{

@@ -41,6 +41,11 @@ public:
 	Steinberg::tresult PLUGIN_API isPlatformTypeSupported (Steinberg::FIDString type) SMTG_OVERRIDE;
 	Steinberg::tresult PLUGIN_API attached (void* parent, Steinberg::FIDString type) SMTG_OVERRIDE;
 	Steinberg::tresult PLUGIN_API removed () SMTG_OVERRIDE;
+	// The SDK's view base accepts a null size.
+	Steinberg::tresult PLUGIN_API onSize (Steinberg::ViewRect* newSize) SMTG_OVERRIDE
+	{
+		return newSize ? EditorView::onSize (newSize) : Steinberg::kInvalidArgument;
+	}
 	// Also answers kInvalidArgument for a null IID or a null result pointer.
 	Steinberg::tresult PLUGIN_API queryInterface (const Steinberg::TUID iid, void** obj) SMTG_OVERRIDE
 	{
@@ -53,6 +58,8 @@ public:
 	xcb_window_t windowId () const { return window; }
 	// Number of paints so far; for tests.
 	int paintCount () const { return paints; }
+	// Number of X errors the server reported for the view's requests; for tests.
+	int errorCount () const { return errors; }
 
 private:
 	class Handler;
@@ -89,6 +96,7 @@ private:
 	unsigned int pointerQuery = 0;
 	bool pointerQueryPending = false;
 	int paints = 0;
+	int errors = 0;
 };
 
 } // namespace Tarno

@@ -4,6 +4,8 @@
 #include "module/ClassIds.h"
 #include "processor/Processor.h"
 
+#include "TarnoVersion.h"
+
 #include "pluginterfaces/vst/ivstaudioprocessor.h"
 #include "pluginterfaces/vst/ivsteditcontroller.h"
 #include "public.sdk/source/main/pluginfactory.h"
@@ -12,7 +14,9 @@ using namespace Steinberg;
 
 namespace {
 
-constexpr const char* kVersion = "1.2.0";
+// Both classes carry the project's version (CMakeLists.txt); the factory's
+// own texts (vendor, URL, e-mail) carry none.
+constexpr const char* kVersion = TARNO_VERSION_STRING;
 constexpr const char* kSdkVersion = "VST 3.8.1";
 
 } // namespace

@@ -93,7 +93,18 @@ tresult PLUGIN_API Processor::disconnect (IConnectionPoint* other)
 tresult PLUGIN_API Processor::notify (IMessage* message)
 {
 	const tresult check = checkMessage (message);
-	return check == kResultOk ? AudioEffect::notify (message) : check;
+	if (check != kResultOk)
+		return check;
+	// The SDK's text message handling converts with a function that throws
+	// on text that is not UTF-16.
+	try
+	{
+		return AudioEffect::notify (message);
+	}
+	catch (...)
+	{
+		return kResultFalse;
+	}
 }
 
 tresult PLUGIN_API Processor::setActive (TBool state)

@@ -12,6 +12,8 @@ packages=(
   libcairo2-dev pkg-config libxcb1-dev
   libx11-dev libxtst-dev libxdamage-dev
   locales
+  # the Windows setup (makensis), the .deb's dependencies and its check
+  nsis dpkg-dev file lintian
 )
 
 missing=()

@@ -2,6 +2,8 @@
 # Builds everything and runs every test stage:
 #   linux    native build (build/linux), ctest
 #   asan     AddressSanitizer + UBSan build (build/asan), ctest
+#   fuzz     clang with libFuzzer (build/fuzz): bounded runs of the state
+#            fuzzer and of the call-sequence fuzzer, one summary line each
 #   windows  mingw cross build (build/windows), ctest running the .exe under Wine
 # All stages run even if an earlier one fails. The exit status is non-zero if
 # any stage failed, and the last line printed is "N passed, M failed" (plus
@@ -33,18 +35,21 @@ record() {
   total_pass=$((total_pass + pass))
   total_fail=$((total_fail + fail))
   total_skip=$((total_skip + skip))
-  summary+=("$(printf '%-8s %4d passed, %d failed, %d skipped%s' \
+  summary+=("$(printf '%-10s %4d passed, %d failed, %d skipped%s' \
     "$stage:" "$pass" "$fail" "$skip" "${note:+  ($note)}")")
 }
 
-# Per-case counts from ctest's JUnit report: "PASSED FAILED SKIPPED".
+# Per-case counts from ctest's JUnit report: "PASSED FAILED SKIPPED". An
+# optional second argument names a ctest entry to leave out (one counted
+# case by case from its own output).
 junit_counts() {
-  local file=$1
+  local file=$1 except=${2:-}
   if [ ! -f "$file" ]; then
     echo "0 0 0"
     return
   fi
-  awk '
+  awk -v except="$except" '
+    except != "" && index($0, "<testcase name=\"" except "\"") { next }
     /<testcase / {
       if ($0 ~ /status="run"/) p++
       else if ($0 ~ /status="fail"/) f++
@@ -132,6 +137,7 @@ native_stage() {
 windows_stage() {
   local t0=$SECONDS
   local log="$root/build/windows/Testing/Temporary/LastTest.log"
+  local junit="$root/build/windows/ctest-junit.xml"
   echo
   echo "######## windows: build ########"
   local build_note=""
@@ -145,12 +151,12 @@ windows_stage() {
   echo
   echo "######## windows: tests under Wine ########"
   source scripts/wine-env.sh
-  rm -f "$log"
+  rm -f "$log" "$junit"
   local rc
   # The Wine run goes through a virtual X display when xvfb-run is present
   # (tests that open windows will need it); wineserver -w waits for Wine's
   # helper processes to exit before the display goes away.
-  local run='ctest --preset windows; rc=$?; wineserver -w; exit $rc'
+  local run="ctest --preset windows --output-junit '$junit'; rc=\$?; wineserver -w; exit \$rc"
   if command -v xvfb-run >/dev/null 2>&1; then
     xvfb-run -a -s "-screen 0 1280x1024x24" bash -c "$run" </dev/null
     rc=$?
@@ -163,7 +169,11 @@ windows_stage() {
     bash -c "$run" </dev/null
     rc=$?
   fi
+  # The test executable's cases from its own summary, every other ctest
+  # entry (the packages' checks, the timing tool) as one case each.
   read -r pass fail skip < <(gtest_log_counts "$log")
+  read -r pass2 fail2 skip2 < <(junit_counts "$junit" tarno_tests)
+  pass=$((pass + pass2)) fail=$((fail + fail2)) skip=$((skip + skip2))
   record windows "$pass" "$fail" "$skip" "$rc" "$((SECONDS - t0)) s"
   [ -z "$build_note" ] || record windows 0 1 0 1 "$build_note"
 }
@@ -189,14 +199,18 @@ tsan_stage() {
   record tsan "$pass" "$fail" "$skip" "$rc" "$((SECONDS - t0)) s"
 }
 
-# libFuzzer: a bounded run of the state fuzzer from its seed corpus.
+# libFuzzer: bounded runs of the state fuzzer and of the call-sequence fuzzer
+# (which loads the bundle built in build/fuzz), each from its seed corpus and
+# counted on its own line.
 fuzz_stage() {
   local t0=$SECONDS
   local seconds=${TARNO_FUZZ_SECONDS:-30}
+  local callSeconds=${TARNO_CALL_FUZZ_SECONDS:-$seconds}
   echo
   echo "######## fuzz: build ########"
   if ! { cmake --preset fuzz >/dev/null && cmake --build --preset fuzz; }; then
     record fuzz 0 0 0 1 "build failed"
+    record fuzzcall 0 0 0 1 "build failed"
     return
   fi
   echo
@@ -210,6 +224,20 @@ fuzz_stage() {
     record fuzz 1 0 0 0 "$((SECONDS - t0)) s"
   else
     record fuzz 0 1 0 "$rc" "crash input in build/fuzz"
+  fi
+
+  t0=$SECONDS
+  echo
+  echo "######## fuzz: call sequences, $callSeconds s ########"
+  local calls="$root/build/fuzz/call-corpus"
+  mkdir -p "$calls"
+  cp tests/fuzz/call-corpus/* "$calls/"
+  (cd build/fuzz && ./tarno_call_fuzzer -max_total_time="$callSeconds" -seed=1 -print_final_stats=1 "$calls")
+  rc=$?
+  if [ "$rc" -eq 0 ]; then
+    record fuzzcall 1 0 0 0 "$((SECONDS - t0)) s"
+  else
+    record fuzzcall 0 1 0 "$rc" "crash input in build/fuzz"
   fi
 }
 

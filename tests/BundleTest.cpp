@@ -7,6 +7,7 @@
 #include "host/Module.h"
 #include "host/PluginInstance.h"
 #include "processor/Processor.h"
+#include "tests/BundlePath.h"
 #include "tests/StreamUtil.h"
 
 #include "pluginterfaces/vst/ivstmidicontrollers.h"
@@ -29,13 +30,6 @@ using Tarno::Host::Module;
 using Tarno::Host::PluginInstance;
 
 namespace {
-
-// The bundle in the build directory, where ctest runs the tests.
-std::string bundlePath ()
-{
-	const char* env = std::getenv ("TARNO_BUNDLE");
-	return env && *env ? env : "Tarnovelle.vst3";
-}
 
 std::unique_ptr<Module> loadBundle ()
 {

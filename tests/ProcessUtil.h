@@ -7,6 +7,7 @@
 #include "pluginterfaces/vst/ivstevents.h"
 #include "pluginterfaces/vst/ivstparameterchanges.h"
 
+#include <cstdint>
 #include <vector>
 
 namespace TarnoTest {
@@ -26,6 +27,7 @@ class RawQueue : public Steinberg::Vst::IParamValueQueue
 public:
 	RawQueue (Steinberg::Vst::ParamID id, std::vector<std::pair<Steinberg::int32, double>> points)
 	: id (id), points (std::move (points)) {}
+	virtual ~RawQueue () = default;
 
 	Steinberg::Vst::ParamID PLUGIN_API getParameterId () SMTG_OVERRIDE { return id; }
 	Steinberg::int32 PLUGIN_API getPointCount () SMTG_OVERRIDE { return Steinberg::int32 (points.size ()); }
@@ -70,7 +72,7 @@ public:
 	std::vector<RawQueue> queues;
 };
 
-class RawEvents : public Steinberg::Vst::IEventList
+class RawEvents final : public Steinberg::Vst::IEventList
 {
 public:
 	void noteOn (Steinberg::int32 offset, Steinberg::int16 channel, Steinberg::int16 pitch, float velocity)
@@ -108,6 +110,120 @@ public:
 	TARNO_TEST_NO_REFCOUNT
 
 	std::vector<Steinberg::Vst::Event> events;
+};
+
+// Lists whose counts lie: they claim `claimed` entries (INT32_MAX unless
+// told otherwise) but hold only the given ones, and every read past those
+// fails. A reader must stop at the first failed read. Each counts its failed
+// reads; past `budget` of them it marks itself overrun and hands out entries
+// that lie beyond any block, so that a reader which keeps going runs out
+// instead of reading for billions of calls.
+class LyingEvents final : public Steinberg::Vst::IEventList
+{
+public:
+	explicit LyingEvents (std::vector<Steinberg::Vst::Event> held, Steinberg::int32 claimed = INT32_MAX)
+	: held (std::move (held)), claimed (claimed) {}
+
+	Steinberg::int32 PLUGIN_API getEventCount () SMTG_OVERRIDE { return claimed; }
+	Steinberg::tresult PLUGIN_API getEvent (Steinberg::int32 index, Steinberg::Vst::Event& e) SMTG_OVERRIDE
+	{
+		if (index >= 0 && size_t (index) < held.size ())
+		{
+			e = held[size_t (index)];
+			return Steinberg::kResultOk;
+		}
+		if (++failedReads > budget)
+		{
+			overrun = true;
+			e = {};
+			e.sampleOffset = INT32_MAX;
+		}
+		return Steinberg::kResultFalse;
+	}
+	Steinberg::tresult PLUGIN_API addEvent (Steinberg::Vst::Event&) SMTG_OVERRIDE { return Steinberg::kResultFalse; }
+	TARNO_TEST_NO_REFCOUNT
+
+	std::vector<Steinberg::Vst::Event> held;
+	Steinberg::int32 claimed;
+	long budget = 100000;
+	long failedReads = 0;
+	bool overrun = false;
+};
+
+class LyingQueue final : public Steinberg::Vst::IParamValueQueue
+{
+public:
+	LyingQueue (Steinberg::Vst::ParamID id, std::vector<std::pair<Steinberg::int32, double>> held,
+	            Steinberg::int32 claimed = INT32_MAX)
+	: id (id), held (std::move (held)), claimed (claimed) {}
+
+	Steinberg::Vst::ParamID PLUGIN_API getParameterId () SMTG_OVERRIDE { return id; }
+	Steinberg::int32 PLUGIN_API getPointCount () SMTG_OVERRIDE { return claimed; }
+	Steinberg::tresult PLUGIN_API getPoint (Steinberg::int32 index, Steinberg::int32& offset,
+	                                        Steinberg::Vst::ParamValue& value) SMTG_OVERRIDE
+	{
+		if (index >= 0 && size_t (index) < held.size ())
+		{
+			offset = held[size_t (index)].first;
+			value = held[size_t (index)].second;
+			return Steinberg::kResultOk;
+		}
+		if (++failedReads > budget)
+		{
+			overrun = true;
+			offset = INT32_MAX;
+		}
+		return Steinberg::kResultFalse;
+	}
+	Steinberg::tresult PLUGIN_API addPoint (Steinberg::int32, Steinberg::Vst::ParamValue, Steinberg::int32&) SMTG_OVERRIDE
+	{
+		return Steinberg::kResultFalse;
+	}
+	TARNO_TEST_NO_REFCOUNT
+
+	Steinberg::Vst::ParamID id;
+	std::vector<std::pair<Steinberg::int32, double>> held;
+	Steinberg::int32 claimed;
+	long budget = 100000;
+	long failedReads = 0;
+	bool overrun = false;
+};
+
+// Holds the given queues, which may lie themselves.
+class LyingChanges final : public Steinberg::Vst::IParameterChanges
+{
+public:
+	explicit LyingChanges (std::vector<Steinberg::Vst::IParamValueQueue*> held, Steinberg::int32 claimed = INT32_MAX)
+	: held (std::move (held)), claimed (claimed) {}
+
+	Steinberg::int32 PLUGIN_API getParameterCount () SMTG_OVERRIDE { return claimed; }
+	Steinberg::Vst::IParamValueQueue* PLUGIN_API getParameterData (Steinberg::int32 index) SMTG_OVERRIDE
+	{
+		if (index >= 0 && size_t (index) < held.size ())
+			return held[size_t (index)];
+		if (++failedReads > budget)
+		{
+			overrun = true;
+			return &spent;
+		}
+		return nullptr;
+	}
+	Steinberg::Vst::IParamValueQueue* PLUGIN_API addParameterData (const Steinberg::Vst::ParamID&,
+	                                                               Steinberg::int32&) SMTG_OVERRIDE
+	{
+		return nullptr;
+	}
+	TARNO_TEST_NO_REFCOUNT
+
+	std::vector<Steinberg::Vst::IParamValueQueue*> held;
+	Steinberg::int32 claimed;
+	long budget = 100000;
+	long failedReads = 0;
+	bool overrun = false;
+
+private:
+	// What an overrun reader gets: a queue whose only point never comes due.
+	RawQueue spent {Steinberg::Vst::kNoParamId, {{INT32_MAX, 0.0}}};
 };
 
 // Output buffers for one block: `channels` channels of 32- or 64-bit samples.

@@ -7,6 +7,7 @@
 
 #include "host/Module.h"
 #include "host/PluginInstance.h"
+#include "tests/BundlePath.h"
 
 #include "pluginterfaces/gui/iplugview.h"
 
@@ -19,16 +20,11 @@
 #include <sys/wait.h>
 
 using namespace Steinberg;
+using TarnoTest::bundlePath;
 using Tarno::Host::Module;
 using Tarno::Host::PluginInstance;
 
 namespace {
-
-std::string bundlePath ()
-{
-	const char* env = std::getenv ("TARNO_BUNDLE");
-	return env && *env ? env : "Tarnovelle.vst3";
-}
 
 struct ToolRun
 {

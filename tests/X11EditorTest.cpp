@@ -5,16 +5,19 @@
 // Without an X display the tests skip.
 #if !defined(_WIN32) && defined(TARNO_HAVE_X11_EDITOR) && defined(TARNO_HAVE_PLUGIN)
 
+#include "controller/Controller.h"
 #include "editor/CairoCanvas.h"
 #include "editor/Overlay.h"
 #include "editor/PanelLayout.h"
 #include "editor/SkinPainter.h"
+#include "editor/X11Editor.h"
 #include "host/Module.h"
 #include "host/PlugFrame.h"
 #include "host/PluginInstance.h"
 #include "host/RunLoop.h"
 #include "params/Presets.h"
 #include "tests/EditGestureModel.h"
+#include "tests/BundlePath.h"
 #include "tests/StreamUtil.h"
 
 #include "pluginterfaces/gui/iplugview.h"
@@ -42,12 +45,6 @@ using namespace Tarno;
 using Tarno::Host::HandlerCall;
 
 namespace {
-
-std::string bundlePath ()
-{
-	const char* env = std::getenv ("TARNO_BUNDLE");
-	return env && *env ? env : "Tarnovelle.vst3";
-}
 
 // Our side of the display: a parent window per view, XTest input, damage
 // reports of what the plug-in draws.
@@ -475,6 +472,74 @@ TEST_F (X11EditorTest, IdleDrawsNothingAndHostChangesShow)
 	XDestroyImage (before);
 	XDestroyImage (after);
 	EXPECT_GT (changed, 20);
+}
+
+// A parent destroyed under the view, then the X connection lost: each ends
+// the editor quietly, the run loop's registrations go with the connection,
+// and removed () afterwards is harmless.
+TEST_F (X11EditorTest, ParentDestroyedAndConnectionLost)
+{
+	attach ();
+	const Point c = skinLayout (kSkinOriginal).cell (kRelease);
+	moveTo (c.x + 40, c.y + 60);
+	button (1, true);
+	moveTo (c.x + 40, c.y + 50);
+	XDestroyWindow (x.display, parent);
+	button (1, false);
+	EXPECT_TRUE (eventually ([&] { return handler.openGestures ().empty (); })) << "parent destroyed during a drag";
+	loop.runFor (250);
+	EXPECT_EQ (view->removed (), kResultOk);
+
+	attach ();
+	XKillClient (x.display, child); // closes the plug-in's connection
+	XSync (x.display, False);
+	EXPECT_TRUE (eventually ([&] { return loop.eventRegistrationCount () + loop.timerCount () == 0; }));
+	EXPECT_EQ (view->removed (), kResultOk);
+	EXPECT_EQ (view->attached (reinterpret_cast<void*> (x.makeParent ()), kPlatformTypeX11EmbedWindowID), kResultOk)
+		<< "a new connection after the lost one";
+}
+
+// The view in this process (the same code the bundle has), for what only it
+// can tell: the X server reported no error for any of its requests while it
+// was attached, painted every skin, took a drag and was removed.
+TEST (X11EditorInProcess, NoXErrors)
+{
+	Display11 x;
+	if (x.display == nullptr)
+		GTEST_SKIP () << x.problem;
+	IPtr<Controller> controller =
+		owned (static_cast<Controller*> (static_cast<IEditController*> (Controller::create (nullptr))));
+	ASSERT_EQ (controller->initialize (nullptr), kResultOk);
+	Host::RunLoop loop;
+	Host::PlugFrame frame (&loop);
+	IPtr<IPlugView> view = owned (controller->createView (ViewType::kEditor));
+	auto* editor = static_cast<X11Editor*> (view.get ());
+	view->setFrame (&frame);
+	ASSERT_EQ (view->attached (reinterpret_cast<void*> (x.makeParent ()), kPlatformTypeX11EmbedWindowID), kResultOk);
+	for (int32 s : {kSkinVintage, kSkinSilver, kSkinOriginal})
+	{
+		const int before = editor->paintCount ();
+		controller->skin = s;
+		EXPECT_TRUE (loop.runUntil ([&] { return editor->paintCount () > before; }, 2000)) << s;
+	}
+	int rx = 0, ry = 0;
+	Window ignored;
+	XTranslateCoordinates (x.display, editor->windowId (), DefaultRootWindow (x.display), 70, 210, &rx, &ry,
+	                       &ignored);
+	for (int step = 0; step < 4; ++step)
+	{
+		if (step == 0)
+			XTestFakeMotionEvent (x.display, -1, rx, ry, 0);
+		XTestFakeButtonEvent (x.display, 1, step == 0, 0);
+		XTestFakeMotionEvent (x.display, -1, rx, ry - 10 * step, 0);
+		XSync (x.display, False);
+		loop.runFor (50);
+	}
+	loop.runFor (300);
+	EXPECT_EQ (editor->errorCount (), 0);
+	view->removed ();
+	view->setFrame (nullptr);
+	controller->terminate ();
 }
 
 } // namespace

@@ -1,0 +1,160 @@
+# The installable packages, made by the target `package` into
+# <build>/packages/, and the install rules behind them:
+#
+#   Windows  Tarnovelle-<version>-setup.exe        NSIS setup (makensis)
+#            Tarnovelle-<version>-windows-x64.zip  bundle, README, licence
+#   Linux    tarnovelle_<version>_amd64.deb        CPack: the bundle in
+#                                                   /usr/lib/vst3, tools in
+#                                                   /usr/bin, licence in
+#                                                   /usr/share/doc/tarnovelle
+#            Tarnovelle-<version>-linux-x86_64.tar.gz  the bundle alone, to
+#                                                   unpack into ~/.vst3
+#
+# `cmake --install` (Linux) puts the bundle into <prefix>/lib/vst3 and the
+# tools into <prefix>/bin. A missing packaging tool stops the configure step
+# with its name; a failing packaging step fails `package` with its output.
+# Included from the top-level CMakeLists.txt after BundleResources.cmake.
+
+set(TARNO_PACKAGE_DIR "${CMAKE_BINARY_DIR}/packages")
+
+if(WIN32)
+  find_program(TARNO_MAKENSIS makensis DOC "NSIS compiler for the Windows setup")
+  if(NOT TARNO_MAKENSIS)
+    message(FATAL_ERROR "makensis was not found: the Windows setup is compiled with NSIS (Debian package "
+                        "nsis; scripts/install-deps.sh installs it). Configure with -DTARNO_PACKAGES=OFF "
+                        "to build without packages.")
+  endif()
+
+  set(TARNO_SETUP_FILE "${TARNO_PACKAGE_DIR}/Tarnovelle-${PROJECT_VERSION}-setup.exe")
+  set(_zip_name "Tarnovelle-${PROJECT_VERSION}-windows-x64")
+  set(_zip_stage "${CMAKE_BINARY_DIR}/packaging/zip")
+  configure_file("${CMAKE_SOURCE_DIR}/packaging/windows/README.txt.in"
+                 "${CMAKE_BINARY_DIR}/packaging/README.txt" @ONLY NEWLINE_STYLE CRLF)
+  add_custom_target(package
+    COMMAND "${CMAKE_COMMAND}" "-DMAKENSIS=${TARNO_MAKENSIS}" "-DSOURCE_DIR=${CMAKE_SOURCE_DIR}"
+            "-DBUNDLE=${TARNO_BUNDLE_DIR}" "-DVERSION=${PROJECT_VERSION}" "-DOUTPUT=${TARNO_SETUP_FILE}"
+            "-DWORK_DIR=${CMAKE_BINARY_DIR}/packaging/nsis" "-DVENDOR=${TARNO_VENDOR}"
+            "-DCOPYRIGHT=${TARNO_COPYRIGHT}"
+            -P "${CMAKE_SOURCE_DIR}/cmake/WindowsInstaller.cmake"
+    # The portable zip: one folder with the bundle, the README and the licence.
+    COMMAND "${CMAKE_COMMAND}" -E rm -rf "${_zip_stage}"
+    COMMAND "${CMAKE_COMMAND}" -E make_directory "${_zip_stage}/${_zip_name}"
+    COMMAND "${CMAKE_COMMAND}" -E copy_directory "${TARNO_BUNDLE_DIR}" "${_zip_stage}/${_zip_name}/Tarnovelle.vst3"
+    COMMAND "${CMAKE_COMMAND}" -E copy "${CMAKE_BINARY_DIR}/packaging/README.txt" "${_zip_stage}/${_zip_name}/README.txt"
+    COMMAND "${CMAKE_COMMAND}" -E copy "${CMAKE_SOURCE_DIR}/LICENSE" "${_zip_stage}/${_zip_name}/LICENSE.txt"
+    COMMAND "${CMAKE_COMMAND}" -E copy "${CMAKE_SOURCE_DIR}/THIRD-PARTY-NOTICES.txt"
+            "${_zip_stage}/${_zip_name}/THIRD-PARTY-NOTICES.txt"
+    COMMAND "${CMAKE_COMMAND}" -E rm -f "${TARNO_PACKAGE_DIR}/${_zip_name}.zip"
+    COMMAND "${CMAKE_COMMAND}" -E chdir "${_zip_stage}"
+            "${CMAKE_COMMAND}" -E tar cf "${TARNO_PACKAGE_DIR}/${_zip_name}.zip" --format=zip "${_zip_name}"
+    COMMENT "Windows packages: ${TARNO_PACKAGE_DIR}/Tarnovelle-${PROJECT_VERSION}-setup.exe and ${_zip_name}.zip"
+    VERBATIM)
+  add_dependencies(package tarno_bundle_resources)
+  unset(_zip_name)
+  unset(_zip_stage)
+
+else()
+  # ---- install rules. The bundle goes where Linux hosts look for VST 3
+  # plug-ins (lib/vst3, never a multiarch folder).
+  set(_bundle_dest "lib/vst3/Tarnovelle.vst3")
+  set(_module_permissions OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+  set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+      OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+  install(TARGETS Tarnovelle
+    LIBRARY DESTINATION "${_bundle_dest}/Contents/x86_64-linux" PERMISSIONS ${_module_permissions}
+    COMPONENT plugin)
+  install(DIRECTORY "${TARNO_BUNDLE_DIR}/Contents/Resources"
+    DESTINATION "${_bundle_dest}/Contents" COMPONENT plugin)
+  install(TARGETS tarnovelle_render tarnovelle_wavdiff RUNTIME DESTINATION bin COMPONENT tools)
+
+  # /usr/share/doc/tarnovelle: the licence as Debian keeps it (the GPL's text
+  # is in /usr/share/common-licenses) and a changelog; the tools' manual
+  # pages. Compressed here, as Debian ships them.
+  file(READ "${CMAKE_SOURCE_DIR}/THIRD-PARTY-NOTICES.txt" TARNO_NOTICES)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/THIRD-PARTY-NOTICES.txt")
+  configure_file("${CMAKE_SOURCE_DIR}/packaging/linux/copyright.in" "${CMAKE_BINARY_DIR}/packaging/copyright" @ONLY)
+  string(TIMESTAMP TARNO_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
+  configure_file("${CMAKE_SOURCE_DIR}/packaging/linux/changelog.in" "${CMAKE_BINARY_DIR}/packaging/changelog" @ONLY)
+  foreach(_text "${CMAKE_BINARY_DIR}/packaging/changelog"
+                "${CMAKE_SOURCE_DIR}/packaging/linux/tarnovelle-render.1"
+                "${CMAKE_SOURCE_DIR}/packaging/linux/tarnovelle-wavdiff.1")
+    get_filename_component(_name "${_text}" NAME)
+    execute_process(COMMAND gzip -9nc
+      INPUT_FILE "${_text}"
+      OUTPUT_FILE "${CMAKE_BINARY_DIR}/packaging/${_name}.gz"
+      RESULT_VARIABLE _gzip_result)
+    if(NOT _gzip_result EQUAL 0)
+      message(FATAL_ERROR "gzip could not compress ${_text} (${_gzip_result})")
+    endif()
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${_text}")
+  endforeach()
+  install(FILES "${CMAKE_BINARY_DIR}/packaging/copyright" "${CMAKE_BINARY_DIR}/packaging/changelog.gz"
+    DESTINATION share/doc/tarnovelle COMPONENT doc)
+  install(FILES "${CMAKE_BINARY_DIR}/packaging/tarnovelle-render.1.gz"
+                "${CMAKE_BINARY_DIR}/packaging/tarnovelle-wavdiff.1.gz"
+    DESTINATION share/man/man1 COMPONENT tools)
+
+  # The archive for ~/.vst3 holds only the bundle, at its top: a component
+  # of its own that a plain `cmake --install` leaves out.
+  install(TARGETS Tarnovelle
+    LIBRARY DESTINATION "Tarnovelle.vst3/Contents/x86_64-linux" PERMISSIONS ${_module_permissions}
+    COMPONENT user-vst3 EXCLUDE_FROM_ALL)
+  install(DIRECTORY "${TARNO_BUNDLE_DIR}/Contents/Resources"
+    DESTINATION "Tarnovelle.vst3/Contents" COMPONENT user-vst3 EXCLUDE_FROM_ALL)
+
+  # ---- CPack: `package` makes the .deb and the .tar.gz.
+  foreach(_tool dpkg dpkg-shlibdeps file)
+    find_program(_found_${_tool} "${_tool}")
+    if(NOT _found_${_tool})
+      message(FATAL_ERROR "${_tool} was not found: the .deb is made with it (Debian packages dpkg-dev and "
+                          "file; scripts/install-deps.sh installs them). Configure with -DTARNO_PACKAGES=OFF "
+                          "to build without packages.")
+    endif()
+  endforeach()
+
+  set(CPACK_PACKAGE_NAME tarnovelle)
+  set(CPACK_PACKAGE_VENDOR "${TARNO_VENDOR}")
+  set(CPACK_PACKAGE_CONTACT "${TARNO_CONTACT}")
+  set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
+  set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "monophonic analog-style synthesizer (VST 3 instrument)")
+  set(CPACK_PACKAGE_DIRECTORY "${TARNO_PACKAGE_DIR}")
+  set(CPACK_GENERATOR DEB TGZ)
+  set(CPACK_SOURCE_GENERATOR TGZ)
+  set(CPACK_STRIP_FILES ON)
+  set(CPACK_THREADS 2)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_DEBIAN_PACKAGE_SECTION sound)
+  set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+  # The summary above is the first line; CPack puts it before this text.
+  set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+      "Tarnovelle is a VST 3 instrument for hosts on Linux: one oscillator mixing\n"
+      "square, triangle and sine, a linear envelope, glissando, vibrato and\n"
+      "tremolo, over all 16 MIDI channels with last-note priority.\n"
+      "The bundle is installed into /usr/lib/vst3. The tool tarnovelle-render\n"
+      "plays a MIDI file through any VST 3 instrument into a WAV file.")
+  string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION ${CPACK_DEBIAN_PACKAGE_DESCRIPTION})
+  # Per generator: the archive takes only the ~/.vst3 component.
+  set(CPACK_PROJECT_CONFIG_FILE "${CMAKE_BINARY_DIR}/packaging/CPackPerGenerator.cmake")
+  file(WRITE "${CPACK_PROJECT_CONFIG_FILE}" "\
+# Generated by cmake/Packaging.cmake: read by cpack once per generator.
+if(CPACK_GENERATOR STREQUAL \"TGZ\")
+  set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
+  set(CPACK_COMPONENTS_ALL user-vst3)
+  set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+  set(CPACK_ARCHIVE_FILE_NAME \"Tarnovelle-${PROJECT_VERSION}-linux-x86_64\")
+endif()
+")
+  include(CPack)
+
+  unset(_bundle_dest)
+  unset(_module_permissions)
+  unset(_gzip_result)
+  unset(_text)
+  unset(_name)
+endif()
+
+if(TARNO_BUILD_TESTS)
+  include("${CMAKE_SOURCE_DIR}/tests/packaging/packaging-tests.cmake")
+endif()

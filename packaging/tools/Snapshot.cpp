@@ -1,0 +1,178 @@
+#include "packaging/tools/Snapshot.h"
+
+#include "editor/EditorFonts.h"
+#include "editor/OriginalSkin.h"
+#include "editor/Overlay.h"
+#include "editor/SkinPainter.h"
+#include "params/Skins.h"
+
+#if defined(_WIN32)
+#include "editor/GdiCanvas.h"
+
+#include <windows.h>
+#include <gdiplus.h>
+
+#include <vector>
+#elif defined(TARNO_HAVE_CAIRO_CANVAS)
+#include "editor/CairoCanvas.h"
+#endif
+
+namespace Tarno {
+namespace Packaging {
+
+namespace {
+
+void paintPanel (Canvas& canvas)
+{
+	paintSkin (canvas, kSkinOriginal, kDefaultParams, -1);
+	paintOverlay (canvas, kDefaultParams, kSkinOriginal);
+}
+
+#if defined(_WIN32)
+
+namespace GP = Gdiplus::DllExports;
+
+std::wstring widen (const std::string& utf8)
+{
+	const int n = MultiByteToWideChar (CP_UTF8, 0, utf8.c_str (), -1, nullptr, 0);
+	std::wstring out (n > 0 ? size_t (n) : 1, L'\0');
+	if (n > 0)
+		MultiByteToWideChar (CP_UTF8, 0, utf8.c_str (), -1, &out[0], n);
+	out.resize (out.size () - 1);
+	return out;
+}
+
+bool pngEncoder (CLSID& clsid)
+{
+	UINT count = 0, bytes = 0;
+	if (GP::GdipGetImageEncodersSize (&count, &bytes) != Gdiplus::Ok || bytes == 0)
+		return false;
+	std::vector<BYTE> buffer (bytes);
+	auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*> (buffer.data ());
+	if (GP::GdipGetImageEncoders (count, bytes, codecs) != Gdiplus::Ok)
+		return false;
+	for (UINT i = 0; i < count; ++i)
+	{
+		if (codecs[i].MimeType && std::wstring (codecs[i].MimeType) == L"image/png")
+		{
+			clsid = codecs[i].Clsid;
+			return true;
+		}
+	}
+	return false;
+}
+
+// GDI+ from start to shutdown, and the editor's fonts and panel brush.
+class PaintSession
+{
+public:
+	PaintSession ()
+	{
+		Gdiplus::GdiplusStartupInput input;
+		started = Gdiplus::GdiplusStartup (&token, &input, nullptr) == Gdiplus::Ok;
+		fonts[0] = {kTextFont, GdiCanvas::createFont (kTextFont)};
+		fonts[1] = {kTitleFont, GdiCanvas::createFont (kTitleFont)};
+		fonts[2] = {kSmallFont, GdiCanvas::createFont (kSmallFont)};
+		const Rgb ground = OriginalColours::kBackground;
+		brush = CreateSolidBrush (RGB (ground.r, ground.g, ground.b));
+	}
+	~PaintSession ()
+	{
+		for (auto& f : fonts)
+			DeleteObject (f.font);
+		DeleteObject (brush);
+		if (started)
+			Gdiplus::GdiplusShutdown (token);
+	}
+	PaintSession (const PaintSession&) = delete;
+	PaintSession& operator= (const PaintSession&) = delete;
+
+	bool started = false;
+	ULONG_PTR token = 0;
+	GdiFontEntry fonts[3];
+	HBRUSH brush = nullptr;
+};
+
+bool paintAndWrite (const std::string& path, std::string& error)
+{
+	PaintSession session;
+	if (!session.started)
+	{
+		error = "GDI+ did not start";
+		return false;
+	}
+	BITMAPINFO info = {};
+	info.bmiHeader.biSize = sizeof (BITMAPINFOHEADER);
+	info.bmiHeader.biWidth = kSnapshotWidth;
+	info.bmiHeader.biHeight = -kSnapshotHeight; // rows top to bottom
+	info.bmiHeader.biPlanes = 1;
+	info.bmiHeader.biBitCount = 32;
+	info.bmiHeader.biCompression = BI_RGB;
+	void* bits = nullptr;
+	HBITMAP bitmap = CreateDIBSection (nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+	HDC dc = CreateCompatibleDC (nullptr);
+	if (!bitmap || !dc || !bits)
+	{
+		if (bitmap)
+			DeleteObject (bitmap);
+		if (dc)
+			DeleteDC (dc);
+		error = "cannot make an 860 x 530 bitmap to paint into";
+		return false;
+	}
+	HGDIOBJ previous = SelectObject (dc, bitmap);
+	{
+		GdiCanvas canvas (dc, session.brush, session.fonts, 3);
+		paintPanel (canvas);
+	}
+	GdiFlush ();
+
+	bool written = false;
+	CLSID png;
+	Gdiplus::GpBitmap* image = nullptr;
+	if (!pngEncoder (png))
+		error = "GDI+ has no PNG encoder";
+	else if (GP::GdipCreateBitmapFromScan0 (kSnapshotWidth, kSnapshotHeight, kSnapshotWidth * 4,
+	                                        PixelFormat32bppRGB, static_cast<BYTE*> (bits), &image) != Gdiplus::Ok)
+		error = "GDI+ cannot read the painted bitmap";
+	else if (GP::GdipSaveImageToFile (image, widen (path).c_str (), &png, nullptr) != Gdiplus::Ok)
+		error = "cannot write '" + path + "'";
+	else
+		written = true;
+	if (image)
+		GP::GdipDisposeImage (image);
+	SelectObject (dc, previous);
+	DeleteDC (dc);
+	DeleteObject (bitmap);
+	return written;
+}
+
+#elif defined(TARNO_HAVE_CAIRO_CANVAS)
+
+bool paintAndWrite (const std::string& path, std::string& error)
+{
+	CairoCanvas canvas (kSnapshotWidth, kSnapshotHeight, OriginalColours::kBackground);
+	paintPanel (canvas);
+	canvas.flush ();
+	if (canvas.writePng (path))
+		return true;
+	error = "cannot write '" + path + "'";
+	return false;
+}
+
+#else
+
+bool paintAndWrite (const std::string&, std::string& error)
+{
+	error = "this build has no canvas to paint the snapshot with (Cairo was not found)";
+	return false;
+}
+
+#endif
+
+} // namespace
+
+bool writeEditorSnapshot (const std::string& path, std::string& error) { return paintAndWrite (path, error); }
+
+} // namespace Packaging
+} // namespace Tarno
