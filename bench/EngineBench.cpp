@@ -137,16 +137,16 @@ double renderWithEvents (Engine& e, Mode m, int64_t& clock, int64_t n, int64_t p
 
 void applyEverythingOn (Engine& e)
 {
-	e.setParameter (Tarno::kSquare, 1.0);
-	e.setParameter (Tarno::kTriangle, 1.0);
-	e.setParameter (Tarno::kSine, 1.0);
-	e.setParameter (Tarno::kSineCharacter, 1.0);
-	e.setParameter (Tarno::kVibratoDepth, 1.0);
-	e.setParameter (Tarno::kModWheel, 1.0);
-	e.setParameter (Tarno::kTremoloDepth, 0.6);
-	e.setParameter (Tarno::kGlissando, 0.25);
-	e.setParameter (Tarno::kVelocity, 1.0);
-	e.setParameter (Tarno::kLegato, 1.0);
+	e.setParameter (Tarno::kSquareParam, 1.0);
+	e.setParameter (Tarno::kTriangleParam, 1.0);
+	e.setParameter (Tarno::kSineParam, 1.0);
+	e.setParameter (Tarno::kSineCharacterParam, 1.0);
+	e.setParameter (Tarno::kVibratoDepthParam, 1.0);
+	e.setParameter (Tarno::kModWheelParam, 1.0);
+	e.setParameter (Tarno::kTremoloDepthParam, 0.6);
+	e.setParameter (Tarno::kGlissandoParam, 0.25);
+	e.setParameter (Tarno::kVelocityParam, 1.0);
+	e.setParameter (Tarno::kLegatoParam, 1.0);
 }
 
 void EverythingOn (benchmark::State& state, Mode m)
@@ -231,7 +231,7 @@ enum class Hazard
 	Held
 };
 
-double finalValue (Hazard h, int32_t id) { return (h == Hazard::Held && id == Tarno::kOutput) ? 1.0 : 0.0; }
+double finalValue (Hazard h, int32_t id) { return (h == Hazard::Held && id == Tarno::kOutputParam) ? 1.0 : 0.0; }
 
 void setFinalValues (Engine& e, Hazard h)
 {

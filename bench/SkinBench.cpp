@@ -60,8 +60,8 @@ void BM_RepaintDragging (benchmark::State& state)
 	for (auto _ : state)
 	{
 		// Steps of the golden ratio, modulo 1: a value not shown before.
-		values[Tarno::kAttack] = std::fmod (0.61803398875 * ++step, 1.0);
-		repaint (canvas, skin, values, Tarno::kAttack);
+		values[Tarno::kAttackParam] = std::fmod (0.61803398875 * ++step, 1.0);
+		repaint (canvas, skin, values, Tarno::kAttackParam);
 	}
 	setCounters (state);
 }

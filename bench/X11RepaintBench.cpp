@@ -52,7 +52,7 @@ void BM_X11Repaint (benchmark::State& state)
 	for (auto _ : state)
 	{
 		const int before = editor->paintCount ();
-		controller->setParamNormalized (Tarno::kAttack, (++step % 2) ? 0.25 : 0.75);
+		controller->setParamNormalized (Tarno::kAttackParam, (++step % 2) ? 0.25 : 0.75);
 		loop.runUntil ([&] { return editor->paintCount () > before; }, 2000);
 	}
 	state.counters["ms_per_repaint_cpu"] =

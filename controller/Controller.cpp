@@ -36,10 +36,10 @@ struct HiddenParam
 };
 
 const HiddenParam kHiddenParams[] = {
-	{kPitchBend, "Pitch bend", 0, 0.5},
-	{kModWheel, "Mod wheel", 0, 0.0},
-	{kSustain, "Sustain", 1, 0.0},
-	{kAllNotesOff, "All notes off", 0, 0.0},
+	{kPitchBendParam, "Pitch bend", 0, 0.5},
+	{kModWheelParam, "Mod wheel", 0, 0.0},
+	{kSustainParam, "Sustain", 1, 0.0},
+	{kAllNotesOffParam, "All notes off", 0, 0.0},
 };
 
 const HiddenParam* findHidden (ParamID id)
@@ -277,11 +277,11 @@ tresult PLUGIN_API Controller::getMidiControllerAssignment (int32 busIndex, int1
 		return kResultFalse;
 	switch (midiControllerNumber)
 	{
-		case kCtrlModWheel: id = kModWheel; return kResultOk;
-		case kCtrlSustainOnOff: id = kSustain; return kResultOk;
+		case kCtrlModWheel: id = kModWheelParam; return kResultOk;
+		case kCtrlSustainOnOff: id = kSustainParam; return kResultOk;
 		case kCtrlAllSoundsOff:
-		case kCtrlAllNotesOff: id = kAllNotesOff; return kResultOk;
-		case Vst::kPitchBend: id = Tarno::kPitchBend; return kResultOk;
+		case kCtrlAllNotesOff: id = kAllNotesOffParam; return kResultOk;
+		case Vst::kPitchBend: id = Tarno::kPitchBendParam; return kResultOk;
 		default: return kResultFalse;
 	}
 }

@@ -55,7 +55,7 @@ int32 EditorInput::controlAt (int32 x, int32 y) const
 	const SkinLayout& l = layout ();
 	for (int32 i = 0; i < kNumParams; ++i)
 	{
-		if (i == kLegato)
+		if (i == kLegatoParam)
 			continue;
 		// The box moves to the cell (not the point to the box): points at the
 		// ends of the int32 range must not overflow.
@@ -128,7 +128,7 @@ void EditorInput::press (int32 x, int32 y, bool shift)
 	}
 	if (kOverlayLayout.legato.contains (x, y))
 	{
-		applyEdit (kLegato, legatoValueAt (x));
+		applyEdit (kLegatoParam, legatoValueAt (x));
 		return;
 	}
 	const int32 i = controlAt (x, y);
@@ -211,7 +211,7 @@ void EditorInput::doubleClick (int32 x, int32 y)
 
 	if (kOverlayLayout.legato.contains (x, y))
 	{
-		applyEdit (kLegato, legatoValueAt (x));
+		applyEdit (kLegatoParam, legatoValueAt (x));
 		return;
 	}
 	// Skin buttons and presets acted on the first press; only a control
@@ -232,7 +232,7 @@ void EditorInput::wheel (int32 x, int32 y, int32 delta, bool shift)
 	double step = 0.0;
 	if (kOverlayLayout.legato.contains (x, y))
 	{
-		i = kLegato;
+		i = kLegatoParam;
 		step = 1.0;
 	}
 	else

@@ -51,7 +51,7 @@ void paintOriginal (Canvas& canvas, const ParamBlock& values)
 
 		// The Legato position shows only its label and value text; the
 		// editor's OFF/ON switch fills the space between them.
-		if (i != kLegato)
+		if (i != kLegatoParam)
 		{
 			canvas.ellipseOutline ({cx + 10, cy + 28, cx + 76, cy + 94}, kRing, 2);
 			const Point centre = {cx + 43, cy + 61};

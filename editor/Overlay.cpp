@@ -89,7 +89,7 @@ void paintOverlay (Canvas& canvas, const ParamBlock& values, int32_t skin)
 	canvas.restore ();
 
 	canvas.save ();
-	paintLegatoSwitch (canvas, colours, legatoIsOn (values[kLegato]));
+	paintLegatoSwitch (canvas, colours, legatoIsOn (values[kLegatoParam]));
 	canvas.restore ();
 }
 

@@ -34,7 +34,7 @@ const char* skinButtonText (int32_t k);
 inline bool legatoIsOn (double normalized) { return normalized >= 0.5; }
 
 // Paints the appearance selector (with the button of `skin` marked) and the
-// Legato switch (lit by values[kLegato]) in the colours of `skin`. Each of
+// Legato switch (lit by values[kLegatoParam]) in the colours of `skin`. Each of
 // the two is drawn between its own canvas.save() and canvas.restore().
 // A skin index outside 0..2 marks no button.
 void paintOverlay (Canvas& canvas, const ParamBlock& values, int32_t skin);

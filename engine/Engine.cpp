@@ -103,45 +103,45 @@ void Engine::updateDerived ()
 	}
 
 	// Target pitch, limited to [16 Hz, min(16 kHz, 0.4 · fs)].
-	const double pitchKey[4] = {note, target[kTranspose], smoothed[kFineTune], pitchBend};
+	const double pitchKey[4] = {note, target[kTransposeParam], smoothed[kFineTuneParam], pitchBend};
 	if (!std::equal (pitchKey, pitchKey + 4, d.pitchKey) || !(fs == d.pitchRate))
 	{
 		std::copy (pitchKey, pitchKey + 4, d.pitchKey);
 		d.pitchRate = fs;
-		const double semitones = transposeSemitones (target[kTranspose]) + note + fineSemitones (smoothed[kFineTune]) +
+		const double semitones = transposeSemitones (target[kTransposeParam]) + note + fineSemitones (smoothed[kFineTuneParam]) +
 		                         kPitchBendRange * (pitchBend - 0.5);
 		const double ceiling = std::min (kMaxFrequency, kMaxTargetRatio * fs);
 		d.targetFrequency = std::min (std::max (semitonesToHz (semitones), kMinFrequency), ceiling);
 	}
 
-	if (!(smoothed[kGlissando] == d.glideKey) || !(fs == d.glideRate))
+	if (!(smoothed[kGlissandoParam] == d.glideKey) || !(fs == d.glideRate))
 	{
-		d.glideKey = smoothed[kGlissando];
+		d.glideKey = smoothed[kGlissandoParam];
 		d.glideRate = fs;
-		const double time = glideSeconds (smoothed[kGlissando]);
+		const double time = glideSeconds (smoothed[kGlissandoParam]);
 		d.glideCoefficient = time >= kMinGlideTime ? 1.0 - std::exp (-1.0 / (time * fs)) : 0.0;
 	}
 
-	if (!(smoothed[kVibratoRate] == d.vibratoRateKey) || !(smoothed[kTremoloRate] == d.tremoloRateKey) ||
+	if (!(smoothed[kVibratoRateParam] == d.vibratoRateKey) || !(smoothed[kTremoloRateParam] == d.tremoloRateKey) ||
 	    !(fs == d.modRate))
 	{
-		d.vibratoRateKey = smoothed[kVibratoRate];
-		d.tremoloRateKey = smoothed[kTremoloRate];
+		d.vibratoRateKey = smoothed[kVibratoRateParam];
+		d.tremoloRateKey = smoothed[kTremoloRateParam];
 		d.modRate = fs;
-		d.vibratoStep = modRateHz (smoothed[kVibratoRate]) / fs;
-		d.tremoloStep = modRateHz (smoothed[kTremoloRate]) / fs;
+		d.vibratoStep = modRateHz (smoothed[kVibratoRateParam]) / fs;
+		d.tremoloStep = modRateHz (smoothed[kTremoloRateParam]) / fs;
 	}
 
-	if (!(target[kAttack] == d.attackKey) || !(target[kRelease] == d.releaseKey) || !(fs == d.envelopeRate))
+	if (!(target[kAttackParam] == d.attackKey) || !(target[kReleaseParam] == d.releaseKey) || !(fs == d.envelopeRate))
 	{
-		d.attackKey = target[kAttack];
-		d.releaseKey = target[kRelease];
+		d.attackKey = target[kAttackParam];
+		d.releaseKey = target[kReleaseParam];
 		d.envelopeRate = fs;
-		d.attackStep = 1.0 / (attackSeconds (target[kAttack]) * fs);
-		d.releaseStep = 1.0 / (releaseSeconds (target[kRelease]) * fs);
+		d.attackStep = 1.0 / (attackSeconds (target[kAttackParam]) * fs);
+		d.releaseStep = 1.0 / (releaseSeconds (target[kReleaseParam]) * fs);
 	}
 
-	const double mixKey[4] = {smoothed[kSquare], smoothed[kTriangle], smoothed[kSine], smoothed[kSineCharacter]};
+	const double mixKey[4] = {smoothed[kSquareParam], smoothed[kTriangleParam], smoothed[kSineParam], smoothed[kSineCharacterParam]};
 	if (!std::equal (mixKey, mixKey + 4, d.mixKey))
 	{
 		std::copy (mixKey, mixKey + 4, d.mixKey);
@@ -155,10 +155,10 @@ void Engine::updateDerived ()
 		d.sineFifth = kSineFifthHarmonic * character;
 	}
 
-	if (!(smoothed[kOutput] == d.outputKey))
+	if (!(smoothed[kOutputParam] == d.outputKey))
 	{
-		d.outputKey = smoothed[kOutput];
-		d.outputGain = std::pow (10.0, outputDecibels (smoothed[kOutput]) / kDecibelsPerDecade);
+		d.outputKey = smoothed[kOutputParam];
+		d.outputGain = std::pow (10.0, outputDecibels (smoothed[kOutputParam]) / kDecibelsPerDecade);
 	}
 }
 

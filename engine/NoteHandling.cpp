@@ -28,9 +28,9 @@ void Engine::setParameter (int32_t id, double value)
 	}
 	switch (id)
 	{
-		case kPitchBend: pitchBend = value; break;
-		case kModWheel: modWheel = value; break;
-		case kSustain:
+		case kPitchBendParam: pitchBend = value; break;
+		case kModWheelParam: modWheel = value; break;
+		case kSustainParam:
 			sustain = value >= 0.5;
 			if (!sustain)
 			{
@@ -41,7 +41,7 @@ void Engine::setParameter (int32_t id, double value)
 				selectNote ();
 			}
 			break;
-		case kAllNotesOff: allNotesOff (); break;
+		case kAllNotesOffParam: allNotesOff (); break;
 		default: break;
 	}
 }
@@ -73,15 +73,15 @@ void Engine::noteOn (int16_t channel, int16_t pitch, float noteVelocity)
 	stampSlot (index, noteCounter);
 	selectNote ();
 
-	if (wasSounding && target[kLegato] < 0.5)
+	if (wasSounding && target[kLegatoParam] < 0.5)
 		retriggerFade = kRetriggerFadeTime * sampleRate;
 
 	if (!frequencySet)
 	{
 		// The first note after a reset starts at its own pitch (no glide),
 		// from the unsmoothed tuning and without pitch bend or limits.
-		frequency = semitonesToHz (pitch - kReferencePitch + transposeSemitones (target[kTranspose]) +
-		                           fineSemitones (target[kFineTune]));
+		frequency = semitonesToHz (pitch - kReferencePitch + transposeSemitones (target[kTransposeParam]) +
+		                           fineSemitones (target[kFineTuneParam]));
 		frequencySet = true;
 	}
 }

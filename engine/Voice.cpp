@@ -171,7 +171,7 @@ double Voice::tick (Engine& e)
 	e.tremoloPhase = frac (e.tremoloPhase + e.derived.tremoloStep);
 
 	// The mod wheel adds vibrato depth.
-	const double depth = std::min (vibratoCents (e.smoothed[kVibratoDepth]) + kModWheelCents * e.modWheel, kMaxVibratoCents);
+	const double depth = std::min (vibratoCents (e.smoothed[kVibratoDepthParam]) + kModWheelCents * e.modWheel, kMaxVibratoCents);
 	const double vibrato = depth == 0.0 ? 1.0 : exp2Small (depth * vibratoSine * (1.0 / kCentsPerOctave));
 	const double f = std::min (e.frequency * vibrato, kMaxVibratoRatio * fs);
 
@@ -204,14 +204,14 @@ double Voice::tick (Engine& e)
 	}
 
 	// Gain stages: envelope, tremolo (phase after its advance), velocity, output level.
-	const double tremoloDepth = e.smoothed[kTremoloDepth];
+	const double tremoloDepth = e.smoothed[kTremoloDepthParam];
 	// Tremolo reads its phase after the advance; the vibrato sine for the next
 	// sample comes in the same evaluation.
 	const Double2 modSines = sinCycles (Double2{e.vibratoPhase, e.tremoloPhase});
 	e.derived.vibratoSinePhase = e.vibratoPhase;
 	e.derived.vibratoSine = modSines[0];
 	const double tremolo = tremoloDepth == 0.0 ? 1.0 : 1.0 - tremoloDepth * (0.5 + 0.5 * modSines[1]);
-	const double velocityGain = 1.0 - e.smoothed[kVelocity] * (1.0 - e.velocity);
+	const double velocityGain = 1.0 - e.smoothed[kVelocityParam] * (1.0 - e.velocity);
 	// The gains do not wait for the oscillator; one multiplication joins them.
 	const double out = y * (e.envelope * tremolo * velocityGain * e.derived.outputGain);
 

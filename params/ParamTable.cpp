@@ -9,22 +9,22 @@ namespace Tarno {
 
 const ParamSpec specs[kNumParams] = {
 	// name              unit    min     max     default (from kDefaultParams), steps
-	{"Square",          "%",    0.0,    100.0,  kDefaultParams[kSquare], 0},
-	{"Triangle",        "%",    0.0,    100.0,  kDefaultParams[kTriangle], 0},
-	{"Sine",            "%",    0.0,    100.0,  kDefaultParams[kSine], 0},
-	{"Attack",          "ms",   2.0,    3000.0, kDefaultParams[kAttack], 0},
-	{"Release",         "ms",   5.0,    5000.0, kDefaultParams[kRelease], 0},
-	{"Glissando",       "ms",   0.0,    2000.0, kDefaultParams[kGlissando], 0},
-	{"Vibrato rate",    "Hz",   4.0,    8.0,    kDefaultParams[kVibratoRate], 0},
-	{"Vibrato depth",   "cent", 0.0,    100.0,  kDefaultParams[kVibratoDepth], 0},
-	{"Tremolo rate",    "Hz",   4.0,    8.0,    kDefaultParams[kTremoloRate], 0},
-	{"Tremolo depth",   "%",    0.0,    100.0,  kDefaultParams[kTremoloDepth], 0},
-	{"Transpose",       "oct",  -3.0,   3.0,    kDefaultParams[kTranspose], 6},
-	{"Fine tune",       "cent", -100.0, 100.0,  kDefaultParams[kFineTune], 0},
-	{"Output",          "dB",   -60.0,  0.0,    kDefaultParams[kOutput], 0},
-	{"Velocity",        "%",    0.0,    100.0,  kDefaultParams[kVelocity], 0},
-	{"Legato",          "",     0.0,    1.0,    kDefaultParams[kLegato], 1},
-	{"Sine character",  "%",    0.0,    100.0,  kDefaultParams[kSineCharacter], 0},
+	{"Square",          "%",    0.0,    100.0,  kDefaultParams[kSquareParam], 0},
+	{"Triangle",        "%",    0.0,    100.0,  kDefaultParams[kTriangleParam], 0},
+	{"Sine",            "%",    0.0,    100.0,  kDefaultParams[kSineParam], 0},
+	{"Attack",          "ms",   2.0,    3000.0, kDefaultParams[kAttackParam], 0},
+	{"Release",         "ms",   5.0,    5000.0, kDefaultParams[kReleaseParam], 0},
+	{"Glissando",       "ms",   0.0,    2000.0, kDefaultParams[kGlissandoParam], 0},
+	{"Vibrato rate",    "Hz",   4.0,    8.0,    kDefaultParams[kVibratoRateParam], 0},
+	{"Vibrato depth",   "cent", 0.0,    100.0,  kDefaultParams[kVibratoDepthParam], 0},
+	{"Tremolo rate",    "Hz",   4.0,    8.0,    kDefaultParams[kTremoloRateParam], 0},
+	{"Tremolo depth",   "%",    0.0,    100.0,  kDefaultParams[kTremoloDepthParam], 0},
+	{"Transpose",       "oct",  -3.0,   3.0,    kDefaultParams[kTransposeParam], 6},
+	{"Fine tune",       "cent", -100.0, 100.0,  kDefaultParams[kFineTuneParam], 0},
+	{"Output",          "dB",   -60.0,  0.0,    kDefaultParams[kOutputParam], 0},
+	{"Velocity",        "%",    0.0,    100.0,  kDefaultParams[kVelocityParam], 0},
+	{"Legato",          "",     0.0,    1.0,    kDefaultParams[kLegatoParam], 1},
+	{"Sine character",  "%",    0.0,    100.0,  kDefaultParams[kSineCharacterParam], 0},
 };
 
 double snapNormalized (int32_t id, double x)
@@ -66,7 +66,7 @@ bool formatValue (int32_t id, double normalized, ValueText& text)
 	// toPlain rounds stepped values; adding +0.0 turns a rounded -0 (Transpose
 	// just below its centre) into a plain 0 so that it reads "0 oct".
 	const double v = toPlain (id, normalized) + 0.0;
-	if (id == kLegato)
+	if (id == kLegatoParam)
 	{
 		std::strcpy (text, v > 0.5 ? "On" : "Off");
 		return true;
@@ -82,7 +82,7 @@ bool parseValue (int32_t id, const char* text, double& normalized)
 {
 	if (!isTableParam (id) || text == nullptr)
 		return false;
-	if (id == kLegato)
+	if (id == kLegatoParam)
 	{
 		double number = 0.0; // no number reads as 0, like atof
 		parseNumber (text, number);

@@ -15,31 +15,31 @@ constexpr int32_t kNumParams = 16;
 // Sound parameters, in ID order.
 enum ParamId : int32_t
 {
-	kSquare = 0,
-	kTriangle,
-	kSine,
-	kAttack,
-	kRelease,
-	kGlissando,
-	kVibratoRate,
-	kVibratoDepth,
-	kTremoloRate,
-	kTremoloDepth,
-	kTranspose,
-	kFineTune,
-	kOutput,
-	kVelocity,
-	kLegato,
-	kSineCharacter,
+	kSquareParam = 0,
+	kTriangleParam,
+	kSineParam,
+	kAttackParam,
+	kReleaseParam,
+	kGlissandoParam,
+	kVibratoRateParam,
+	kVibratoDepthParam,
+	kTremoloRateParam,
+	kTremoloDepthParam,
+	kTransposeParam,
+	kFineTuneParam,
+	kOutputParam,
+	kVelocityParam,
+	kLegatoParam,
+	kSineCharacterParam,
 };
 
 // Hidden parameters that carry MIDI controller data from host to processor.
 enum MidiParamId : int32_t
 {
-	kPitchBend = 100,
-	kModWheel = 101,
-	kSustain = 102,
-	kAllNotesOff = 103,
+	kPitchBendParam = 100,
+	kModWheelParam = 101,
+	kSustainParam = 102,
+	kAllNotesOffParam = 103,
 };
 
 // 16 normalized values in parameter-ID order.

@@ -24,25 +24,25 @@ constexpr ParamBlock defaultsWith (const Entry (&entries)[N])
 }
 
 constexpr Entry kSoftReed[] = {
-	{kSquare, 0.12},  {kTriangle, 0.7},  {kSine, 0.5},
-	{kAttack, 0.07},  {kRelease, 0.22},  {kVibratoDepth, 0.14},
+	{kSquareParam, 0.12},  {kTriangleParam, 0.7},  {kSineParam, 0.5},
+	{kAttackParam, 0.07},  {kReleaseParam, 0.22},  {kVibratoDepthParam, 0.14},
 };
 
 constexpr Entry kBass[] = {
-	{kSquare, 0.8},      {kTriangle, 0.25},  {kSine, 0.0},
-	{kRelease, 0.025},   {kGlissando, 0.035},
+	{kSquareParam, 0.8},      {kTriangleParam, 0.25},  {kSineParam, 0.0},
+	{kReleaseParam, 0.025},   {kGlissandoParam, 0.035},
 	// -1 oct: 2 of Transpose's 6 steps, the double nearest to 1/3.
-	{kTranspose, 1.0 / 3.0},
+	{kTransposeParam, 1.0 / 3.0},
 };
 
 constexpr Entry kLantern[] = {
-	{kSquare, 0.15},  {kTriangle, 0.25},     {kSine, 0.85},         {kAttack, 0.12},
-	{kRelease, 0.35}, {kVibratoDepth, 0.22}, {kTremoloDepth, 0.38},
+	{kSquareParam, 0.15},  {kTriangleParam, 0.25},     {kSineParam, 0.85},         {kAttackParam, 0.12},
+	{kReleaseParam, 0.35}, {kVibratoDepthParam, 0.22}, {kTremoloDepthParam, 0.38},
 };
 
 constexpr Entry kGlide[] = {
-	{kSquare, 0.65},    {kTriangle, 0.2},       {kSine, 0.2},
-	{kGlissando, 0.25}, {kVibratoDepth, 0.12},  {kTremoloDepth, 0.15},
+	{kSquareParam, 0.65},    {kTriangleParam, 0.2},       {kSineParam, 0.2},
+	{kGlissandoParam, 0.25}, {kVibratoDepthParam, 0.12},  {kTremoloDepthParam, 0.15},
 };
 
 } // namespace

@@ -245,7 +245,7 @@ TEST (Bundle, InstanceStateParametersAndMapping)
 	std::string shown;
 	ASSERT_EQ (i.plugin.setParameterFromText ("Output", "-6 dB", shown, error), kResultOk) << error;
 	EXPECT_EQ (shown, "-6.0 dB");
-	EXPECT_EQ (i.plugin.parameterText (Tarno::kTranspose, 0.45), "0 oct");
+	EXPECT_EQ (i.plugin.parameterText (Tarno::kTransposeParam, 0.45), "0 oct");
 
 	IMidiMapping* mapping = nullptr;
 	ASSERT_EQ (i.plugin.controller ()->queryInterface (IMidiMapping::iid, reinterpret_cast<void**> (&mapping)), kResultOk);
@@ -278,15 +278,15 @@ TEST (Bundle, RendersLikeTheProcessorItWasBuiltFrom)
 		on.noteOn.pitch = 62;
 		on.noteOn.velocity = 0.9f;
 		i.plugin.events ().addEvent (on);
-		i.plugin.parameterChanges ().add (Tarno::kVibratoDepth, 0, 0.5);
-		i.plugin.parameterChanges ().add (Tarno::kModWheel, 256, 1.0);
+		i.plugin.parameterChanges ().add (Tarno::kVibratoDepthParam, 0, 0.5);
+		i.plugin.parameterChanges ().add (Tarno::kModWheelParam, 256, 1.0);
 		ASSERT_EQ (i.plugin.process (512), kResultOk);
 
 		Tarno::Host::EventList events;
 		events.addEvent (on);
 		Tarno::Host::ParameterChanges changes;
-		changes.add (Tarno::kVibratoDepth, 0, 0.5);
-		changes.add (Tarno::kModWheel, 256, 1.0);
+		changes.add (Tarno::kVibratoDepthParam, 0, 0.5);
+		changes.add (Tarno::kModWheelParam, 256, 1.0);
 		std::vector<double> out64 (512);
 		std::vector<float> out32 (512);
 		double* p64 = out64.data ();

@@ -158,15 +158,15 @@ TEST (CairoShapeCache, PanelsInSequenceMatchFreshCanvases)
 {
 	const double nan = std::numeric_limits<double>::quiet_NaN ();
 	ParamBlock attack = kDefaultParams;
-	attack[kAttack] = 0.25;
+	attack[kAttackParam] = 0.25;
 	ParamBlock half;
 	half.fill (0.5);
 	ParamBlock full;
 	full.fill (1.0);
 	ParamBlock wild = kDefaultParams;
-	wild[kSquare] = nan;
-	wild[kTriangle] = 1e300;
-	wild[kRelease] = -3.0;
+	wild[kSquareParam] = nan;
+	wild[kTriangleParam] = 1e300;
+	wild[kReleaseParam] = -3.0;
 
 	const struct
 	{

@@ -105,12 +105,12 @@ TEST (Controller, RegistersTwentyParameters)
 	EXPECT_EQ (i.values (), kDefaultParams);
 
 	ParameterInfo legato = {};
-	i.c->getParameterInfo (kLegato, legato);
+	i.c->getParameterInfo (kLegatoParam, legato);
 	char units[128];
 	UString (legato.units, 128).toAscii (units, 128);
 	EXPECT_STREQ (units, "");
 	ParameterInfo attack = {};
-	i.c->getParameterInfo (kAttack, attack);
+	i.c->getParameterInfo (kAttackParam, attack);
 	UString (attack.units, 128).toAscii (units, 128);
 	EXPECT_STREQ (units, "ms");
 }
@@ -118,33 +118,33 @@ TEST (Controller, RegistersTwentyParameters)
 TEST (Controller, TextsAndConversions)
 {
 	Initialized i;
-	EXPECT_EQ (i.text (Tarno::kOutput, 0.8), "-12.0 dB");
-	EXPECT_EQ (i.text (kTranspose, 0.45), "0 oct");
-	EXPECT_EQ (i.text (kLegato, 0.5), "On");
+	EXPECT_EQ (i.text (Tarno::kOutputParam, 0.8), "-12.0 dB");
+	EXPECT_EQ (i.text (kTransposeParam, 0.45), "0 oct");
+	EXPECT_EQ (i.text (kLegatoParam, 0.5), "On");
 	double v = 0.42;
-	EXPECT_EQ (i.parse (kSquare, "55.0 %", v), kResultOk);
+	EXPECT_EQ (i.parse (kSquareParam, "55.0 %", v), kResultOk);
 	EXPECT_DOUBLE_EQ (v, 0.55);
 	v = 0.42;
-	EXPECT_EQ (i.parse (kAttack, "abc", v), kResultFalse);
+	EXPECT_EQ (i.parse (kAttackParam, "abc", v), kResultFalse);
 	EXPECT_EQ (v, 0.42);
-	EXPECT_EQ (i.parse (kLegato, "Off", v), kResultOk);
+	EXPECT_EQ (i.parse (kLegatoParam, "Off", v), kResultOk);
 	EXPECT_EQ (v, 0.0);
-	EXPECT_EQ (i.parse (kLegato, "On", v), kResultOk);
+	EXPECT_EQ (i.parse (kLegatoParam, "On", v), kResultOk);
 	EXPECT_EQ (v, 1.0);
 	// Characters beyond 8 bits keep their low byte: U+0135 becomes '5'.
 	String128 wide = {};
 	wide[0] = char16 (0x0135);
 	wide[1] = '0';
-	EXPECT_EQ (i.c->getParamValueByString (kSquare, wide, v), kResultOk);
+	EXPECT_EQ (i.c->getParamValueByString (kSquareParam, wide, v), kResultOk);
 	EXPECT_DOUBLE_EQ (v, 0.5);
 
-	EXPECT_EQ (i.c->normalizedParamToPlain (kTranspose, 1.0 / 3.0), -1.0);
-	EXPECT_EQ (i.c->plainParamToNormalized (kTranspose, 1.5), 0.75);
-	EXPECT_EQ (i.c->normalizedParamToPlain (kModWheel, 0.7), 0.7);
-	EXPECT_EQ (i.c->plainParamToNormalized (Tarno::kPitchBend, 0.25), 0.25);
+	EXPECT_EQ (i.c->normalizedParamToPlain (kTransposeParam, 1.0 / 3.0), -1.0);
+	EXPECT_EQ (i.c->plainParamToNormalized (kTransposeParam, 1.5), 0.75);
+	EXPECT_EQ (i.c->normalizedParamToPlain (kModWheelParam, 0.7), 0.7);
+	EXPECT_EQ (i.c->plainParamToNormalized (Tarno::kPitchBendParam, 0.25), 0.25);
 	// Hidden parameters use the SDK's own texts.
 	String128 s = {};
-	EXPECT_EQ (i.c->getParamStringByValue (kModWheel, 0.5, s), kResultOk);
+	EXPECT_EQ (i.c->getParamStringByValue (kModWheelParam, 0.5, s), kResultOk);
 	EXPECT_NE (s[0], 0);
 	EXPECT_EQ (i.c->getParamStringByValue (999, 0.5, s), kResultFalse);
 }
@@ -216,7 +216,7 @@ TEST (Controller, ComponentStateMirrorsTheProcessor)
 		v[k] = (k + 1) / 19.0;
 	EXPECT_EQ (i.c->setComponentState (streamOf (stateBlob (v))), kResultOk);
 	EXPECT_EQ (i.values (), v);
-	EXPECT_EQ (i.c->getParamNormalized (Tarno::kPitchBend), 0.5); // not part of the blob
+	EXPECT_EQ (i.c->getParamNormalized (Tarno::kPitchBendParam), 0.5); // not part of the blob
 
 	ParamBlock bad = kDefaultParams;
 	bad[10] = 1.5;

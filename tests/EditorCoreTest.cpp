@@ -59,7 +59,7 @@ struct CoreFixture
 TEST (EditorCore, TimerRepaintsWhatChanged)
 {
 	CoreFixture f;
-	const Point cell = skinLayout (kSkinOriginal).cell (kSquare);
+	const Point cell = skinLayout (kSkinOriginal).cell (kSquareParam);
 	struct Step
 	{
 		const char* what;
@@ -69,10 +69,10 @@ TEST (EditorCore, TimerRepaintsWhatChanged)
 	const Step steps[] = {
 		{"nothing painted yet", [] {}, true, true},
 		{"painted", [&] { f.core->paint (f.canvas); }, false, true},
-		{"a host sets a value", [&] { f.controller->setParamNormalized (kOutput, 0.25); }, true, true},
+		{"a host sets a value", [&] { f.controller->setParamNormalized (kOutputParam, 0.25); }, true, true},
 		{"painted again", [&] { f.core->paint (f.canvas); }, false, true},
-		{"the same value again", [&] { f.controller->setParamNormalized (kOutput, 0.25); }, false, true},
-		{"hidden parameter", [&] { f.controller->setParamNormalized (Tarno::kModWheel, 0.7); }, false, true},
+		{"the same value again", [&] { f.controller->setParamNormalized (kOutputParam, 0.25); }, false, true},
+		{"hidden parameter", [&] { f.controller->setParamNormalized (Tarno::kModWheelParam, 0.7); }, false, true},
 		{"skin restored", [&] { f.controller->skin = kSkinSilver; }, true, true},
 		{"painted", [&] { f.core->paint (f.canvas); }, false, true},
 		{"drag starts", [&] { f.core->input.press (cell.x + 40, cell.y + 60, false); }, false, false},
@@ -142,7 +142,7 @@ TEST (EditorCore, LayoutTablesAgreeWithHitTesting)
 		{
 			const Point cell = layout.cell (i);
 			const PixelBox& box = layout.control;
-			const int32_t expected = i == kLegato ? -1 : i;
+			const int32_t expected = i == kLegatoParam ? -1 : i;
 			EXPECT_EQ (input.controlAt (cell.x + box.left, cell.y + box.top), expected) << i;
 			EXPECT_EQ (input.controlAt (cell.x + box.right, cell.y + box.bottom), expected) << i;
 			EXPECT_NE (input.controlAt (cell.x + box.left - 1, cell.y + box.top), i) << i;

@@ -253,7 +253,7 @@ TEST_F (EditorInputTest, ControlCellsPerSkin)
 		const int32 l = s ? 41 : 30, r = s ? 105 : 123, t = s ? 164 : 154, b = s ? 264 : 293;
 		for (int32 i = 0; i < kNumParams; ++i)
 		{
-			const int32 cx = 103 * (i % 8), ry = 150 * (i / 8), want = i == kLegato ? -1 : i;
+			const int32 cx = 103 * (i % 8), ry = 150 * (i / 8), want = i == kLegatoParam ? -1 : i;
 			EXPECT_EQ (input->controlAt (cx + l, ry + t), want) << skin << " " << i;
 			EXPECT_EQ (input->controlAt (cx + r, ry + b), want) << skin << " " << i;
 			for (auto [x, y] : {std::pair (cx + l - 1, ry + t), std::pair (cx + r + 1, ry + b),
@@ -267,7 +267,7 @@ TEST_F (EditorInputTest, DragGestureCaptureAndItsOneEnd)
 {
 	input->press (kTrX, kTrY, false);
 	EXPECT_EQ (log (), "b10 c");
-	EXPECT_TRUE (input->activeParam == kTranspose && input->dragLastY == kTrY && input->dragValue == 0.5);
+	EXPECT_TRUE (input->activeParam == kTransposeParam && input->dragLastY == kTrY && input->dragValue == 0.5);
 	mark ();
 	input->move (9999, kTrY - 1, false); // x plays no part; an unchanged value is still sent
 	input->buttonUp ();                  // the release's WM_CAPTURECHANGED finds no drag
@@ -292,39 +292,39 @@ TEST_F (EditorInputTest, DragArithmetic)
 	// Transpose: a step after 17 px, then one every 33 1/3 px, either way.
 	for (int32 dir : {-1, 1})
 	{
-		set (kTranspose, 0.5);
+		set (kTransposeParam, 0.5);
 		input->press (kTrX, kTrY, false);
 		std::vector<int32> changes;
 		for (int32 d = 1; d <= 100; ++d)
 		{
-			const double before = value (kTranspose);
+			const double before = value (kTransposeParam);
 			input->move (kTrX, kTrY + dir * d, false);
-			if (value (kTranspose) != before)
+			if (value (kTransposeParam) != before)
 				changes.push_back (d);
 		}
 		EXPECT_EQ (changes, (std::vector<int32> {17, 50, 84}));
-		EXPECT_EQ (value (kTranspose), dir < 0 ? 1.0 : 0.0);
+		EXPECT_EQ (value (kTransposeParam), dir < 0 ? 1.0 : 0.0);
 		input->buttonUp ();
 	}
 	// Square: 0.005 per px, 0.0005 with Shift, clamped with no overshoot.
 	input->press (kSqX, kSqY, false);
 	input->move (0, kSqY - 10, false);
-	EXPECT_DOUBLE_EQ (value (kSquare), 0.6);
+	EXPECT_DOUBLE_EQ (value (kSquareParam), 0.6);
 	input->move (0, kSqY - 20, true);
-	EXPECT_DOUBLE_EQ (value (kSquare), 0.605);
+	EXPECT_DOUBLE_EQ (value (kSquareParam), 0.605);
 	input->move (0, kMin, false);
 	input->move (0, kMin + 1, false);
-	EXPECT_DOUBLE_EQ (value (kSquare), 0.995);
+	EXPECT_DOUBLE_EQ (value (kSquareParam), 0.995);
 	input->move (0, kMax, false);
-	EXPECT_EQ (value (kSquare), 0.0);
+	EXPECT_EQ (value (kSquareParam), 0.0);
 	input->buttonUp ();
 	// Shift on a stepped parameter: 167 px for what 17 px do without.
-	set (kTranspose, 0.5);
+	set (kTransposeParam, 0.5);
 	input->press (kTrX, kTrY, true);
 	input->move (0, kTrY - 166, true);
-	EXPECT_EQ (value (kTranspose), 0.5);
+	EXPECT_EQ (value (kTransposeParam), 0.5);
 	input->move (0, kTrY - 167, true);
-	EXPECT_EQ (value (kTranspose), 4.0 / 6.0);
+	EXPECT_EQ (value (kTransposeParam), 4.0 / 6.0);
 	input->buttonUp ();
 }
 
@@ -338,27 +338,27 @@ TEST_F (EditorInputTest, SilverFaders)
 	EXPECT_EQ (log (), "b0 c e0 r b0 c e0 r");
 	input->press (70, 210, false);
 	input->move (0, 200, false);
-	EXPECT_DOUBLE_EQ (value (kSquare), 0.675);
+	EXPECT_DOUBLE_EQ (value (kSquareParam), 0.675);
 	input->move (0, 190, true);
-	EXPECT_DOUBLE_EQ (value (kSquare), 0.6875);
+	EXPECT_DOUBLE_EQ (value (kSquareParam), 0.6875);
 	input->buttonUp ();
 	// Farther: the value jumps at once and the drag goes on from there.
-	set (kSquare, 0.55);
+	set (kSquareParam, 0.55);
 	mark ();
 	input->press (70, 221, false);
 	EXPECT_EQ (log (), "b0 c p0=0.4125 i");
 	input->move (0, 220, false);
-	EXPECT_DOUBLE_EQ (value (kSquare), 0.425);
+	EXPECT_DOUBLE_EQ (value (kSquareParam), 0.425);
 	input->press (70, 164, false);
-	EXPECT_EQ (value (kSquare), 1.0);
+	EXPECT_EQ (value (kSquareParam), 1.0);
 	input->press (70, 264, false);
-	EXPECT_EQ (value (kSquare), 0.0);
+	EXPECT_EQ (value (kSquareParam), 0.0);
 	mark ();
 	input->press (70, 164, true); // Shift never jumps
 	EXPECT_EQ (log (), "e0 r b0 c");
 	// Stepped: the controller gets the step, the drag keeps the pointer's value.
 	input->press (280, 404 - 64, false);
-	EXPECT_EQ (value (kTranspose), 5.0 / 6.0);
+	EXPECT_EQ (value (kTransposeParam), 5.0 / 6.0);
 	EXPECT_DOUBLE_EQ (input->dragValue, 0.8);
 	input->buttonUp ();
 }
@@ -400,9 +400,9 @@ TEST_F (EditorInputTest, PresetBand)
 	// Lantern, then Bass, which overwrites every parameter.
 	input->press (600, 120, false);
 	input->press (400, 120, false);
-	EXPECT_EQ (text (kTranspose), "-1 oct");
-	EXPECT_EQ (text (kGlissando), "70.0 ms");
-	EXPECT_EQ (text (kTremoloDepth), "0.0 %");
+	EXPECT_EQ (text (kTransposeParam), "-1 oct");
+	EXPECT_EQ (text (kGlissandoParam), "70.0 ms");
+	EXPECT_EQ (text (kTremoloDepthParam), "0.0 %");
 	// Again: all 16 gestures again.
 	mark ();
 	input->press (400, 120, false);
@@ -411,8 +411,8 @@ TEST_F (EditorInputTest, PresetBand)
 	controller->setComponentHandler (nullptr);
 	mark ();
 	input->press (700, 120, false);
-	EXPECT_EQ (text (kGlissando), "500.0 ms");
-	EXPECT_EQ (text (kVibratoDepth), "12.0 cent");
+	EXPECT_EQ (text (kGlissandoParam), "500.0 ms");
+	EXPECT_EQ (text (kVibratoDepthParam), "12.0 cent");
 	EXPECT_EQ (log ().find ('b'), std::string::npos);
 }
 
@@ -432,28 +432,28 @@ TEST_F (EditorInputTest, LegatoSwitch)
 			EXPECT_EQ (log (), one + " " + one) << c[0] << "," << c[1];
 		}
 	input->wheel (670, kLegY, 120, false);
-	EXPECT_EQ (value (kLegato), 1.0);
+	EXPECT_EQ (value (kLegatoParam), 1.0);
 	input->wheel (710, kLegY, -120, true);
-	EXPECT_EQ (value (kLegato), 0.0);
+	EXPECT_EQ (value (kLegatoParam), 0.0);
 	input->wheel (710, kLegY, 59, false);
-	EXPECT_EQ (value (kLegato), 0.0);
+	EXPECT_EQ (value (kLegatoParam), 0.0);
 }
 
 TEST_F (EditorInputTest, DoubleClickResetsToTheDefault)
 {
-	set (kTranspose, 1.0);
+	set (kTransposeParam, 1.0);
 	mark ();
 	input->press (kTrX, kTrY, false);
 	input->buttonUp ();
 	input->doubleClick (kTrX, kTrY);
 	EXPECT_EQ (log (), "b10 c e10 r b10 p10=0.5 i e10");
-	EXPECT_EQ (text (kTranspose), "0 oct");
+	EXPECT_EQ (text (kTransposeParam), "0 oct");
 	for (int32 skin : {kSkinOriginal, kSkinSilver})
 	{
 		controller->skin = skin;
 		input->applyPreset (4);
 		for (int32 i = 0; i < kNumParams; ++i)
-			if (i != kLegato) // its place holds the switch
+			if (i != kLegatoParam) // its place holds the switch
 				input->doubleClick (103 * (i % 8) + 75, 150 * (i / 8) + 200);
 		for (int32 i = 0; i < kNumParams; ++i)
 			EXPECT_EQ (value (i), specs[i].defaultNormalized) << skin << " " << i;
@@ -466,18 +466,18 @@ TEST_F (EditorInputTest, WheelSteps)
 	input->wheel (kSqX, kSqY, 120, false);
 	EXPECT_EQ (log (), "b0 p0=0.575 i e0");
 	input->wheel (kSqX, kSqY, -240, true);
-	EXPECT_DOUBLE_EQ (value (kSquare), 0.57);
+	EXPECT_DOUBLE_EQ (value (kSquareParam), 0.57);
 	input->wheel (kSqX, kSqY, 120 * 100, false);
-	EXPECT_EQ (value (kSquare), 1.0);
+	EXPECT_EQ (value (kSquareParam), 1.0);
 	// Stepped: one step per notch with or without Shift; under half a notch
 	// nothing changes.
 	for (bool shift : {false, true})
 	{
-		set (kTranspose, 0.5);
+		set (kTransposeParam, 0.5);
 		input->wheel (kTrX, kTrY, 120, shift);
-		EXPECT_EQ (value (kTranspose), 4.0 / 6.0);
+		EXPECT_EQ (value (kTransposeParam), 4.0 / 6.0);
 		input->wheel (kTrX, kTrY, -59, shift);
-		EXPECT_EQ (value (kTranspose), 4.0 / 6.0);
+		EXPECT_EQ (value (kTransposeParam), 4.0 / 6.0);
 	}
 	controller->skin = kSkinSilver; // a knob cell's point outside the fader cell
 	mark ();
@@ -492,17 +492,17 @@ TEST_F (EditorInputTest, WheelDuringADragIsIgnored)
 	for (int32 skin : {kSkinOriginal, kSkinSilver})
 	{
 		controller->skin = skin;
-		set (kSquare, 0.5);
+		set (kSquareParam, 0.5);
 		input->press (kSqX, 214, true); // Shift: no SILVER jump
 		input->move (0, 204, false);
-		const double dragged = value (kSquare);
+		const double dragged = value (kSquareParam);
 		EXPECT_GT (dragged, 0.5);
 		mark ();
 		for (auto [x, y] : {std::pair (kSqX, 214), std::pair (kTrX, kTrY), std::pair (710, kLegY), std::pair (5, 5)})
 			for (int32 delta : {120, -240, 1})
 				input->wheel (x, y, delta, delta < 0);
 		EXPECT_EQ (log (), "") << skin;
-		EXPECT_EQ (value (kSquare), dragged);
+		EXPECT_EQ (value (kSquareParam), dragged);
 		EXPECT_TRUE (input->dragLastY == 204 && input->dragValue == dragged) << skin;
 		input->move (0, 204, false); // 0 px: the dragged value again
 		EXPECT_EQ (log (), "p0=" + num (dragged) + " i") << skin;
@@ -510,11 +510,11 @@ TEST_F (EditorInputTest, WheelDuringADragIsIgnored)
 	}
 	// After the drag the wheel works again.
 	controller->skin = kSkinOriginal;
-	const double before = value (kSquare);
+	const double before = value (kSquareParam);
 	mark ();
 	input->wheel (kSqX, kSqY, 120, false);
-	EXPECT_DOUBLE_EQ (value (kSquare), before + 0.025);
-	EXPECT_EQ (log (), "b0 p0=" + num (value (kSquare)) + " i e0");
+	EXPECT_DOUBLE_EQ (value (kSquareParam), before + 0.025);
+	EXPECT_EQ (log (), "b0 p0=" + num (value (kSquareParam)) + " i e0");
 }
 
 TEST_F (EditorInputTest, OutsideEverythingAndExtremeCoordinates)
@@ -567,7 +567,7 @@ TEST_F (EditorInputTest, RandomMessagesLeaveNoGestureOpen)
 		}
 		ASSERT_EQ (input->dragging (), window.captured) << n;
 		ASSERT_EQ (handler.faults (), 0) << n;
-		ASSERT_TRUE (input->activeParam != kLegato && input->activeParam < kNumParams) << n;
+		ASSERT_TRUE (input->activeParam != kLegatoParam && input->activeParam < kNumParams) << n;
 		ASSERT_TRUE (input->dragValue >= 0.0 && input->dragValue <= 1.0) << n;
 		for (int32 i = 0; i < kNumParams; ++i)
 			ASSERT_EQ (value (i), snapNormalized (i, value (i))) << n << " " << i;

@@ -40,11 +40,11 @@ constexpr int kLength = 4410; // 10 Hz bins: the 440 Hz note's harmonics sit on 
 std::vector<double> renderSquare (double (*tick) (Engine&))
 {
 	auto e = preparedEngine (kRate);
-	e->setParameter (kSquare, 1.0);
-	e->setParameter (kTriangle, 0.0);
-	e->setParameter (kSine, 0.0);
-	e->setParameter (kOutput, 1.0);
-	e->setParameter (kAttack, 0.0);
+	e->setParameter (kSquareParam, 1.0);
+	e->setParameter (kTriangleParam, 0.0);
+	e->setParameter (kSineParam, 0.0);
+	e->setParameter (kOutputParam, 1.0);
+	e->setParameter (kAttackParam, 0.0);
 	e->reset ();
 	e->noteOn (0, 69, 1.0f);
 	for (int i = 0; i < kLength; ++i)
@@ -121,12 +121,12 @@ TEST (EngineSpectrum, PassbandKeepsTheFundamentalAtUnityGain)
 {
 	// A pure sine (character 0) well below the cutoff comes out at its level.
 	auto e = preparedEngine (48000);
-	e->setParameter (kSquare, 0.0);
-	e->setParameter (kTriangle, 0.0);
-	e->setParameter (kSine, 1.0);
-	e->setParameter (kSineCharacter, 0.0);
-	e->setParameter (kOutput, 1.0);
-	e->setParameter (kAttack, 0.0);
+	e->setParameter (kSquareParam, 0.0);
+	e->setParameter (kTriangleParam, 0.0);
+	e->setParameter (kSineParam, 1.0);
+	e->setParameter (kSineCharacterParam, 0.0);
+	e->setParameter (kOutputParam, 1.0);
+	e->setParameter (kAttackParam, 0.0);
 	e->reset ();
 	e->noteOn (0, 57, 1.0f);
 	for (int i = 0; i < 4800; ++i)

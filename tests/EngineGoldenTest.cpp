@@ -62,11 +62,11 @@ void everythingOnPhrase (int64_t i, Engine& e, double rate)
 		return;
 	const int64_t n = i / quarter;
 	const int16_t pitches[] = {36, 48, 55, 60, 67, 72, 79, 84, 91, 96, 103, 110};
-	e.setParameter (kLegato, (n / 3) % 2 ? 1.0 : 0.0);
+	e.setParameter (kLegatoParam, (n / 3) % 2 ? 1.0 : 0.0);
 	e.noteOn (int16_t (n % 16), pitches[n % 12], float (0.3 + 0.05 * double (n % 14)));
 	if (n % 4 == 3)
 		e.noteOff (int16_t ((n - 1) % 16), pitches[(n - 1) % 12]);
-	e.setParameter (kPitchBend, 0.5 + 0.4 * std::sin (double (n)));
+	e.setParameter (kPitchBendParam, 0.5 + 0.4 * std::sin (double (n)));
 }
 
 void sweepsAndSettling (VoicePath path)
@@ -82,15 +82,15 @@ void sweepsAndSettling (VoicePath path)
 				e.setParameter (id, 0.5 + 0.5 * std::sin (0.001 * double (i) * (id + 1)));
 		if (i == 48000)
 			for (int32_t id = 0; id < kNumParams; ++id)
-				e.setParameter (id, id == kOutput || id == kSquare ? 1.0 : 0.0);
+				e.setParameter (id, id == kOutputParam || id == kSquareParam ? 1.0 : 0.0);
 		if (i == 60000)
 			e.noteOn (1, 80, 1.0f);
 		if (i == 72000) // a restored state: every value at once, no ramp
 		{
 			ParamBlock restored = kDefaultParams;
-			restored[kOutput] = 0.6;
-			restored[kTriangle] = 0.9;
-			restored[kVibratoDepth] = 0.7;
+			restored[kOutputParam] = 0.6;
+			restored[kTriangleParam] = 0.9;
+			restored[kVibratoDepthParam] = 0.7;
 			e.setParametersNow (restored);
 		}
 	}));

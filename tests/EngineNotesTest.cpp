@@ -23,7 +23,7 @@ protected:
 		for (int i = 0; i < samples; ++i)
 			e->tick ();
 	}
-	void legato (bool on) { setNow (*e, kLegato, on ? 1.0 : 0.0); }
+	void legato (bool on) { setNow (*e, kLegatoParam, on ? 1.0 : 0.0); }
 };
 
 } // namespace
@@ -117,7 +117,7 @@ TEST_F (Notes, RepeatedKeyTakesTheNewestStamp)
 TEST_F (Notes, SustainHoldsReleasedNotes)
 {
 	legato (false);
-	e->setParameter (kSustain, 1.0);
+	e->setParameter (kSustainParam, 1.0);
 	EXPECT_TRUE (e->sustain);
 	e->noteOn (0, 60, 1.0f);
 	e->noteOff (0, 60);
@@ -129,7 +129,7 @@ TEST_F (Notes, SustainHoldsReleasedNotes)
 	e->noteOff (0, 64);
 	EXPECT_EQ (e->currentNote, slot (0, 64)); // B keeps sounding
 	EXPECT_TRUE (e->gate);
-	e->setParameter (kSustain, 0.49);
+	e->setParameter (kSustainParam, 0.49);
 	EXPECT_FALSE (e->sustain);
 	EXPECT_FALSE (e->gate); // nothing held: B releases
 	EXPECT_EQ (e->currentNote, slot (0, 64));
@@ -139,14 +139,14 @@ TEST_F (Notes, SustainHoldsReleasedNotes)
 TEST_F (Notes, LiftingThePedalReturnsToTheHeldKeyWithoutFade)
 {
 	legato (false);
-	e->setParameter (kSustain, 0.5); // 0.5 counts as down
+	e->setParameter (kSustainParam, 0.5); // 0.5 counts as down
 	e->noteOn (0, 60, 0.4f);
 	run (200);
 	e->noteOn (0, 67, 1.0f);
 	e->noteOff (0, 67);
 	run (200);
 	EXPECT_EQ (e->currentNote, slot (0, 67));
-	e->setParameter (kSustain, 0.0);
+	e->setParameter (kSustainParam, 0.0);
 	EXPECT_EQ (e->currentNote, slot (0, 60));
 	EXPECT_EQ (e->velocity, double (0.4f));
 	EXPECT_TRUE (e->gate);
@@ -155,11 +155,11 @@ TEST_F (Notes, LiftingThePedalReturnsToTheHeldKeyWithoutFade)
 
 TEST_F (Notes, AllNotesOffReleasesAtTheLastPitchWhateverTheValue)
 {
-	e->setParameter (kSustain, 1.0);
+	e->setParameter (kSustainParam, 1.0);
 	e->noteOn (2, 50, 0.7f);
 	e->noteOn (2, 55, 0.6f);
 	run (100);
-	e->setParameter (kAllNotesOff, 0.0);
+	e->setParameter (kAllNotesOffParam, 0.0);
 	EXPECT_FALSE (e->gate);
 	EXPECT_FALSE (e->sustain);
 	EXPECT_EQ (e->currentNote, slot (2, 55));
@@ -213,10 +213,10 @@ TEST_F (Notes, OutOfRangeChannelsAndPitchesAreIgnored)
 
 TEST_F (Notes, FirstNoteJumpsUsingUnsmoothedTuningAndNoBend)
 {
-	setNow (*e, kGlissando, 1.0);
-	e->setParameter (kTranspose, 1.0 / 3.0); // target only: -1 oct
-	e->setParameter (kFineTune, 1.0);        // +1 semitone, not yet smoothed
-	e->setParameter (kPitchBend, 1.0);
+	setNow (*e, kGlissandoParam, 1.0);
+	e->setParameter (kTransposeParam, 1.0 / 3.0); // target only: -1 oct
+	e->setParameter (kFineTuneParam, 1.0);        // +1 semitone, not yet smoothed
+	e->setParameter (kPitchBendParam, 1.0);
 	e->noteOn (0, 69, 1.0f);
 	EXPECT_DOUBLE_EQ (e->frequency, 440.0 * std::pow (2.0, -11.0 / 12.0));
 	EXPECT_TRUE (e->frequencySet);
@@ -237,13 +237,13 @@ TEST_F (Notes, FirstNoteJumpsUsingUnsmoothedTuningAndNoBend)
 
 TEST_F (Notes, PitchBendAndModWheelAreStoredAsGiven)
 {
-	e->setParameter (kPitchBend, 0.25);
-	e->setParameter (kModWheel, 0.75);
+	e->setParameter (kPitchBendParam, 0.25);
+	e->setParameter (kModWheelParam, 0.75);
 	EXPECT_EQ (e->pitchBend, 0.25);
 	EXPECT_EQ (e->modWheel, 0.75);
-	e->setParameter (kSquare, 0.125);
-	EXPECT_EQ (e->targetValues ()[kSquare], 0.125);
-	EXPECT_EQ (e->smoothedValues ()[kSquare], kDefaultParams[kSquare]);
+	e->setParameter (kSquareParam, 0.125);
+	EXPECT_EQ (e->targetValues ()[kSquareParam], 0.125);
+	EXPECT_EQ (e->smoothedValues ()[kSquareParam], kDefaultParams[kSquareParam]);
 }
 
 TEST_F (Notes, RandomPlayingFollowsTheNewestSoundingKey)
@@ -287,7 +287,7 @@ TEST_F (Notes, RandomPlayingFollowsTheNewestSoundingKey)
 		else if (what == 18)
 		{
 			pedal = !pedal;
-			e->setParameter (kSustain, pedal ? 1.0 : 0.0);
+			e->setParameter (kSustainParam, pedal ? 1.0 : 0.0);
 			if (!pedal)
 				for (Key& k : model)
 					if (!k.held)
@@ -295,7 +295,7 @@ TEST_F (Notes, RandomPlayingFollowsTheNewestSoundingKey)
 		}
 		else
 		{
-			e->setParameter (kAllNotesOff, 1.0);
+			e->setParameter (kAllNotesOffParam, 1.0);
 			model.assign (kNumNoteSlots, Key{});
 			pedal = false;
 		}

@@ -84,15 +84,15 @@ TEST (EngineVoice, PitchFromNoteTransposeFineTuneAndBend)
 	auto none = [] (Engine&) {};
 	EXPECT_DOUBLE_EQ (settledFrequency (44100, 69, none), 440.0);
 	EXPECT_DOUBLE_EQ (settledFrequency (44100, 60, none), noteFrequency (60));
-	EXPECT_DOUBLE_EQ (settledFrequency (44100, 69, [] (Engine& e) { setNow (e, kTranspose, 0.75); }), 1760.0);
-	EXPECT_DOUBLE_EQ (settledFrequency (44100, 69, [] (Engine& e) { setNow (e, kTranspose, 0.25); }), 110.0);
-	EXPECT_DOUBLE_EQ (settledFrequency (44100, 69, [] (Engine& e) { setNow (e, kTranspose, 1.0 / 3.0); }), 220.0);
-	EXPECT_DOUBLE_EQ (settledFrequency (44100, 69, [] (Engine& e) { setNow (e, kTranspose, 0.58); }), 440.0);
-	EXPECT_DOUBLE_EQ (settledFrequency (44100, 69, [] (Engine& e) { setNow (e, kFineTune, 1.0); }), noteFrequency (70));
-	EXPECT_DOUBLE_EQ (settledFrequency (44100, 69, [] (Engine& e) { setNow (e, kFineTune, 0.0); }), noteFrequency (68));
-	EXPECT_DOUBLE_EQ (settledFrequency (44100, 69, [] (Engine& e) { e.setParameter (kPitchBend, 1.0); }),
+	EXPECT_DOUBLE_EQ (settledFrequency (44100, 69, [] (Engine& e) { setNow (e, kTransposeParam, 0.75); }), 1760.0);
+	EXPECT_DOUBLE_EQ (settledFrequency (44100, 69, [] (Engine& e) { setNow (e, kTransposeParam, 0.25); }), 110.0);
+	EXPECT_DOUBLE_EQ (settledFrequency (44100, 69, [] (Engine& e) { setNow (e, kTransposeParam, 1.0 / 3.0); }), 220.0);
+	EXPECT_DOUBLE_EQ (settledFrequency (44100, 69, [] (Engine& e) { setNow (e, kTransposeParam, 0.58); }), 440.0);
+	EXPECT_DOUBLE_EQ (settledFrequency (44100, 69, [] (Engine& e) { setNow (e, kFineTuneParam, 1.0); }), noteFrequency (70));
+	EXPECT_DOUBLE_EQ (settledFrequency (44100, 69, [] (Engine& e) { setNow (e, kFineTuneParam, 0.0); }), noteFrequency (68));
+	EXPECT_DOUBLE_EQ (settledFrequency (44100, 69, [] (Engine& e) { e.setParameter (kPitchBendParam, 1.0); }),
 	                  noteFrequency (71));
-	EXPECT_DOUBLE_EQ (settledFrequency (44100, 69, [] (Engine& e) { e.setParameter (kPitchBend, 0.0); }),
+	EXPECT_DOUBLE_EQ (settledFrequency (44100, 69, [] (Engine& e) { e.setParameter (kPitchBendParam, 0.0); }),
 	                  noteFrequency (67));
 	// The channel is not part of the pitch.
 	auto e = preparedEngine (44100);
@@ -103,19 +103,19 @@ TEST (EngineVoice, PitchFromNoteTransposeFineTuneAndBend)
 
 TEST (EngineVoice, TargetPitchLimitsDependOnTheRate)
 {
-	auto highest = [] (Engine& e) { setNow (e, kTranspose, 1.0); };
+	auto highest = [] (Engine& e) { setNow (e, kTransposeParam, 1.0); };
 	EXPECT_EQ (settledFrequency (44100, 127, highest), 16000.0);
 	EXPECT_EQ (settledFrequency (96000, 127, highest), 16000.0);
 	EXPECT_EQ (settledFrequency (32000, 127, highest), 12800.0);
 	EXPECT_EQ (settledFrequency (8000, 127, highest), 3200.0);
 	EXPECT_EQ (settledFrequency (4000, 127, highest), 3200.0);
-	EXPECT_EQ (settledFrequency (44100, 0, [] (Engine& e) { setNow (e, kTranspose, 0.0); }), 16.0);
+	EXPECT_EQ (settledFrequency (44100, 0, [] (Engine& e) { setNow (e, kTransposeParam, 0.0); }), 16.0);
 }
 
 TEST (EngineVoice, GlideIsExponentialInHertzAndShortTimesJump)
 {
 	auto e = preparedEngine (48000);
-	setNow (*e, kGlissando, 0.25); // 500 ms
+	setNow (*e, kGlissandoParam, 0.25); // 500 ms
 	e->noteOn (0, 57, 1.0f);       // first note: no glide even with a glide time set
 	e->tick ();
 	EXPECT_DOUBLE_EQ (e->frequency, 220.0);
@@ -128,13 +128,13 @@ TEST (EngineVoice, GlideIsExponentialInHertzAndShortTimesJump)
 
 	// Glide times below half a millisecond jump at once.
 	auto jump = preparedEngine (48000);
-	setNow (*jump, kGlissando, 0.00024); // 0.48 ms
+	setNow (*jump, kGlissandoParam, 0.00024); // 0.48 ms
 	jump->noteOn (0, 57, 1.0f);
 	jump->tick ();
 	jump->noteOn (0, 69, 1.0f);
 	jump->tick ();
 	EXPECT_EQ (jump->frequency, 440.0);
-	setNow (*jump, kGlissando, 0.00025); // 0.5 ms glides
+	setNow (*jump, kGlissandoParam, 0.00025); // 0.5 ms glides
 	jump->noteOn (0, 57, 1.0f);
 	jump->tick ();
 	EXPECT_GT (jump->frequency, 220.0);
@@ -144,8 +144,8 @@ TEST (EngineVoice, EnvelopeIsLinearWithTheAttackAndReleaseTimes)
 {
 	const double rate = 44100;
 	auto e = preparedEngine (rate);
-	e->setParameter (kAttack, attackNormalized (100.0));
-	e->setParameter (kRelease, releaseNormalized (200.0));
+	e->setParameter (kAttackParam, attackNormalized (100.0));
+	e->setParameter (kReleaseParam, releaseNormalized (200.0));
 	e->noteOn (0, 60, 1.0f);
 	int samples = 0;
 	while (e->envelope < 1.0 && samples < 100000)
@@ -180,7 +180,7 @@ TEST (EngineVoice, EnvelopeTimesIgnoreSmoothing)
 {
 	auto e = preparedEngine (44100);
 	e->noteOn (0, 60, 1.0f);
-	e->setParameter (kAttack, 1.0); // 3 s, effective at once
+	e->setParameter (kAttackParam, 1.0); // 3 s, effective at once
 	e->tick ();
 	EXPECT_NEAR (e->envelope, 1.0 / (3.0 * 44100), 1e-15);
 }
@@ -195,7 +195,7 @@ TEST (EngineVoice, RetriggerFadeReachesZeroOnTheLastSample)
 	for (const Case& c : {Case{44100, 89}, Case{48000, 96}})
 	{
 		auto e = preparedEngine (c.rate);
-		setNow (*e, kLegato, 0.0);
+		setNow (*e, kLegatoParam, 0.0);
 		e->noteOn (0, 60, 1.0f);
 		for (int i = 0; i < 20000; ++i)
 			e->tick ();
@@ -211,7 +211,7 @@ TEST (EngineVoice, RetriggerFadeReachesZeroOnTheLastSample)
 		EXPECT_EQ (e->envelope, 0.0) << c.rate;
 		// The attack then starts from 0 on the next sample.
 		e->tick ();
-		const double attack = (2.0 + 2998.0 * kDefaultParams[kAttack]) * 0.001;
+		const double attack = (2.0 + 2998.0 * kDefaultParams[kAttackParam]) * 0.001;
 		EXPECT_DOUBLE_EQ (e->envelope, 1.0 / (attack * c.rate)) << c.rate;
 	}
 }
@@ -226,8 +226,8 @@ TEST (EngineVoice, VibratoDepthAndModWheelAreCappedAt150Cents)
 	{
 		const double rate = 48000;
 		auto e = preparedEngine (rate);
-		setNow (*e, kVibratoDepth, c.depth);
-		e->setParameter (kModWheel, c.wheel);
+		setNow (*e, kVibratoDepthParam, c.depth);
+		e->setParameter (kModWheelParam, c.wheel);
 		e->noteOn (0, 69, 1.0f);
 		e->vibratoPhase = 0.25; // the sine of the vibrato at its peak
 		const double before = e->phase;
@@ -240,8 +240,8 @@ TEST (EngineVoice, VibratoDepthAndModWheelAreCappedAt150Cents)
 TEST (EngineVoice, VibratoRateAdvancesItsPhase)
 {
 	auto e = preparedEngine (48000);
-	setNow (*e, kVibratoRate, 1.0);
-	setNow (*e, kTremoloRate, 0.0);
+	setNow (*e, kVibratoRateParam, 1.0);
+	setNow (*e, kTremoloRateParam, 0.0);
 	for (int i = 0; i < 4800; ++i)
 		e->tick ();
 	EXPECT_NEAR (e->vibratoPhase, 0.8, 1e-9); // 8 Hz for 0.1 s
@@ -268,7 +268,7 @@ protected:
 	void play ()
 	{
 		both ([] (Engine& e) {
-			setNow (e, kAttack, 0.0);
+			setNow (e, kAttackParam, 0.0);
 			e.noteOn (0, 57, 0.25f);
 			for (int i = 0; i < 2000; ++i)
 				e.tick ();
@@ -278,7 +278,7 @@ protected:
 
 TEST_F (GainStage, TremoloUsesThePhaseAfterItsAdvance)
 {
-	setNow (*varied, kTremoloDepth, 1.0);
+	setNow (*varied, kTremoloDepthParam, 1.0);
 	play ();
 	for (int i = 0; i < 50; ++i)
 	{
@@ -286,33 +286,33 @@ TEST_F (GainStage, TremoloUsesThePhaseAfterItsAdvance)
 		const double expected = 1.0 - (0.5 + 0.5 * std::sin (2.0 * kPi * varied->tremoloPhase));
 		ASSERT_NEAR (r, expected, 1e-9);
 	}
-	setNow (*varied, kTremoloDepth, 0.5);
+	setNow (*varied, kTremoloDepthParam, 0.5);
 	const double r = ratio ();
 	EXPECT_NEAR (r, 1.0 - 0.5 * (0.5 + 0.5 * std::sin (2.0 * kPi * varied->tremoloPhase)), 1e-9);
 }
 
 TEST_F (GainStage, VelocitySensitivity)
 {
-	setNow (*varied, kVelocity, 1.0);
+	setNow (*varied, kVelocityParam, 1.0);
 	play ();
 	EXPECT_NEAR (ratio (), 0.25, 1e-9); // full sensitivity: the gain is the velocity
-	setNow (*varied, kVelocity, 0.5);
+	setNow (*varied, kVelocityParam, 0.5);
 	EXPECT_NEAR (ratio (), 1.0 - 0.5 * 0.75, 1e-9);
 }
 
 TEST_F (GainStage, OutputLevelInDecibels)
 {
-	setNow (*varied, kOutput, 0.0);
+	setNow (*varied, kOutputParam, 0.0);
 	play ();
 	EXPECT_NEAR (ratio (), 0.001 / std::pow (10.0, -12.0 / 20.0), 1e-9); // -60 dB against -12 dB
-	setNow (*varied, kOutput, 1.0);
+	setNow (*varied, kOutputParam, 1.0);
 	EXPECT_NEAR (ratio (), 1.0 / std::pow (10.0, -12.0 / 20.0), 1e-9);
 }
 
 TEST_F (GainStage, InfinityActsAsZero)
 {
-	both ([] (Engine& e) { setNow (e, kOutput, 0.0); });
-	setNow (*varied, kOutput, kInf);
+	both ([] (Engine& e) { setNow (e, kOutputParam, 0.0); });
+	setNow (*varied, kOutputParam, kInf);
 	play ();
 	// Equal up to rounding: a compiler may fold the gain of a constant 0 at
 	// build time while computing the other at run time.
@@ -326,10 +326,10 @@ TEST (EngineVoice, MixerLevelsAddAndLargeSumsAreNormalized)
 {
 	auto render = [] (double square, double triangle, double sine, std::vector<double>& out) {
 		auto e = preparedEngine (44100);
-		setNow (*e, kSquare, square);
-		setNow (*e, kTriangle, triangle);
-		setNow (*e, kSine, sine);
-		setNow (*e, kSineCharacter, 1.0);
+		setNow (*e, kSquareParam, square);
+		setNow (*e, kTriangleParam, triangle);
+		setNow (*e, kSineParam, sine);
+		setNow (*e, kSineCharacterParam, 1.0);
 		e->noteOn (0, 45, 1.0f);
 		for (double& x : out)
 			x = e->tick ();
@@ -353,27 +353,27 @@ TEST (EngineVoice, MixerLevelsAddAndLargeSumsAreNormalized)
 TEST (EngineVoice, SmoothingHasAnEightMillisecondTimeConstant)
 {
 	auto e = preparedEngine (48000);
-	e->setParameter (kSquare, 1.0);
+	e->setParameter (kSquareParam, 1.0);
 	for (int i = 0; i < 384; ++i) // 8 ms
 		e->tick ();
-	EXPECT_NEAR ((e->smoothedValues ()[kSquare] - 0.55) / 0.45, 1.0 - std::exp (-1.0), 1e-9);
-	EXPECT_EQ (e->targetValues ()[kSquare], 1.0);
+	EXPECT_NEAR ((e->smoothedValues ()[kSquareParam] - 0.55) / 0.45, 1.0 - std::exp (-1.0), 1e-9);
+	EXPECT_EQ (e->targetValues ()[kSquareParam], 1.0);
 }
 
 TEST (EngineVoice, ResetKeepsParametersAndClearsTheVoice)
 {
 	auto e = preparedEngine (48000);
-	e->setParameter (kSquare, 0.9);
-	e->setParameter (kPitchBend, 0.9);
-	e->setParameter (kModWheel, 0.9);
-	e->setParameter (kSustain, 1.0);
+	e->setParameter (kSquareParam, 0.9);
+	e->setParameter (kPitchBendParam, 0.9);
+	e->setParameter (kModWheelParam, 0.9);
+	e->setParameter (kSustainParam, 1.0);
 	e->noteOn (3, 50, 0.5f);
 	for (int i = 0; i < 500; ++i)
 		e->tick ();
 	const double frequency = e->frequency;
 	e->reset ();
 	EXPECT_EQ (e->smoothedValues (), e->targetValues ());
-	EXPECT_EQ (e->targetValues ()[kSquare], 0.9);
+	EXPECT_EQ (e->targetValues ()[kSquareParam], 0.9);
 	EXPECT_EQ (e->pitchBend, 0.5);
 	EXPECT_EQ (e->modWheel, 0.0);
 	EXPECT_FALSE (e->sustain);
@@ -403,8 +403,8 @@ TEST (EngineVoice, NoNonFiniteSampleEverLeaves)
 		{
 			for (int id = 0; id < kNumParams; ++id)
 				e->setParameter (id, random () % 3 == 0 ? specials[random () % 9] : unit (random));
-			e->setParameter (kPitchBend, random () % 2 ? unit (random) : specials[random () % 9]);
-			e->setParameter (kModWheel, random () % 2 ? unit (random) : specials[random () % 9]);
+			e->setParameter (kPitchBendParam, random () % 2 ? unit (random) : specials[random () % 9]);
+			e->setParameter (kModWheelParam, random () % 2 ? unit (random) : specials[random () % 9]);
 			e->noteOn (int16_t (random () % 18) - 1, int16_t (random () % 130) - 1,
 			           random () % 4 ? float (unit (random)) : float (specials[random () % 9]));
 			for (int i = 0; i < 300; ++i)

@@ -595,16 +595,16 @@ TEST (HostileHost, TextsIgnoreTheProcessLocale)
 	} restore {previous};
 
 	IEditController* c = s.plugin.controller ();
-	EXPECT_EQ (s.plugin.parameterText (Tarno::kOutput, 0.9), "-6.0 dB") << chosen;
+	EXPECT_EQ (s.plugin.parameterText (Tarno::kOutputParam, 0.9), "-6.0 dB") << chosen;
 	EXPECT_EQ (s.plugin.parameterText (100, 0.5), "0.5000") << chosen;
-	EXPECT_EQ (s.plugin.parameterText (Tarno::kVibratoRate, 0.25), "5.0 Hz") << chosen;
+	EXPECT_EQ (s.plugin.parameterText (Tarno::kVibratoRateParam, 0.25), "5.0 Hz") << chosen;
 
 	String128 text = {};
 	const Text16 minus65 = text16 ("-6.5");
 	std::copy (minus65.begin (), minus65.end (), text);
 	double v = -1;
-	ASSERT_EQ (c->getParamValueByString (Tarno::kOutput, text, v), kResultOk) << chosen;
-	EXPECT_NEAR (c->normalizedParamToPlain (Tarno::kOutput, v), -6.5, 1e-9) << chosen;
+	ASSERT_EQ (c->getParamValueByString (Tarno::kOutputParam, text, v), kResultOk) << chosen;
+	EXPECT_NEAR (c->normalizedParamToPlain (Tarno::kOutputParam, v), -6.5, 1e-9) << chosen;
 	const Text16 quarter = text16 ("0.25");
 	std::fill (std::begin (text), std::end (text), 0);
 	std::copy (quarter.begin (), quarter.end (), text);
@@ -832,7 +832,7 @@ TEST (HostileHost, LyingCountsEndPromptly)
 		ASSERT_TRUE (s.ok ());
 		const Bytes before = s.state ();
 		LyingEvents events ({noteOn}, c.claimedEvents);
-		LyingQueue queue (Tarno::kOutput, c.points, c.claimedPoints);
+		LyingQueue queue (Tarno::kOutputParam, c.points, c.claimedPoints);
 		LyingChanges changes ({&queue}, c.claimedQueues);
 		Block block (2, 512);
 		block.data.inputEvents = c.claimedEvents ? &events : nullptr;
@@ -849,7 +849,7 @@ TEST (HostileHost, LyingCountsEndPromptly)
 		// What the lists did hold was used, and nothing else.
 		const Bytes after = s.state ();
 		if (c.outputAfter == c.outputAfter)
-			EXPECT_EQ (valueInState (after, Tarno::kOutput), c.outputAfter) << c.what;
+			EXPECT_EQ (valueInState (after, Tarno::kOutputParam), c.outputAfter) << c.what;
 		else
 			EXPECT_EQ (after, before) << c.what << ": a value the host never sent was applied";
 		if (c.claimedEvents)
@@ -899,7 +899,7 @@ TEST (HostileHost, CallsOutOfOrderAndAfterTerminate)
 		RawEvents events;
 		events.noteOn (3, 1, 70, 1.0f);
 		RawChanges changes;
-		changes.add (Tarno::kOutput, {{0, 0.5}});
+		changes.add (Tarno::kOutputParam, {{0, 0.5}});
 		for (bool doubles : {false, true})
 		{
 			Block block (2, 128, doubles);

@@ -105,15 +105,15 @@ TEST (NumberText, ValueTextsIgnoreTheProcessLocale)
 	if (!setCommaLocale ())
 		GTEST_SKIP () << "no decimal-comma locale installed";
 	ValueText text;
-	formatValue (kOutput, 0.9, text);
+	formatValue (kOutputParam, 0.9, text);
 	double normalized = 0.0;
-	const bool parsed = parseValue (kOutput, "-6.5", normalized);
+	const bool parsed = parseValue (kOutputParam, "-6.5", normalized);
 	double comma = 0.0;
 	parseNumber ("-6,5", comma);
 	std::setlocale (LC_NUMERIC, "C");
 
 	EXPECT_STREQ (text, "-6.0 dB");
 	EXPECT_TRUE (parsed);
-	EXPECT_DOUBLE_EQ (toPlain (kOutput, normalized), -6.5);
+	EXPECT_DOUBLE_EQ (toPlain (kOutputParam, normalized), -6.5);
 	EXPECT_EQ (comma, -6.0);
 }

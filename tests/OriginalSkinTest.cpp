@@ -184,8 +184,8 @@ std::vector<Call> controlCalls (const std::vector<Call>& calls, int32_t i)
 {
 	size_t first = 13;
 	for (int32_t k = 0; k < i; ++k)
-		first += k == kLegato ? 2 : 4;
-	const size_t count = i == kLegato ? 2 : 4;
+		first += k == kLegatoParam ? 2 : 4;
+	const size_t count = i == kLegatoParam ? 2 : 4;
 	return std::vector<Call> (calls.begin () + first, calls.begin () + first + count);
 }
 
@@ -273,7 +273,7 @@ TEST (OriginalSkin, EachControlHasLabelRingPointerAndValueInItsCell)
 		EXPECT_EQ (skinLayout (kSkinOriginal).cell (i), (Point{cx + 30, ry + 154}));
 		const std::vector<Call> cc = controlCalls (calls, i);
 		expectText (cc.front (), cx + 30, ry + 154, labels[i], kTextFont, Rgb{174, 191, 187});
-		if (i == kLegato)
+		if (i == kLegatoParam)
 		{
 			EXPECT_EQ (cx + 30, 648);
 			EXPECT_EQ (ry + 154, 304);
@@ -323,7 +323,7 @@ TEST (OriginalSkin, PointerEndsFollowTheTruncatedSweep)
 		const std::vector<Call> calls = recordOriginal (filled (row.v));
 		for (int32_t i = 0; i < kNumParams; ++i)
 		{
-			if (i == kLegato)
+			if (i == kLegatoParam)
 				continue;
 			SCOPED_TRACE (i);
 			const int cx = 103 * (i % 8);
@@ -340,7 +340,7 @@ TEST (OriginalSkin, PointerEndsFollowTheTruncatedSweep)
 	EXPECT_EQ (originalPointerOffset (5.0 / 6.0, 27), (Point{27, 0}));
 	EXPECT_EQ (originalPointerOffset (1.0 / 6.0, 15), (Point{-15, 0}));
 	// Half way: a vertical pointer from (cx+73, ry+200) to (cx+73, ry+188).
-	const Call square = controlCalls (recordOriginal (filled (0.5)), kSquare)[2];
+	const Call square = controlCalls (recordOriginal (filled (0.5)), kSquareParam)[2];
 	EXPECT_EQ (square.a, (Point{73, 200}));
 	EXPECT_EQ (square.b, (Point{73, 188}));
 }
@@ -362,24 +362,24 @@ TEST (OriginalSkin, ValueTextsOfTheDefaults)
 TEST (OriginalSkin, SteppedAndLegatoTexts)
 {
 	ParamBlock values = kDefaultParams;
-	values[kTranspose] = 0.0;
-	values[kLegato] = 0.0;
+	values[kTransposeParam] = 0.0;
+	values[kLegatoParam] = 0.0;
 	std::vector<Call> calls = recordOriginal (values);
-	EXPECT_EQ (controlCalls (calls, kTranspose).back ().text, "-3 oct");
-	EXPECT_EQ (controlCalls (calls, kLegato).back ().text, "Off");
+	EXPECT_EQ (controlCalls (calls, kTransposeParam).back ().text, "-3 oct");
+	EXPECT_EQ (controlCalls (calls, kLegatoParam).back ().text, "Off");
 
-	values[kTranspose] = 1.0;
-	values[kLegato] = 0.5;
+	values[kTransposeParam] = 1.0;
+	values[kLegatoParam] = 0.5;
 	calls = recordOriginal (values);
-	EXPECT_EQ (controlCalls (calls, kTranspose).back ().text, "3 oct");
-	EXPECT_EQ (controlCalls (calls, kLegato).back ().text, "On");
+	EXPECT_EQ (controlCalls (calls, kTransposeParam).back ().text, "3 oct");
+	EXPECT_EQ (controlCalls (calls, kLegatoParam).back ().text, "On");
 
 	// Just below the centre Transpose rounds to a plain zero, never "-0 oct".
-	values[kTranspose] = 0.45;
-	values[kLegato] = 0.49;
+	values[kTransposeParam] = 0.45;
+	values[kLegatoParam] = 0.49;
 	calls = recordOriginal (values);
-	EXPECT_EQ (controlCalls (calls, kTranspose).back ().text, "0 oct");
-	EXPECT_EQ (controlCalls (calls, kLegato).back ().text, "Off");
+	EXPECT_EQ (controlCalls (calls, kTransposeParam).back ().text, "0 oct");
+	EXPECT_EQ (controlCalls (calls, kLegatoParam).back ().text, "Off");
 }
 
 TEST (OriginalSkin, NonFiniteAndOutOfRangeValuesAreClamped)
@@ -389,16 +389,16 @@ TEST (OriginalSkin, NonFiniteAndOutOfRangeValuesAreClamped)
 		SCOPED_TRACE (bad);
 		const std::vector<Call> calls = recordOriginal (filled (bad));
 		EXPECT_EQ (calls.size (), 77u);
-		const std::vector<Call> square = controlCalls (calls, kSquare);
+		const std::vector<Call> square = controlCalls (calls, kSquareParam);
 		EXPECT_EQ (square[3].text, "0.0 %");
 		EXPECT_EQ (square[2].a, (Point{73 - 10, 215 + 10})) << "pointer as for 0";
 		EXPECT_EQ (square[2].b, (Point{73 - 19, 215 + 19}));
-		EXPECT_EQ (controlCalls (calls, kOutput)[3].text, "-60.0 dB");
-		EXPECT_EQ (controlCalls (calls, kTranspose)[3].text, "-3 oct");
-		EXPECT_EQ (controlCalls (calls, kLegato).back ().text, "Off");
+		EXPECT_EQ (controlCalls (calls, kOutputParam)[3].text, "-60.0 dB");
+		EXPECT_EQ (controlCalls (calls, kTransposeParam)[3].text, "-3 oct");
+		EXPECT_EQ (controlCalls (calls, kLegatoParam).back ().text, "Off");
 	}
 	const std::vector<Call> calls = recordOriginal (filled (1.7));
-	const std::vector<Call> square = controlCalls (calls, kSquare);
+	const std::vector<Call> square = controlCalls (calls, kSquareParam);
 	EXPECT_EQ (square[3].text, "100.0 %");
 	EXPECT_EQ (square[2].a, (Point{73 + 10, 215 + 10})) << "pointer as for 1";
 	EXPECT_EQ (square[2].b, (Point{73 + 19, 215 + 19}));
@@ -453,7 +453,7 @@ std::vector<Call> recordOverlay (double legato, int32_t skin)
 {
 	RecordingCanvas canvas;
 	ParamBlock values = kDefaultParams;
-	values[kLegato] = legato;
+	values[kLegatoParam] = legato;
 	paintOverlay (canvas, values, skin);
 	return canvas.calls;
 }
@@ -618,7 +618,7 @@ TEST (OriginalSkinPixels, RingsAndPointers)
 	const auto downLeft = renderPanel (filled (0.0));
 	for (int32_t i = 0; i < kNumParams; ++i)
 	{
-		if (i == kLegato)
+		if (i == kLegatoParam)
 			continue;
 		SCOPED_TRACE (i);
 		const int cx = 103 * (i % 8);
@@ -663,7 +663,7 @@ TEST (OriginalSkinPixels, RingColourOnlyOnTheRings)
 				(r > 30.0 && r < 35.0 ? onRing : offRing) += 1;
 			}
 		EXPECT_EQ (offRing, 0);
-		if (i == kLegato)
+		if (i == kLegatoParam)
 			EXPECT_EQ (onRing, 0) << "the Legato position has no knob";
 		else
 			EXPECT_GT (onRing, 150);
@@ -691,7 +691,7 @@ TEST (OverlayPixels, StripButtonsAndLegatoCellsPerSkin)
 		{
 			SCOPED_TRACE (legato);
 			ParamBlock values = kDefaultParams;
-			values[kLegato] = legato;
+			values[kLegatoParam] = legato;
 			const auto canvas = renderWithOverlay (values, skin);
 			EXPECT_EQ (canvas->pixel (514, 16), c.strip);
 			EXPECT_EQ (canvas->pixel (518, 75), c.strip);

@@ -26,13 +26,13 @@ TEST (ParamTable, DefaultsMatchTheTableAndConvertToTheirPlainValues)
 {
 	for (int32_t id = 0; id < kNumParams; ++id)
 		EXPECT_EQ (specs[id].defaultNormalized, kDefaultParams[id]) << specs[id].name;
-	EXPECT_STREQ (specs[kSineCharacter].name, "Sine character");
-	EXPECT_STREQ (specs[kLegato].unit, "");
-	EXPECT_EQ (specs[kTranspose].stepCount, 6);
-	EXPECT_EQ (specs[kLegato].stepCount, 1);
-	EXPECT_NEAR (toPlain (kAttack, kDefaultParams[kAttack]), 10.0000131, 1e-6);
-	EXPECT_NEAR (toPlain (kRelease, kDefaultParams[kRelease]), 279.999725, 1e-6);
-	EXPECT_DOUBLE_EQ (toPlain (kOutput, kDefaultParams[kOutput]), -12.0);
+	EXPECT_STREQ (specs[kSineCharacterParam].name, "Sine character");
+	EXPECT_STREQ (specs[kLegatoParam].unit, "");
+	EXPECT_EQ (specs[kTransposeParam].stepCount, 6);
+	EXPECT_EQ (specs[kLegatoParam].stepCount, 1);
+	EXPECT_NEAR (toPlain (kAttackParam, kDefaultParams[kAttackParam]), 10.0000131, 1e-6);
+	EXPECT_NEAR (toPlain (kReleaseParam, kDefaultParams[kReleaseParam]), 279.999725, 1e-6);
+	EXPECT_DOUBLE_EQ (toPlain (kOutputParam, kDefaultParams[kOutputParam]), -12.0);
 }
 
 TEST (ParamTable, ClampTurnsNonFiniteIntoZero)
@@ -47,17 +47,17 @@ TEST (ParamTable, ClampTurnsNonFiniteIntoZero)
 
 TEST (ParamTable, PlainAndNormalizedConversions)
 {
-	EXPECT_EQ (toPlain (kTranspose, 0.5), 0.0);
-	EXPECT_EQ (toPlain (kTranspose, 1.0 / 3.0), -1.0);
-	EXPECT_EQ (toPlain (kLegato, 0.5), 1.0);
-	EXPECT_EQ (toPlain (kSquare, kNaN), 0.0);
-	EXPECT_EQ (toPlain (kOutput, kInf), -60.0);
+	EXPECT_EQ (toPlain (kTransposeParam, 0.5), 0.0);
+	EXPECT_EQ (toPlain (kTransposeParam, 1.0 / 3.0), -1.0);
+	EXPECT_EQ (toPlain (kLegatoParam, 0.5), 1.0);
+	EXPECT_EQ (toPlain (kSquareParam, kNaN), 0.0);
+	EXPECT_EQ (toPlain (kOutputParam, kInf), -60.0);
 
-	EXPECT_DOUBLE_EQ (toNormalized (kSquare, 55.0), 0.55);
-	EXPECT_EQ (toNormalized (kAttack, 1.0), 0.0);
-	EXPECT_EQ (toNormalized (kOutput, 10.0), 1.0);
-	EXPECT_EQ (toNormalized (kTranspose, 1.5), 0.75);
-	EXPECT_EQ (toNormalized (kSquare, kNaN), 0.0);
+	EXPECT_DOUBLE_EQ (toNormalized (kSquareParam, 55.0), 0.55);
+	EXPECT_EQ (toNormalized (kAttackParam, 1.0), 0.0);
+	EXPECT_EQ (toNormalized (kOutputParam, 10.0), 1.0);
+	EXPECT_EQ (toNormalized (kTransposeParam, 1.5), 0.75);
+	EXPECT_EQ (toNormalized (kSquareParam, kNaN), 0.0);
 
 	// IDs outside the table pass through unchanged.
 	EXPECT_EQ (toPlain (101, 0.7), 0.7);
@@ -67,42 +67,42 @@ TEST (ParamTable, PlainAndNormalizedConversions)
 
 TEST (ParamTable, SnapMovesOnlySteppedParameters)
 {
-	EXPECT_EQ (snapNormalized (kTranspose, 0.6), 4.0 / 6.0);
-	EXPECT_EQ (snapNormalized (kLegato, 0.5), 1.0);
-	EXPECT_EQ (snapNormalized (kLegato, 0.49), 0.0);
-	EXPECT_EQ (snapNormalized (kSquare, 0.123), 0.123);
-	EXPECT_EQ (snapNormalized (kTranspose, kNaN), 0.0);
-	EXPECT_EQ (snapNormalized (kTranspose, 1.0 / 3.0), 1.0 / 3.0);
+	EXPECT_EQ (snapNormalized (kTransposeParam, 0.6), 4.0 / 6.0);
+	EXPECT_EQ (snapNormalized (kLegatoParam, 0.5), 1.0);
+	EXPECT_EQ (snapNormalized (kLegatoParam, 0.49), 0.0);
+	EXPECT_EQ (snapNormalized (kSquareParam, 0.123), 0.123);
+	EXPECT_EQ (snapNormalized (kTransposeParam, kNaN), 0.0);
+	EXPECT_EQ (snapNormalized (kTransposeParam, 1.0 / 3.0), 1.0 / 3.0);
 }
 
 TEST (ParamTable, ValueTexts)
 {
-	EXPECT_EQ (text (kSquare, 0.55), "55.0 %");
-	EXPECT_EQ (text (kAttack, 0.00266845), "10.0 ms");
-	EXPECT_EQ (text (kRelease, 0.055055), "280.0 ms");
-	EXPECT_EQ (text (kVibratoRate, 0.5), "6.0 Hz");
-	EXPECT_EQ (text (kOutput, 0.8), "-12.0 dB");
-	EXPECT_EQ (text (kOutput, 0.0), "-60.0 dB");
-	EXPECT_EQ (text (kFineTune, 0.0), "-100.0 cent");
-	EXPECT_EQ (text (kFineTune, 0.5), "0.0 cent");
-	EXPECT_EQ (text (kTranspose, 0.5), "0 oct");
-	EXPECT_EQ (text (kTranspose, 0.58), "0 oct");
-	EXPECT_EQ (text (kTranspose, 0.59), "1 oct");
-	EXPECT_EQ (text (kTranspose, 0.0), "-3 oct");
-	EXPECT_EQ (text (kTranspose, 1.0), "3 oct");
-	EXPECT_EQ (text (kLegato, 0.5), "On");
-	EXPECT_EQ (text (kLegato, 0.49), "Off");
-	EXPECT_EQ (text (kSquare, kNaN), "0.0 %");
-	EXPECT_EQ (text (kSquare, kInf), "0.0 %");
-	EXPECT_EQ (text (kSquare, 1.7), "100.0 %");
+	EXPECT_EQ (text (kSquareParam, 0.55), "55.0 %");
+	EXPECT_EQ (text (kAttackParam, 0.00266845), "10.0 ms");
+	EXPECT_EQ (text (kReleaseParam, 0.055055), "280.0 ms");
+	EXPECT_EQ (text (kVibratoRateParam, 0.5), "6.0 Hz");
+	EXPECT_EQ (text (kOutputParam, 0.8), "-12.0 dB");
+	EXPECT_EQ (text (kOutputParam, 0.0), "-60.0 dB");
+	EXPECT_EQ (text (kFineTuneParam, 0.0), "-100.0 cent");
+	EXPECT_EQ (text (kFineTuneParam, 0.5), "0.0 cent");
+	EXPECT_EQ (text (kTransposeParam, 0.5), "0 oct");
+	EXPECT_EQ (text (kTransposeParam, 0.58), "0 oct");
+	EXPECT_EQ (text (kTransposeParam, 0.59), "1 oct");
+	EXPECT_EQ (text (kTransposeParam, 0.0), "-3 oct");
+	EXPECT_EQ (text (kTransposeParam, 1.0), "3 oct");
+	EXPECT_EQ (text (kLegatoParam, 0.5), "On");
+	EXPECT_EQ (text (kLegatoParam, 0.49), "Off");
+	EXPECT_EQ (text (kSquareParam, kNaN), "0.0 %");
+	EXPECT_EQ (text (kSquareParam, kInf), "0.0 %");
+	EXPECT_EQ (text (kSquareParam, 1.7), "100.0 %");
 }
 
 TEST (ParamTable, TransposeJustBelowCentreReadsPlainZero)
 {
 	// Plain values in (-0.5, 0) round to minus zero; the text must not show "-0".
 	for (double x : {5.0 / 12.0 + 1e-9, 0.45, 0.49, 0.4999999})
-		EXPECT_EQ (text (kTranspose, x), "0 oct") << x;
-	EXPECT_EQ (text (kTranspose, 5.0 / 12.0 - 1e-9), "-1 oct");
+		EXPECT_EQ (text (kTransposeParam, x), "0 oct") << x;
+	EXPECT_EQ (text (kTransposeParam, 5.0 / 12.0 - 1e-9), "-1 oct");
 }
 
 TEST (ParamTable, FormatRefusesIdsOutsideTheTable)
@@ -117,29 +117,29 @@ TEST (ParamTable, FormatRefusesIdsOutsideTheTable)
 TEST (ParamTable, ParseReadsNumbersAndIgnoresTrailingText)
 {
 	double v = -1.0;
-	ASSERT_TRUE (parseValue (kSquare, "55.0 %", v));
+	ASSERT_TRUE (parseValue (kSquareParam, "55.0 %", v));
 	EXPECT_DOUBLE_EQ (v, 0.55);
-	ASSERT_TRUE (parseValue (kRelease, "1e9", v));
+	ASSERT_TRUE (parseValue (kReleaseParam, "1e9", v));
 	EXPECT_EQ (v, 1.0);
-	ASSERT_TRUE (parseValue (kOutput, "  -12 dB", v));
+	ASSERT_TRUE (parseValue (kOutputParam, "  -12 dB", v));
 	EXPECT_DOUBLE_EQ (v, 0.8);
-	ASSERT_TRUE (parseValue (kTranspose, "1.5", v));
+	ASSERT_TRUE (parseValue (kTransposeParam, "1.5", v));
 	EXPECT_EQ (v, 0.75);
-	ASSERT_TRUE (parseValue (kSquare, "-5", v));
+	ASSERT_TRUE (parseValue (kSquareParam, "-5", v));
 	EXPECT_EQ (v, 0.0);
-	ASSERT_TRUE (parseValue (kSquare, "inf", v));
+	ASSERT_TRUE (parseValue (kSquareParam, "inf", v));
 	EXPECT_EQ (v, 0.0);
-	ASSERT_TRUE (parseValue (kSquare, "nan", v));
+	ASSERT_TRUE (parseValue (kSquareParam, "nan", v));
 	EXPECT_EQ (v, 0.0);
 }
 
 TEST (ParamTable, ParseFailureLeavesTheValueUntouched)
 {
 	double v = 0.42;
-	EXPECT_FALSE (parseValue (kSquare, "abc", v));
-	EXPECT_FALSE (parseValue (kAttack, "", v));
-	EXPECT_FALSE (parseValue (kAttack, " ms", v));
-	EXPECT_FALSE (parseValue (kSquare, nullptr, v));
+	EXPECT_FALSE (parseValue (kSquareParam, "abc", v));
+	EXPECT_FALSE (parseValue (kAttackParam, "", v));
+	EXPECT_FALSE (parseValue (kAttackParam, " ms", v));
+	EXPECT_FALSE (parseValue (kSquareParam, nullptr, v));
 	EXPECT_FALSE (parseValue (16, "5", v));
 	EXPECT_EQ (v, 0.42);
 }
@@ -156,7 +156,7 @@ TEST (ParamTable, LegatoParsingNeverFails)
 	                      Case{"5", 1.0}, Case{"-1", 0.0}, Case{"nan", 0.0}})
 	{
 		double v = 0.5;
-		EXPECT_TRUE (parseValue (kLegato, c.text, v)) << c.text;
+		EXPECT_TRUE (parseValue (kLegatoParam, c.text, v)) << c.text;
 		EXPECT_EQ (v, c.expected) << '"' << c.text << '"';
 	}
 }

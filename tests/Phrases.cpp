@@ -6,15 +6,15 @@ using namespace Tarno;
 
 void applyEverythingOn (Engine& e)
 {
-	e.setParameter (kSquare, 1.0);
-	e.setParameter (kTriangle, 1.0);
-	e.setParameter (kSine, 1.0);
-	e.setParameter (kSineCharacter, 1.0);
-	e.setParameter (kVibratoDepth, 1.0);
-	e.setParameter (kModWheel, 1.0);
-	e.setParameter (kTremoloDepth, 0.6);
-	e.setParameter (kGlissando, 0.25);
-	e.setParameter (kVelocity, 1.0);
+	e.setParameter (kSquareParam, 1.0);
+	e.setParameter (kTriangleParam, 1.0);
+	e.setParameter (kSineParam, 1.0);
+	e.setParameter (kSineCharacterParam, 1.0);
+	e.setParameter (kVibratoDepthParam, 1.0);
+	e.setParameter (kModWheelParam, 1.0);
+	e.setParameter (kTremoloDepthParam, 0.6);
+	e.setParameter (kGlissandoParam, 0.25);
+	e.setParameter (kVelocityParam, 1.0);
 }
 
 void BusyPhrase::before (int64_t index, Engine& e)
@@ -47,13 +47,13 @@ void BusyPhrase::before (int64_t index, Engine& e)
 		}
 	}
 	else if (what == 14)
-		e.setParameter (kSustain, random.unit ());
+		e.setParameter (kSustainParam, random.unit ());
 	else if (what == 15)
-		e.setParameter (kPitchBend, random.unit ());
+		e.setParameter (kPitchBendParam, random.unit ());
 	else if (what == 16)
-		e.setParameter (kModWheel, random.unit ());
+		e.setParameter (kModWheelParam, random.unit ());
 	else if (what == 17 && index % 5 == 0)
-		e.setParameter (kAllNotesOff, 0.0);
+		e.setParameter (kAllNotesOffParam, 0.0);
 	else
 		e.setParameter (random.below (kNumParams), random.unit ());
 }

@@ -35,7 +35,7 @@ TEST (FactoryPresets, ValuesAsListed)
 		for (int32_t i = 0; i < kNumParams; ++i)
 			EXPECT_EQ (kFactoryPresets[n].values[i], expected[n][i]) << "preset " << n + 1 << ", parameter " << i;
 	EXPECT_EQ (kFactoryPresets[0].values, kDefaultParams);
-	EXPECT_EQ (kFactoryPresets[2].values[kTranspose], 0.3333333333333333);
+	EXPECT_EQ (kFactoryPresets[2].values[kTransposeParam], 0.3333333333333333);
 }
 
 TEST (FactoryPresets, EveryValueLiesOnItsParametersGrid)

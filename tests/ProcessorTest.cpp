@@ -168,7 +168,7 @@ TEST (Processor, RestoredStateSoundsAtTheNextBlockWithoutRamp)
 	Running r;
 	auto reference = referenceEngine (48000);
 	ParamBlock values = someValues ();
-	values[Tarno::kOutput] = 1.0;
+	values[Tarno::kOutputParam] = 1.0;
 	ASSERT_EQ (r.p->setState (streamOf (stateBlob (values))), kResultOk);
 	reference->setParametersNow (values);
 
@@ -194,9 +194,9 @@ TEST (Processor, SampleAccuratePointsAndNotes)
 	Running r;
 	auto reference = referenceEngine (48000);
 	RawChanges changes;
-	changes.add (kSquare, {{0, 0.9}, {256, 0.1}});
-	changes.add (Tarno::kOutput, {{-5, 1.0}, {600, 0.0}}); // before the block: sample 0; after it: never
-	changes.add (kPitchBend, {{300, 0.75}});
+	changes.add (kSquareParam, {{0, 0.9}, {256, 0.1}});
+	changes.add (Tarno::kOutputParam, {{-5, 1.0}, {600, 0.0}}); // before the block: sample 0; after it: never
+	changes.add (kPitchBendParam, {{300, 0.75}});
 	RawEvents events;
 	events.noteOn (100, 2, 57, 1.0f);
 	events.noteOn (300, 2, 64, 0.5f);
@@ -212,13 +212,13 @@ TEST (Processor, SampleAccuratePointsAndNotes)
 	{
 		if (s == 0)
 		{
-			reference->setParameter (kSquare, 0.9);
-			reference->setParameter (Tarno::kOutput, 1.0);
+			reference->setParameter (kSquareParam, 0.9);
+			reference->setParameter (Tarno::kOutputParam, 1.0);
 		}
 		if (s == 256)
-			reference->setParameter (kSquare, 0.1);
+			reference->setParameter (kSquareParam, 0.1);
 		if (s == 300)
-			reference->setParameter (kPitchBend, 0.75);
+			reference->setParameter (kPitchBendParam, 0.75);
 		if (s == 100)
 			reference->noteOn (2, 57, 1.0f);
 		if (s == 300)
@@ -243,8 +243,8 @@ TEST (Processor, SampleAccuratePointsAndNotes)
 	MemoryStream stream;
 	r.p->getState (&stream);
 	ParamBlock expected = kDefaultParams;
-	expected[kSquare] = 0.1;
-	expected[Tarno::kOutput] = 1.0;
+	expected[kSquareParam] = 0.1;
+	expected[Tarno::kOutputParam] = 1.0;
 	EXPECT_EQ (bytesOf (stream), stateBlob (expected));
 }
 
@@ -252,20 +252,20 @@ TEST (Processor, ValuesAreClampedAndUnknownIdsIgnored)
 {
 	Running r;
 	RawChanges changes;
-	changes.add (kSquare, {{0, std::numeric_limits<double>::quiet_NaN ()}});
-	changes.add (kTriangle, {{0, 7.0}});
-	changes.add (kSine, {{0, std::numeric_limits<double>::infinity ()}});
-	changes.add (kAttack, {{0, -1.0}});
+	changes.add (kSquareParam, {{0, std::numeric_limits<double>::quiet_NaN ()}});
+	changes.add (kTriangleParam, {{0, 7.0}});
+	changes.add (kSineParam, {{0, std::numeric_limits<double>::infinity ()}});
+	changes.add (kAttackParam, {{0, -1.0}});
 	changes.add (55, {{0, 0.5}});
 	changes.add (104, {{0, 0.5}});
 	Block block (2, 16);
 	block.data.inputParameterChanges = &changes;
 	r.p->process (block.data);
 	ParamBlock expected = kDefaultParams;
-	expected[kSquare] = 0.0;
-	expected[kTriangle] = 1.0;
-	expected[kSine] = 0.0;
-	expected[kAttack] = 0.0;
+	expected[kSquareParam] = 0.0;
+	expected[kTriangleParam] = 1.0;
+	expected[kSineParam] = 0.0;
+	expected[kAttackParam] = 0.0;
 	EXPECT_EQ (r.state (), stateBlob (expected));
 }
 
@@ -273,7 +273,7 @@ TEST (Processor, AllNotesOffBeforeANoteOnAtTheSameSample)
 {
 	Running r;
 	RawChanges changes;
-	changes.add (kAllNotesOff, {{50, 0.0}});
+	changes.add (kAllNotesOffParam, {{50, 0.0}});
 	RawEvents events;
 	events.noteOn (50, 0, 60, 1.0f);
 	Block block (1, 200);
@@ -297,8 +297,8 @@ TEST (Processor, FlushAppliesOnlyEarlyPointsAndLeavesBuffersAlone)
 		reference->tick ();
 
 	RawChanges changes;
-	changes.add (kSquare, {{-3, 0.2}, {0, 0.3}, {1, 0.9}});
-	changes.add (Tarno::kOutput, {{5, 0.1}});
+	changes.add (kSquareParam, {{-3, 0.2}, {0, 0.3}, {1, 0.9}});
+	changes.add (Tarno::kOutputParam, {{5, 0.1}});
 	RawEvents events;
 	events.noteOff (0, 0, 60); // ignored in a flush
 	Block flush (2, 0);
@@ -309,8 +309,8 @@ TEST (Processor, FlushAppliesOnlyEarlyPointsAndLeavesBuffersAlone)
 	EXPECT_EQ (r.p->process (flush.data), kResultOk);
 	EXPECT_EQ (flush.bus.silenceFlags, 0xFFFFu);
 	EXPECT_EQ (sentinel.f32[0][0], -7.0f);
-	reference->setParameter (kSquare, 0.2);
-	reference->setParameter (kSquare, 0.3);
+	reference->setParameter (kSquareParam, 0.2);
+	reference->setParameter (kSquareParam, 0.3);
 
 	// The voice did not advance and the note is still held.
 	Block after (1, 64);
@@ -318,7 +318,7 @@ TEST (Processor, FlushAppliesOnlyEarlyPointsAndLeavesBuffersAlone)
 	for (int s = 0; s < 64; ++s)
 		ASSERT_EQ (after.f32[0][size_t (s)], float (reference->tick ())) << s;
 	ParamBlock expected = kDefaultParams;
-	expected[kSquare] = 0.3;
+	expected[kSquareParam] = 0.3;
 	EXPECT_EQ (r.state (), stateBlob (expected));
 }
 
@@ -400,7 +400,7 @@ TEST (Processor, OnlyTheFirst128QueuesAct)
 	RawChanges changes;
 	for (int i = 0; i < 128; ++i)
 		changes.add (55, {{0, 0.5}}); // queues without meaning, but they count
-	changes.add (kSquare, {{0, 0.9}});
+	changes.add (kSquareParam, {{0, 0.9}});
 	Block block (1, 8);
 	block.data.inputParameterChanges = &changes;
 	r.p->process (block.data);
@@ -409,12 +409,12 @@ TEST (Processor, OnlyTheFirst128QueuesAct)
 	RawChanges fewer;
 	for (int i = 0; i < 127; ++i)
 		fewer.add (55, {{0, 0.5}});
-	fewer.add (kSquare, {}); // empty queues do not count
-	fewer.add (kSquare, {{0, 0.9}});
+	fewer.add (kSquareParam, {}); // empty queues do not count
+	fewer.add (kSquareParam, {{0, 0.9}});
 	block.data.inputParameterChanges = &fewer;
 	r.p->process (block.data);
 	ParamBlock expected = kDefaultParams;
-	expected[kSquare] = 0.9;
+	expected[kSquareParam] = 0.9;
 	EXPECT_EQ (r.state (), stateBlob (expected));
 }
 
@@ -424,7 +424,7 @@ TEST (Processor, ResetsSilenceTheVoiceButKeepValues)
 	RawEvents events;
 	events.noteOn (0, 0, 60, 1.0f);
 	RawChanges changes;
-	changes.add (kSquare, {{0, 0.7}});
+	changes.add (kSquareParam, {{0, 0.7}});
 	Block block (1, 256);
 	block.data.inputEvents = &events;
 	block.data.inputParameterChanges = &changes;
@@ -438,7 +438,7 @@ TEST (Processor, ResetsSilenceTheVoiceButKeepValues)
 	for (float x : silent.f32[0])
 		ASSERT_EQ (x, 0.0f);
 	ParamBlock expected = kDefaultParams;
-	expected[kSquare] = 0.7;
+	expected[kSquareParam] = 0.7;
 	EXPECT_EQ (r.state (), stateBlob (expected));
 }
 
@@ -451,7 +451,7 @@ class RestoringChanges : public RawChanges
 {
 public:
 	RestoringChanges (Processor* p, const Bytes& blob)
-	: queue (p, blob, Tarno::kOutput, {{0, 1.0}, {100, 1.0}}) {}
+	: queue (p, blob, Tarno::kOutputParam, {{0, 1.0}, {100, 1.0}}) {}
 	int32 PLUGIN_API getParameterCount () SMTG_OVERRIDE { return 1; }
 	IParamValueQueue* PLUGIN_API getParameterData (int32 index) SMTG_OVERRIDE
 	{
@@ -484,7 +484,7 @@ public:
 TEST (Processor, RestoreDuringABlockWithPointsIsWhatPlaysAndWhatIsSaved)
 {
 	ParamBlock values = someValues ();
-	values[Tarno::kOutput] = 0.0;
+	values[Tarno::kOutputParam] = 0.0;
 	const Bytes blob = stateBlob (values);
 
 	Running during, between;

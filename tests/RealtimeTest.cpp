@@ -73,11 +73,11 @@ TEST (Realtime, ProcessNeverAllocates)
 		GTEST_SKIP () << "allocations are counted in the builds without sanitizers";
 	IPtr<Processor> p = running (48000);
 	RawChanges changes;
-	changes.add (kSquare, {{0, 0.2}, {100, 0.8}});
-	changes.add (kGlissando, {{0, 0.3}});
-	changes.add (kPitchBend, {{50, 0.9}});
-	changes.add (kSustain, {{10, 1.0}, {400, 0.0}});
-	changes.add (kAllNotesOff, {{500, 0.0}});
+	changes.add (kSquareParam, {{0, 0.2}, {100, 0.8}});
+	changes.add (kGlissandoParam, {{0, 0.3}});
+	changes.add (kPitchBendParam, {{50, 0.9}});
+	changes.add (kSustainParam, {{10, 1.0}, {400, 0.0}});
+	changes.add (kAllNotesOffParam, {{500, 0.0}});
 	RawEvents events;
 	for (int16 k = 0; k < 40; ++k)
 	{
@@ -163,7 +163,7 @@ TEST (Concurrency, RestoresWithPointsInFlight)
 	std::atomic<bool> stop{false};
 	std::thread audio ([&] {
 		RawChanges changes;
-		changes.add (Tarno::kOutput, {{0, kPointValue}, {64, kPointValue}});
+		changes.add (Tarno::kOutputParam, {{0, kPointValue}, {64, kPointValue}});
 		Block block (2, 128);
 		for (int n = 0; !stop.load (); ++n)
 		{
@@ -184,7 +184,7 @@ TEST (Concurrency, RestoresWithPointsInFlight)
 		MemoryStream out;
 		ASSERT_EQ (p->getState (&out), kResultOk);
 		ParamBlock withPoint = set;
-		withPoint[Tarno::kOutput] = kPointValue;
+		withPoint[Tarno::kOutputParam] = kPointValue;
 		const Bytes read = bytesOf (out);
 		if (read != stateBlob (set) && read != stateBlob (withPoint))
 			++mismatches;

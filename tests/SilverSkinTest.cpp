@@ -256,7 +256,7 @@ std::vector<std::vector<Call>> expectPanel (const std::vector<Call>& calls, int 
 		in.line (x + 90, y - 9, x + 90, y + 136, {255, 126, 147, 161}, 1);
 		in.fill ({x + 6, y - 9, 77, 2}, Fill::solid (accent));
 		in.text (labels[j], -10, 700, {43, 64, 78}, {x0 - 2, y0 - 1, x0 + 90, y0 + 15}, true);
-		if (j != kLegato)
+		if (j != kLegatoParam)
 			faders[size_t (j)] = in.take (kSliderCalls);
 		in.fill ({x + 3, y + 111, 81, 18}, j == active ? solid (255, 29, 81, 98) : solid (255, 40, 57, 68));
 		in.line (x + 3, y + 130, x + 84, y + 130, {255, 241, 247, 250}, 1);
@@ -291,7 +291,7 @@ TEST (SilverSkin, EveryStageInOrderWithItsGeometryAndColours)
 	// Each fader is the one slider draws for its strip and value.
 	for (int32_t j = 0; j < kNumParams; ++j)
 	{
-		if (j == kLegato)
+		if (j == kLegatoParam)
 			continue;
 		SCOPED_TRACE (j);
 		const auto want = recordSlider (j, float (73 + 103 * (j % 8)), float (174 + 150 * (j / 8)), kDefaultParams[size_t (j)], false);
@@ -319,7 +319,7 @@ TEST (SilverSkin, SliderScaleSlotAndThumbFollowTheValue)
 	for (double v : {0.0, 0.5, 1.0})
 	{
 		SCOPED_TRACE (v);
-		const std::vector<Call> calls = recordSlider (kSquare, 73, 174, v, false);
+		const std::vector<Call> calls = recordSlider (kSquareParam, 73, 174, v, false);
 		Reader in (calls);
 		for (int i = 0; i <= 10; ++i)
 		{
@@ -341,7 +341,7 @@ TEST (SilverSkin, SliderScaleSlotAndThumbFollowTheValue)
 		EXPECT_TRUE (in.atEnd ());
 	}
 	// Fractional centres: the slot fill alone lands on whole pixels.
-	const std::vector<Call> calls = recordSlider (kAttack, 73.6f, 174.7f, 2.0, false);
+	const std::vector<Call> calls = recordSlider (kAttackParam, 73.6f, 174.7f, 2.0, false);
 	EXPECT_TRUE (same (calls[24].r, RectF{70, 173, 6, 82}));
 	EXPECT_FLOAT_EQ (calls.back ().r.y, 174.7f - 80.f) << "the value is not clamped";
 }
@@ -351,7 +351,7 @@ TEST (SilverSkin, AccentColourPerControl)
 	// The panel walk checks the strips; here the index line of a lone fader.
 	for (int32_t j = 0; j < kNumParams; ++j)
 	{
-		const Argb want = j <= kSine ? Argb{255, 168, 87, 50} : j == kOutput ? Argb{255, 166, 59, 47} : Argb{255, 32, 98, 112};
+		const Argb want = j <= kSineParam ? Argb{255, 168, 87, 50} : j == kOutputParam ? Argb{255, 166, 59, 47} : Argb{255, 32, 98, 112};
 		EXPECT_TRUE (same (Silver::accentColour (j), want)) << j;
 		EXPECT_TRUE (same (recordSlider (j, 73, 174, 0.5, false).back ().c, want)) << j;
 	}
@@ -365,7 +365,7 @@ TEST (SilverSkin, HighlightOnlyForTheDraggedControl)
 		const auto faders = expectPanel (recordPaint (kDefaultParams, active), 0, active, kDefaultTexts);
 		for (int32_t j = 0; j < kNumParams; ++j)
 		{
-			if (j == kLegato)
+			if (j == kLegatoParam)
 				continue;
 			const Call& outline = faders[size_t (j)][27];
 			ASSERT_EQ (outline.op, Op::outline);
@@ -400,7 +400,7 @@ TEST (SilverSkin, PresetMarkFollowsTheValues)
 		EXPECT_EQ (Silver::matchingPreset (v), -1);
 	}
 	ParamBlock noLegato = kDefaultParams;
-	noLegato[kLegato] = 0.0;
+	noLegato[kLegatoParam] = 0.0;
 	EXPECT_EQ (Silver::matchingPreset (noLegato), -1);
 
 	// The plates as painted: the Bass values mark plate 3 only, a moved
@@ -410,22 +410,22 @@ TEST (SilverSkin, PresetMarkFollowsTheValues)
 	                                    u"-12.0 dB", u"0.0 %",  u"On",     u"35.0 %"};
 	expectPanel (recordPaint (kFactoryPresets[2].values), 2, -1, bass);
 	ParamBlock moved = kDefaultParams;
-	moved[kSquare] += 0.00002;
+	moved[kSquareParam] += 0.00002;
 	expectPanel (recordPaint (moved), -1, -1, kDefaultTexts);
 }
 
 TEST (SilverSkin, ValueTextsAreClampedAndFormatted)
 {
 	ParamBlock v = kDefaultParams;
-	v[kLegato] = 0.49;
-	v[kTranspose] = 1.0 / 3.0;
-	v[kSquare] = std::numeric_limits<double>::quiet_NaN ();
-	v[kOutput] = 1.5;
+	v[kLegatoParam] = 0.49;
+	v[kTransposeParam] = 1.0 / 3.0;
+	v[kSquareParam] = std::numeric_limits<double>::quiet_NaN ();
+	v[kOutputParam] = 1.5;
 	const char16_t* texts[kNumParams] = {u"0.0 %",  u"30.0 %",   u"15.0 %", u"10.0 ms", u"280.0 ms", u"0.0 ms",
 	                                     u"6.0 Hz", u"0.0 cent", u"5.0 Hz", u"0.0 %",   u"-1 oct",   u"0.0 cent",
 	                                     u"0.0 dB", u"0.0 %",    u"Off",    u"35.0 %"};
 	const auto faders = expectPanel (recordPaint (v), -1, -1, texts);
-	EXPECT_FLOAT_EQ (faders[kOutput].back ().r.y, 324.f - 40.f) << "the fader gets 1.5 unclamped";
+	EXPECT_FLOAT_EQ (faders[kOutputParam].back ().r.y, 324.f - 40.f) << "the fader gets 1.5 unclamped";
 }
 
 // ---------------------------------------------------------------------------

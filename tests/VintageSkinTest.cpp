@@ -424,8 +424,8 @@ TEST (VintageSkin, CallCountsPerKind)
 TEST (VintageSkin, EveryStageInOrder)
 {
 	ParamBlock values = kDefaultParams;
-	values[kSquare] = 0.0;
-	values[kSine] = 1.0;
+	values[kSquareParam] = 0.0;
+	values[kSineParam] = 1.0;
 	const auto calls = recordPanel (values, -1);
 	ASSERT_EQ (calls.size (), 1277u);
 	size_t i = 0;
@@ -502,7 +502,7 @@ TEST (VintageSkin, EveryStageInOrder)
 		const int y0 = 154 + 150 * (j / 8);
 		expectText (calls[i++], kLabels[j], "Arial", 10, 700, {221, 213, 179}, {x0 - 3, y0 - 2, x0 + 89, y0 + 14},
 		            true);
-		if (j != kLegato)
+		if (j != kLegatoParam)
 		{
 			const double v = values[j];
 			expectKnob (calls, i, float (x0 + 43), float (y0 + 61), v, int (std::trunc (10 * v + 0.001)) + 1);
@@ -605,28 +605,28 @@ TEST (VintageSkin, ValueBoxAndTextHighlightFollowTheActiveParameter)
 TEST (VintageSkin, ValueTextsAreClampedAndFormatted)
 {
 	ParamBlock values = kDefaultParams;
-	values[kSquare] = 1.5;
-	values[kTriangle] = kNaN;
-	values[kSine] = -kInf;
-	values[kAttack] = 0.5;
-	values[kTranspose] = 0.5;
-	values[kOutput] = 0.0;
-	values[kLegato] = 0.5;
+	values[kSquareParam] = 1.5;
+	values[kTriangleParam] = kNaN;
+	values[kSineParam] = -kInf;
+	values[kAttackParam] = 0.5;
+	values[kTransposeParam] = 0.5;
+	values[kOutputParam] = 0.0;
+	values[kLegatoParam] = 0.5;
 	const auto calls = recordPanel (values, -1);
 	const auto t = texts (calls);
 	ASSERT_EQ (t.size (), 42u);
 	auto valueText = [&] (int32_t j) { return t[labelText (j) + 1]->text; };
-	EXPECT_EQ (valueText (kSquare), u"100.0 %");
-	EXPECT_EQ (valueText (kTriangle), u"0.0 %");
-	EXPECT_EQ (valueText (kSine), u"0.0 %");
-	EXPECT_EQ (valueText (kAttack), u"1501.0 ms");
-	EXPECT_EQ (valueText (kTranspose), u"0 oct");
-	EXPECT_EQ (valueText (kOutput), u"-60.0 dB");
-	EXPECT_EQ (valueText (kLegato), u"On");
+	EXPECT_EQ (valueText (kSquareParam), u"100.0 %");
+	EXPECT_EQ (valueText (kTriangleParam), u"0.0 %");
+	EXPECT_EQ (valueText (kSineParam), u"0.0 %");
+	EXPECT_EQ (valueText (kAttackParam), u"1501.0 ms");
+	EXPECT_EQ (valueText (kTransposeParam), u"0 oct");
+	EXPECT_EQ (valueText (kOutputParam), u"-60.0 dB");
+	EXPECT_EQ (valueText (kLegatoParam), u"On");
 
-	values[kLegato] = 0.49;
+	values[kLegatoParam] = 0.49;
 	const auto offCalls = recordPanel (values, -1);
-	EXPECT_EQ (texts (offCalls)[labelText (kLegato) + 1]->text, u"Off");
+	EXPECT_EQ (texts (offCalls)[labelText (kLegatoParam) + 1]->text, u"Off");
 }
 
 TEST (VintageSkin, FifteenKnobsAndNoneAtTheLegatoPosition)
@@ -641,7 +641,7 @@ TEST (VintageSkin, FifteenKnobsAndNoneAtTheLegatoPosition)
 	size_t n = 0;
 	for (int32_t j = 0; j < kNumParams; ++j)
 	{
-		if (j == kLegato)
+		if (j == kLegatoParam)
 			continue;
 		EXPECT_TRUE (samePoint (centres[n], float (73 + 103 * (j % 8)), float (215 + 150 * (j / 8))))
 		    << j << " " << show (centres[n]);
@@ -663,8 +663,8 @@ TEST (VintageSkin, FifteenKnobsAndNoneAtTheLegatoPosition)
 TEST (VintageSkin, KnobsGetTheValuesUnclamped)
 {
 	ParamBlock values = kDefaultParams;
-	values[kSquare] = 1.5;  // pointer at 270° (9 o'clock), all ticks lit
-	values[kSine] = -0.25; // pointer at −202.5°, no tick lit
+	values[kSquareParam] = 1.5;  // pointer at 270° (9 o'clock), all ticks lit
+	values[kSineParam] = -0.25; // pointer at −202.5°, no tick lit
 	const auto calls = recordPanel (values, -1);
 	// Each knob's calls start 11 (its ticks) before its shadow.
 	std::vector<size_t> starts;
@@ -874,8 +874,8 @@ TEST (VintageSkinPixels, WoodenCheeksAreWarm)
 TEST (VintageSkinPixels, LitAndDarkTicks)
 {
 	ParamBlock values = kDefaultParams;
-	values[kAttack] = 0.5;  // top tick lit
-	values[kRelease] = 0.4; // top tick dark
+	values[kAttackParam] = 0.5;  // top tick lit
+	values[kReleaseParam] = 0.4; // top tick dark
 	const auto canvas = render (values, -1);
 	// The top tick runs from y = 177 to 171 on the knob's vertical axis.
 	EXPECT_TRUE (closeTo (canvas->pixel (382, 174), {217, 172, 101}));
@@ -896,7 +896,7 @@ TEST (VintageSkinPixels, NoKnobAtTheLegatoPosition)
 TEST (VintageSkinPixels, PaintCoversThePanelAndRepeatsExactly)
 {
 	ParamBlock values = kDefaultParams;
-	values[kFineTune] = 0.83;
+	values[kFineTuneParam] = 0.83;
 	const auto onBlack = render (values, 11, {0, 0, 0});
 	const auto onWhite = render (values, 11, {255, 255, 255});
 	const auto again = render (values, 11, {0, 0, 0});

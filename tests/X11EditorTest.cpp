@@ -377,14 +377,14 @@ TEST_F (X11EditorTest, GesturesThroughRealInput)
 		return Point {c.x + (layout.control.left + layout.control.right) / 2,
 		              c.y + (layout.control.top + layout.control.bottom) / 2};
 	};
-	const Point square = centreOf (kSquare), attack = centreOf (kAttack);
+	const Point square = centreOf (kSquareParam), attack = centreOf (kAttackParam);
 
 	// Drag up 10 pixels: 0.005 per pixel; with Shift 0.0005.
 	moveTo (square.x, square.y);
 	button (1, true);
 	moveTo (square.x, square.y - 10);
 	button (1, false);
-	EXPECT_TRUE (valueIs (kSquare, 0.60)) << value (kSquare);
+	EXPECT_TRUE (valueIs (kSquareParam, 0.60)) << value (kSquareParam);
 	loop.runFor (450); // a second press now would be a double-click
 	shift (true);
 	moveTo (square.x, square.y);
@@ -392,30 +392,30 @@ TEST_F (X11EditorTest, GesturesThroughRealInput)
 	moveTo (square.x, square.y - 10);
 	button (1, false);
 	shift (false);
-	EXPECT_TRUE (valueIs (kSquare, 0.605)) << value (kSquare);
+	EXPECT_TRUE (valueIs (kSquareParam, 0.605)) << value (kSquareParam);
 	EXPECT_EQ (count (HandlerCall::Kind::BeginEdit), 2u);
 	EXPECT_EQ (count (HandlerCall::Kind::EndEdit), 2u);
 
 	// Double-click: back to the default.
 	loop.runFor (450);
 	doubleClick (square.x, square.y);
-	EXPECT_TRUE (valueIs (kSquare, specs[kSquare].defaultNormalized)) << value (kSquare);
+	EXPECT_TRUE (valueIs (kSquareParam, specs[kSquareParam].defaultNormalized)) << value (kSquareParam);
 
 	// Wheel: button 4 up a notch, 5 down a notch (with Shift finer).
-	const double attack0 = value (kAttack);
+	const double attack0 = value (kAttackParam);
 	click (attack.x, attack.y, 4);
-	EXPECT_TRUE (valueIs (kAttack, attack0 + 0.025)) << value (kAttack);
+	EXPECT_TRUE (valueIs (kAttackParam, attack0 + 0.025)) << value (kAttackParam);
 	shift (true);
 	click (attack.x, attack.y, 5);
 	shift (false);
-	EXPECT_TRUE (valueIs (kAttack, attack0 + 0.0225)) << value (kAttack);
+	EXPECT_TRUE (valueIs (kAttackParam, attack0 + 0.0225)) << value (kAttackParam);
 
 	// Preset 3, the Legato switch's OFF half, the VINTAGE button.
 	click (layout.presetLeft + 2 * layout.presetPitch + 20, layout.presetTop + 10);
 	for (int32 i = kNumParams - 1; i >= 0; --i)
 		EXPECT_TRUE (valueIs (ParamID (i), snapNormalized (i, kFactoryPresets[2].values[size_t (i)]))) << i;
 	click (kOverlayLayout.legato.left + 5, kOverlayLayout.legato.top + 10);
-	EXPECT_TRUE (valueIs (kLegato, 0.0));
+	EXPECT_TRUE (valueIs (kLegatoParam, 0.0));
 	const size_t dirty = count (HandlerCall::Kind::SetDirty);
 	const Rect vintage = kOverlayLayout.skinButton (kSkinVintage);
 	click (vintage.left + 10, vintage.top + 10);
@@ -429,11 +429,11 @@ TEST_F (X11EditorTest, GesturesThroughRealInput)
 TEST_F (X11EditorTest, DragsEndWhateverHappens)
 {
 	attach ();
-	const Point c = skinLayout (kSkinOriginal).cell (kRelease);
+	const Point c = skinLayout (kSkinOriginal).cell (kReleaseParam);
 	moveTo (c.x + 40, c.y + 60);
 	button (1, true);
 	moveTo (c.x + 40, c.y + 50);
-	const std::vector<ParamID> release = {kRelease};
+	const std::vector<ParamID> release = {kReleaseParam};
 	EXPECT_TRUE (eventually ([&] { return handler.openGestures () == release; }));
 	XUnmapWindow (x.display, parent);
 	button (1, false);
@@ -461,7 +461,7 @@ TEST_F (X11EditorTest, IdleDrawsNothingAndHostChangesShow)
 	EXPECT_FALSE (takeDamage ()) << "the idle editor drew";
 
 	XImage* before = grab ();
-	controller->setParamNormalized (Tarno::kOutput, 0.1);
+	controller->setParamNormalized (Tarno::kOutputParam, 0.1);
 	EXPECT_TRUE (waitForDamage (200));
 	XImage* after = grab ();
 	ASSERT_TRUE (before && after);
@@ -480,7 +480,7 @@ TEST_F (X11EditorTest, IdleDrawsNothingAndHostChangesShow)
 TEST_F (X11EditorTest, ParentDestroyedAndConnectionLost)
 {
 	attach ();
-	const Point c = skinLayout (kSkinOriginal).cell (kRelease);
+	const Point c = skinLayout (kSkinOriginal).cell (kReleaseParam);
 	moveTo (c.x + 40, c.y + 60);
 	button (1, true);
 	moveTo (c.x + 40, c.y + 50);

@@ -84,7 +84,7 @@ void paintControl (Canvas& canvas, int32_t j, double value, bool active)
 	text (canvas, kLabels[j], "Arial", -10, 700, Rgb{43, 64, 78}, {x0 - 2, y0 - 1, x0 + 90, y0 + 15}, true);
 
 	// Legato has no fader: the editor's overlay puts its switch here.
-	if (j != Tarno::kLegato)
+	if (j != Tarno::kLegatoParam)
 		Skin::slider (canvas, j, xf + 43, yf + static_cast<float> (Tarno::skinLayout (Tarno::kSkinSilver).faderTop), value,
 		              active);
 
@@ -109,9 +109,9 @@ void paintControl (Canvas& canvas, int32_t j, double value, bool active)
 
 Argb accentColour (int32_t id)
 {
-	if (id >= Tarno::kSquare && id <= Tarno::kSine)
+	if (id >= Tarno::kSquareParam && id <= Tarno::kSineParam)
 		return kCopper;
-	if (id == Tarno::kOutput)
+	if (id == Tarno::kOutputParam)
 		return kRed;
 	return kTeal;
 }

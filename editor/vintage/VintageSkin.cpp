@@ -124,7 +124,7 @@ void paintControl (Canvas& canvas, int32_t id, double value, bool active)
 
 	drawSkinText (canvas, kLabels[id], "Arial", -10, 700, {221, 213, 179}, {x0 - 3, y0 - 2, x0 + 89, y0 + 14}, true);
 
-	if (id != kLegato)
+	if (id != kLegatoParam)
 		Skin::knob (canvas, static_cast<float> (x0 + 43), static_cast<float> (y0 + 61), value);
 
 	// formatValue clamps the value; its 8-bit text is widened byte by byte.
