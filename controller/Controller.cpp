@@ -124,19 +124,7 @@ tresult PLUGIN_API Controller::disconnect (IConnectionPoint* other)
 
 tresult PLUGIN_API Controller::notify (IMessage* message)
 {
-	const tresult check = checkMessage (message);
-	if (check != kResultOk)
-		return check;
-	// The SDK's text message handling converts with a function that throws
-	// on text that is not UTF-16.
-	try
-	{
-		return EditController::notify (message);
-	}
-	catch (...)
-	{
-		return kResultFalse;
-	}
+	return answerMessage (message);
 }
 
 tresult PLUGIN_API Controller::getParameterInfo (int32 paramIndex, ParameterInfo& info)

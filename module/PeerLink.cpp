@@ -1,5 +1,7 @@
 #include "module/PeerLink.h"
 
+#include <cstring>
+
 namespace Tarno {
 
 using namespace Steinberg;
@@ -22,11 +24,16 @@ tresult PeerLink::disconnect (Vst::IConnectionPoint* other)
 	return kResultOk;
 }
 
-tresult checkMessage (Vst::IMessage* message)
+tresult answerMessage (Vst::IMessage* message)
 {
 	if (message == nullptr)
 		return kInvalidArgument;
-	return message->getAttributes () != nullptr ? kResultOk : kResultFalse;
+	Vst::IAttributeList* attributes = message->getAttributes ();
+	const FIDString id = message->getMessageID ();
+	if (attributes == nullptr || id == nullptr || std::strcmp (id, "TextMessage") != 0)
+		return kResultFalse;
+	Vst::TChar text[256] = {};
+	return attributes->getString ("Text", text, sizeof (text)) == kResultOk ? kResultOk : kResultFalse;
 }
 
 } // namespace Tarno

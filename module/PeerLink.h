@@ -25,9 +25,14 @@ private:
 	Steinberg::Vst::IConnectionPoint* peer = nullptr; // not owned, never called
 };
 
-// Whether the SDK's notify can take `message` safely: it reads the
-// attributes of every message without checking them. kInvalidArgument for a
-// null message, kResultFalse for one without attributes, kResultOk otherwise.
-Steinberg::tresult checkMessage (Steinberg::Vst::IMessage* message);
+// The answer to IConnectionPoint::notify, for both halves: the SDK's
+// component base answers kResultOk to a "TextMessage" with a "Text"
+// attribute and kResultFalse to anything else, but reads the attributes of
+// every message without checking them, and converts the text with a
+// function that throws (and leaks) on text that is not UTF-16. Neither half
+// acts on the text, so this gives the same answers without touching it:
+// kInvalidArgument for a null message, kResultFalse for one without
+// attributes or of another kind.
+Steinberg::tresult answerMessage (Steinberg::Vst::IMessage* message);
 
 } // namespace Tarno

@@ -92,19 +92,7 @@ tresult PLUGIN_API Processor::disconnect (IConnectionPoint* other)
 
 tresult PLUGIN_API Processor::notify (IMessage* message)
 {
-	const tresult check = checkMessage (message);
-	if (check != kResultOk)
-		return check;
-	// The SDK's text message handling converts with a function that throws
-	// on text that is not UTF-16.
-	try
-	{
-		return AudioEffect::notify (message);
-	}
-	catch (...)
-	{
-		return kResultFalse;
-	}
+	return answerMessage (message);
 }
 
 tresult PLUGIN_API Processor::setActive (TBool state)
