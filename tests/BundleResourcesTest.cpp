@@ -9,6 +9,7 @@
 #include "module/ClassIds.h"
 #include "packaging/tools/ModuleInfo.h"
 #include "packaging/tools/PlugInIcon.h"
+#include "tests/BundlePath.h"
 
 #include "TarnoVersion.h"
 
@@ -34,15 +35,10 @@
 #endif
 
 using Tarno::Host::Module;
+using TarnoTest::bundlePath;
 using namespace Tarno::Packaging;
 
 namespace {
-
-std::string bundlePath ()
-{
-	const char* env = std::getenv ("TARNO_BUNDLE");
-	return env && *env ? env : "Tarnovelle.vst3";
-}
 
 std::string readFile (const std::string& path)
 {
