@@ -37,7 +37,7 @@ ULONG_PTR startGdiplus ()
 } // namespace
 
 TarnoEditor::TarnoEditor (Controller* c)
-: EditorView (c, nullptr), core (*c, this), input (core.input)
+: EditorViewBase (c, nullptr), core (*c, this), input (core.input)
 {
 	textFont = makeFont (kTextFont.height, kTextFont.weight);
 	titleFont = makeFont (kTitleFont.height, kTitleFont.weight);

@@ -8,14 +8,14 @@
 
 #include "controller/Controller.h"
 #include "editor/EditorCore.h"
+#include "editor/EditorViewBase.h"
 
-#include "public.sdk/source/vst/vsteditcontroller.h"
 
 #include <windows.h>
 
 namespace Tarno {
 
-class TarnoEditor : public Steinberg::Vst::EditorView, private EditorWindow
+class TarnoEditor : public EditorViewBase, private EditorWindow
 {
 public:
 	static constexpr int kWidth = 860;
@@ -27,18 +27,6 @@ public:
 	Steinberg::tresult PLUGIN_API isPlatformTypeSupported (Steinberg::FIDString type) SMTG_OVERRIDE;
 	Steinberg::tresult PLUGIN_API attached (void* parent, Steinberg::FIDString type) SMTG_OVERRIDE;
 	Steinberg::tresult PLUGIN_API removed () SMTG_OVERRIDE;
-	// The SDK's view base accepts a null size.
-	Steinberg::tresult PLUGIN_API onSize (Steinberg::ViewRect* newSize) SMTG_OVERRIDE
-	{
-		return newSize ? EditorView::onSize (newSize) : Steinberg::kInvalidArgument;
-	}
-	// Also answers kInvalidArgument for a null IID or a null result pointer.
-	Steinberg::tresult PLUGIN_API queryInterface (const Steinberg::TUID iid, void** obj) SMTG_OVERRIDE
-	{
-		if (iid == nullptr || obj == nullptr)
-			return Steinberg::kInvalidArgument;
-		return EditorView::queryInterface (iid, obj);
-	}
 
 	static LRESULT CALLBACK proc (HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 	LRESULT message (HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -64,7 +64,7 @@ public:
 	REFCOUNT_METHODS (FObject)
 };
 
-X11Editor::X11Editor (Controller* c) : EditorView (c, nullptr), core (*c, this), input (core.input)
+X11Editor::X11Editor (Controller* c) : EditorViewBase (c, nullptr), core (*c, this), input (core.input)
 {
 	ViewRect size (0, 0, kWidth, kHeight);
 	setRect (size);

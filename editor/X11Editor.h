@@ -17,10 +17,10 @@
 #include "controller/Controller.h"
 #include "editor/CairoCanvas.h"
 #include "editor/EditorCore.h"
+#include "editor/EditorViewBase.h"
 
 #include "base/source/fobject.h"
 #include "pluginterfaces/gui/iplugview.h"
-#include "public.sdk/source/vst/vsteditcontroller.h"
 
 #include <xcb/xcb.h>
 
@@ -28,7 +28,7 @@
 
 namespace Tarno {
 
-class X11Editor : public Steinberg::Vst::EditorView, private EditorWindow
+class X11Editor : public EditorViewBase, private EditorWindow
 {
 public:
 	static constexpr int kWidth = 860;
@@ -41,18 +41,6 @@ public:
 	Steinberg::tresult PLUGIN_API isPlatformTypeSupported (Steinberg::FIDString type) SMTG_OVERRIDE;
 	Steinberg::tresult PLUGIN_API attached (void* parent, Steinberg::FIDString type) SMTG_OVERRIDE;
 	Steinberg::tresult PLUGIN_API removed () SMTG_OVERRIDE;
-	// The SDK's view base accepts a null size.
-	Steinberg::tresult PLUGIN_API onSize (Steinberg::ViewRect* newSize) SMTG_OVERRIDE
-	{
-		return newSize ? EditorView::onSize (newSize) : Steinberg::kInvalidArgument;
-	}
-	// Also answers kInvalidArgument for a null IID or a null result pointer.
-	Steinberg::tresult PLUGIN_API queryInterface (const Steinberg::TUID iid, void** obj) SMTG_OVERRIDE
-	{
-		if (iid == nullptr || obj == nullptr)
-			return Steinberg::kInvalidArgument;
-		return EditorView::queryInterface (iid, obj);
-	}
 
 	// The child window while attached (0 otherwise); for tests.
 	xcb_window_t windowId () const { return window; }
