@@ -1,6 +1,8 @@
 #include "editor/EditorCore.h"
 
 #include "editor/Overlay.h"
+#include "editor/PanelLayout.h"
+#include "editor/ScaledCanvas.h"
 #include "editor/SkinPainter.h"
 
 #include <cstdlib>
@@ -30,9 +32,29 @@ void EditorCore::paint (Canvas& canvas)
 {
 	lastPainted = current ();
 	painted = true;
-	paintSkin (canvas, lastPainted.skin, lastPainted.values, lastPainted.activeParam);
-	paintOverlay (canvas, lastPainted.values, lastPainted.skin);
+	auto paintOn = [this] (Canvas& c) {
+		paintSkin (c, lastPainted.skin, lastPainted.values, lastPainted.activeParam);
+		paintOverlay (c, lastPainted.values, lastPainted.skin);
+	};
+	// At 1.0 the panel goes straight onto the window's canvas.
+	if (scale () == 1.0)
+		paintOn (canvas);
+	else
+	{
+		ScaledCanvas scaled (canvas, scale ());
+		paintOn (scaled);
+	}
 }
+
+void EditorCore::setScale (double f)
+{
+	input.setScale (f);
+	painted = false;
+}
+
+int EditorCore::pixelWidth () const { return scaledLength (kPanelWidth, scale ()); }
+
+int EditorCore::pixelHeight () const { return scaledLength (kPanelHeight, scale ()); }
 
 bool EditorCore::wantsTimerRepaint (bool always) const
 {

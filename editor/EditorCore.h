@@ -22,7 +22,15 @@ public:
 
 	// Paints the controller's current skin and values, with the dragged
 	// control highlighted, and the overlay; remembers what it painted.
+	// canvas is the window's picture, pixelWidth () × pixelHeight ().
 	void paint (Canvas& canvas);
+
+	// The content scale (acceptableContentScale): the size of the window's
+	// picture, the panel's scale on it and the input's mapping back.
+	void setScale (double f);
+	double scale () const { return input.scale (); }
+	int pixelWidth () const;
+	int pixelHeight () const;
 
 	// The timer's question. Never during a drag (every drag step repaints by
 	// itself). Otherwise always when `always` (Windows repaints ten times a

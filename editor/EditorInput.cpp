@@ -50,7 +50,29 @@ void EditorInput::invalidate ()
 
 const SkinLayout& EditorInput::layout () const { return skinLayout (controller.skin); }
 
+void EditorInput::setScale (double f)
+{
+	endDrag ();
+	scaleFactor = f;
+}
+
+MousePoint EditorInput::toPanel (int32 x, int32 y) const
+{
+	if (scaleFactor == 1.0)
+		return {x, y};
+	auto map = [this] (int32 v) {
+		return static_cast<int32> (std::floor ((static_cast<double> (v) + 0.5) / scaleFactor));
+	};
+	return {map (x), map (y)};
+}
+
 int32 EditorInput::controlAt (int32 x, int32 y) const
+{
+	const MousePoint p = toPanel (x, y);
+	return panelControlAt (p.x, p.y);
+}
+
+int32 EditorInput::panelControlAt (int32 x, int32 y) const
 {
 	const SkinLayout& l = layout ();
 	for (int32 i = 0; i < kNumParams; ++i)
@@ -114,6 +136,10 @@ void EditorInput::press (int32 x, int32 y, bool shift)
 	// skin button is pressed) ends first, so no gesture is left open.
 	endDrag ();
 
+	const int32 windowY = y;
+	const MousePoint p = toPanel (x, y);
+	x = p.x;
+	y = p.y;
 	const int32 k = kOverlayLayout.skinButtonAt (x, y);
 	if (k >= 0)
 	{
@@ -131,9 +157,9 @@ void EditorInput::press (int32 x, int32 y, bool shift)
 		applyEdit (kLegatoParam, legatoValueAt (x));
 		return;
 	}
-	const int32 i = controlAt (x, y);
+	const int32 i = panelControlAt (x, y);
 	if (i >= 0)
-		startDrag (i, y, shift);
+		startDrag (i, windowY, shift);
 }
 
 void EditorInput::pressSkinButton (int32 k)
@@ -159,11 +185,12 @@ void EditorInput::startDrag (int32 i, int32 y, bool shift)
 	if (!l.hasFaders () || shift)
 		return;
 	// A fader jumps to the pointer unless the press is on its thumb; the
-	// drag then goes on from the new value.
+	// drag then goes on from the new value. The pointer's panel y keeps its
+	// fraction, so the thumb lands under it at any scale.
 	const double travel = l.faderTravel;
 	const double zeroY = l.cell (i).y + l.faderTop + travel;
 	const double thumbY = zeroY - travel * dragValue;
-	const double pointerY = static_cast<double> (y);
+	const double pointerY = (static_cast<double> (y) + 0.5) / scaleFactor - 0.5;
 	if (std::fabs (pointerY - thumbY) <= l.faderThumbReach)
 		return;
 	dragValue = clampNormalized ((zeroY - pointerY) / travel);
@@ -183,9 +210,9 @@ void EditorInput::move (int32 /*x*/, int32 y, bool shift)
 	else
 		sensitivity = shift ? kKnobFineSensitivity : kKnobSensitivity;
 	// Moving up raises the value. The running value is clamped, so pushing
-	// past an end builds up no overshoot. Pixel distances are taken in
-	// double so that no coordinates can overflow.
-	const double pixels = static_cast<double> (dragLastY) - static_cast<double> (y);
+	// past an end builds up no overshoot. Distances are panel pixels, taken
+	// in double so that no coordinates can overflow.
+	const double pixels = (static_cast<double> (dragLastY) - static_cast<double> (y)) / scaleFactor;
 	dragValue = clampNormalized (dragValue + pixels * sensitivity);
 	dragLastY = y;
 	const ParamID pid = static_cast<ParamID> (activeParam);
@@ -209,6 +236,9 @@ void EditorInput::doubleClick (int32 x, int32 y)
 	// should that button-up have been lost, its drag ends here.
 	endDrag ();
 
+	const MousePoint p = toPanel (x, y);
+	x = p.x;
+	y = p.y;
 	if (kOverlayLayout.legato.contains (x, y))
 	{
 		applyEdit (kLegatoParam, legatoValueAt (x));
@@ -216,7 +246,7 @@ void EditorInput::doubleClick (int32 x, int32 y)
 	}
 	// Skin buttons and presets acted on the first press; only a control
 	// cell reacts, by going back to its default.
-	const int32 i = controlAt (x, y);
+	const int32 i = panelControlAt (x, y);
 	if (i >= 0)
 		applyEdit (i, snapNormalized (i, specs[i].defaultNormalized));
 }
@@ -228,6 +258,9 @@ void EditorInput::wheel (int32 x, int32 y, int32 delta, bool shift)
 	// next move would undo it. The wheel waits until the drag is over.
 	if (dragging ())
 		return;
+	const MousePoint p = toPanel (x, y);
+	x = p.x;
+	y = p.y;
 	int32 i = -1;
 	double step = 0.0;
 	if (kOverlayLayout.legato.contains (x, y))
@@ -237,7 +270,7 @@ void EditorInput::wheel (int32 x, int32 y, int32 delta, bool shift)
 	}
 	else
 	{
-		i = controlAt (x, y);
+		i = panelControlAt (x, y);
 		if (i < 0)
 			return;
 		if (specs[i].stepCount > 0)

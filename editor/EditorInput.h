@@ -73,6 +73,18 @@ public:
 	// skipped.
 	EditorInput (Controller& controller, EditorWindow* window);
 
+	// The window's content scale (acceptableContentScale; 1 at first). All
+	// points below are window pixels; they are mapped back to the panel, so
+	// every gesture works as at 1.0, and a drag moves a value by the same
+	// amount for the same distance on the panel: the same hand movement on
+	// a high-density screen as on a standard one, and a fader's thumb stays
+	// under the pointer. A drag in progress ends first.
+	void setScale (double f);
+	double scale () const { return scaleFactor; }
+	// The panel pixel under window pixel (x, y): the one that holds the
+	// window pixel's centre.
+	MousePoint toPanel (Steinberg::int32 x, Steinberg::int32 y) const;
+
 	void press (Steinberg::int32 x, Steinberg::int32 y, bool shift);
 	void move (Steinberg::int32 x, Steinberg::int32 y, bool shift);
 	void buttonUp ();
@@ -84,8 +96,8 @@ public:
 	// removed () and destruction of the view.
 	void endDrag ();
 
-	// Index of the control cell at (x, y) in the controller's current skin,
-	// or -1. There is no cell for Legato (it has the switch).
+	// Index of the control cell at window pixel (x, y) in the controller's
+	// current skin, or -1. There is no cell for Legato (it has the switch).
 	Steinberg::int32 controlAt (Steinberg::int32 x, Steinberg::int32 y) const;
 	// One complete edit gesture: beginEdit, setParamNormalized, performEdit,
 	// invalidate, endEdit. IDs outside the 16 sound parameters are ignored.
@@ -97,10 +109,12 @@ public:
 
 	// Read by the editor's painting and timer; written only by this class.
 	Steinberg::int32 activeParam = -1; // the parameter being dragged, or -1
-	Steinberg::int32 dragLastY = 0;    // client y last taken into account by the drag
+	Steinberg::int32 dragLastY = 0;    // window y last taken into account by the drag
 	double dragValue = 0.0;            // the drag's value, clamped to 0..1, not quantised
 
 private:
+	// The same on panel coordinates.
+	Steinberg::int32 panelControlAt (Steinberg::int32 x, Steinberg::int32 y) const;
 	void pressSkinButton (Steinberg::int32 k);
 	void startDrag (Steinberg::int32 i, Steinberg::int32 y, bool shift);
 	void closeGesture ();
@@ -110,6 +124,7 @@ private:
 
 	Controller& controller;
 	EditorWindow* window;
+	double scaleFactor = 1.0;
 };
 
 } // namespace Tarno

@@ -36,16 +36,37 @@ ULONG_PTR startGdiplus ()
 
 } // namespace
 
-TarnoEditor::TarnoEditor (Controller* c)
-: EditorViewBase (c, nullptr), core (*c, this), input (core.input)
+TarnoEditor::TarnoEditor (Controller* c) : EditorViewBase (c), core (*c, this), input (core.input)
 {
-	textFont = makeFont (kTextFont.height, kTextFont.weight);
-	titleFont = makeFont (kTitleFont.height, kTitleFont.weight);
+	makeFonts ();
 	backgroundBrush = CreateSolidBrush (RGB (20, 34, 38));
 	gdiplusToken1 = startGdiplus ();
 	gdiplusToken2 = startGdiplus ();
-	ViewRect size (0, 0, kWidth, kHeight);
-	setRect (size);
+}
+
+void TarnoEditor::makeFonts ()
+{
+	auto remake = [this] (HFONT& font, const FontSpec& spec) {
+		if (font)
+			DeleteObject (font);
+		const FontSpec scaled = scaledFont (spec, core.scale ());
+		font = makeFont (scaled.height, scaled.weight);
+	};
+	remake (textFont, kTextFont);
+	remake (titleFont, kTitleFont);
+	if (window)
+		remake (smallFont, kSmallFont);
+}
+
+void TarnoEditor::contentScaleChanged (double f)
+{
+	core.setScale (f);
+	makeFonts ();
+	if (!window)
+		return;
+	SetWindowPos (window, nullptr, 0, 0, core.pixelWidth (), core.pixelHeight (),
+	              SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+	invalidate ();
 }
 
 TarnoEditor::~TarnoEditor ()
@@ -82,9 +103,10 @@ tresult PLUGIN_API TarnoEditor::attached (void* parent, FIDString type)
 	windowClass.lpszClassName = kWindowClass;
 	RegisterClassW (&windowClass);
 
-	smallFont = makeFont (kSmallFont.height, kSmallFont.weight);
-	window = CreateWindowExW (0, kWindowClass, L"Tarnovelle", WS_CHILD | WS_VISIBLE, 0, 0, kWidth, kHeight,
-	                          static_cast<HWND> (parent), nullptr, ghInst, this);
+	const FontSpec small = scaledFont (kSmallFont, core.scale ());
+	smallFont = makeFont (small.height, small.weight);
+	window = CreateWindowExW (0, kWindowClass, L"Tarnovelle", WS_CHILD | WS_VISIBLE, 0, 0, core.pixelWidth (),
+	                          core.pixelHeight (), static_cast<HWND> (parent), nullptr, ghInst, this);
 	if (window == nullptr)
 	{
 		DeleteObject (smallFont);
@@ -195,16 +217,21 @@ void TarnoEditor::paint (HWND hwnd)
 	PAINTSTRUCT ps;
 	HDC windowDc = BeginPaint (hwnd, &ps);
 	HDC memoryDc = CreateCompatibleDC (windowDc);
-	HBITMAP bitmap = CreateCompatibleBitmap (windowDc, kWidth, kHeight);
+	const int width = core.pixelWidth (), height = core.pixelHeight ();
+	HBITMAP bitmap = CreateCompatibleBitmap (windowDc, width, height);
 	HGDIOBJ previousBitmap = SelectObject (memoryDc, bitmap);
 
 	{
-		const GdiFontEntry fonts[] = {{kTextFont, textFont}, {kTitleFont, titleFont}, {kSmallFont, smallFont}};
+		// The fonts as the panel's texts ask for them at this scale.
+		const double f = core.scale ();
+		const GdiFontEntry fonts[] = {{scaledFont (kTextFont, f), textFont},
+		                              {scaledFont (kTitleFont, f), titleFont},
+		                              {scaledFont (kSmallFont, f), smallFont}};
 		GdiCanvas canvas (memoryDc, backgroundBrush, fonts, 3);
 		core.paint (canvas);
 	}
 
-	BitBlt (windowDc, 0, 0, kWidth, kHeight, memoryDc, 0, 0, SRCCOPY);
+	BitBlt (windowDc, 0, 0, width, height, memoryDc, 0, 0, SRCCOPY);
 	SelectObject (memoryDc, previousBitmap);
 	DeleteObject (bitmap);
 	DeleteDC (memoryDc);

@@ -1,5 +1,5 @@
 // The plug-in's own editor on Windows: an 860 × 530 child window of the
-// host's window, painted double-buffered from the controller's values in
+// host's window (larger at a content scale above 1), painted double-buffered from the controller's values in
 // the selected skin, with the appearance selector and the Legato switch on
 // top, and the mouse gestures of EditorInput.
 #pragma once
@@ -18,9 +18,6 @@ namespace Tarno {
 class TarnoEditor : public EditorViewBase, private EditorWindow
 {
 public:
-	static constexpr int kWidth = 860;
-	static constexpr int kHeight = 530;
-
 	explicit TarnoEditor (Controller* controller);
 	~TarnoEditor () override;
 
@@ -34,6 +31,10 @@ public:
 	HWND windowHandle () const { return window; }
 
 private:
+	void contentScaleChanged (double f) override;
+	// The editor's fonts at the current scale; smallFont only while attached.
+	void makeFonts ();
+
 	// EditorWindow
 	void invalidate () override;
 	void setCapture () override;

@@ -64,11 +64,7 @@ public:
 	REFCOUNT_METHODS (FObject)
 };
 
-X11Editor::X11Editor (Controller* c) : EditorViewBase (c, nullptr), core (*c, this), input (core.input)
-{
-	ViewRect size (0, 0, kWidth, kHeight);
-	setRect (size);
-}
+X11Editor::X11Editor (Controller* c) : EditorViewBase (c), core (*c, this), input (core.input) {}
 
 X11Editor::~X11Editor () { tearDown (); }
 
@@ -102,7 +98,8 @@ tresult PLUGIN_API X11Editor::attached (void* parent, FIDString type)
 	                           XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE |
 	                               XCB_EVENT_MASK_POINTER_MOTION | XCB_EVENT_MASK_STRUCTURE_NOTIFY};
 	const xcb_void_cookie_t created =
-		xcb_create_window_checked (connection, XCB_COPY_FROM_PARENT, window, parentWindow, 0, 0, kWidth, kHeight, 0,
+		xcb_create_window_checked (connection, XCB_COPY_FROM_PARENT, window, parentWindow, 0, 0,
+		                           uint16_t (core.pixelWidth ()), uint16_t (core.pixelHeight ()), 0,
 		                           XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, mask, values);
 	// A bad parent ID shows here, as this request's error.
 	if (xcb_generic_error_t* error = xcb_request_check (connection, created))
@@ -123,12 +120,12 @@ tresult PLUGIN_API X11Editor::attached (void* parent, FIDString type)
 		tearDown ();
 		return kResultFalse;
 	}
-	windowSurface = cairo_xcb_surface_create (connection, window, visual, kWidth, kHeight);
+	windowSurface = cairo_xcb_surface_create (connection, window, visual, core.pixelWidth (), core.pixelHeight ());
 	// Plain PutImage uploads, no shared memory: Cairo finishes a
 	// shared-memory upload lazily, so a paint made from the timer (with no X
 	// event after it) stayed off the screen until the next event came.
 	cairo_xcb_device_debug_cap_xshm_version (cairo_surface_get_device (windowSurface), 0, 0);
-	canvas = std::make_unique<CairoCanvas> (kWidth, kHeight, kPanelBrush);
+	canvas = std::make_unique<CairoCanvas> (core.pixelWidth (), core.pixelHeight (), kPanelBrush);
 
 	runLoop = loop.getInterface ();
 	handler = new Handler (this);
@@ -193,6 +190,18 @@ void X11Editor::tearDown ()
 	captured = false;
 	paintPending = false;
 	pointerQueryPending = false;
+}
+
+void X11Editor::contentScaleChanged (double f)
+{
+	core.setScale (f);
+	if (!windowAlive || windowSurface == nullptr)
+		return;
+	const uint32_t size[] = {uint32_t (core.pixelWidth ()), uint32_t (core.pixelHeight ())};
+	xcb_configure_window (connection, window, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
+	cairo_xcb_surface_set_size (windowSurface, core.pixelWidth (), core.pixelHeight ());
+	canvas = std::make_unique<CairoCanvas> (core.pixelWidth (), core.pixelHeight (), kPanelBrush);
+	invalidate ();
 }
 
 void X11Editor::invalidate ()
@@ -264,7 +273,10 @@ void X11Editor::handle (const xcb_generic_event_t& event)
 			const bool shift = (e.state & XCB_MOD_MASK_SHIFT) != 0;
 			if (e.detail == kLeftButton)
 			{
-				if (clicks.press (e.time, e.event_x, e.event_y, input.controlAt (e.event_x, e.event_y)))
+				// Near enough for a double-click is measured on the panel, so
+				// that it is the same distance for the hand at any scale.
+				const MousePoint p = input.toPanel (e.event_x, e.event_y);
+				if (clicks.press (e.time, p.x, p.y, input.controlAt (e.event_x, e.event_y)))
 					input.doubleClick (e.event_x, e.event_y);
 				else
 					input.press (e.event_x, e.event_y, shift);
@@ -356,7 +368,7 @@ void X11Editor::paintNow ()
 		return;
 	// Each paint starts from black, as on a new bitmap: the panel's
 	// anti-aliased edges must not blend with the last picture.
-	canvas->fillRect ({0, 0, kWidth, kHeight}, Rgb {0, 0, 0});
+	canvas->fillRect ({0, 0, canvas->width (), canvas->height ()}, Rgb {0, 0, 0});
 	core.paint (*canvas);
 	// The finished picture goes to the window in one copy.
 	cairo_t* cr = cairo_create (windowSurface);

@@ -1,5 +1,5 @@
 // The plug-in's own editor on Linux: an 860 × 530 child window of the
-// host's X11 window, painted double-buffered through the Cairo canvas, with
+// host's X11 window (larger at a content scale above 1), painted double-buffered through the Cairo canvas, with
 // the same gestures as the Windows editor (EditorCore). Everything runs on
 // the host's UI thread through the run loop the host's IPlugFrame offers:
 // a handler for the X connection's descriptor drains the pending events,
@@ -31,8 +31,6 @@ namespace Tarno {
 class X11Editor : public EditorViewBase, private EditorWindow
 {
 public:
-	static constexpr int kWidth = 860;
-	static constexpr int kHeight = 530;
 	static constexpr Steinberg::Linux::TimerInterval kTimerMs = 100;
 
 	explicit X11Editor (Controller* controller);
@@ -51,6 +49,8 @@ public:
 
 private:
 	class Handler;
+
+	void contentScaleChanged (double f) override;
 
 	// EditorWindow
 	void invalidate () override;

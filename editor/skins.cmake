@@ -1,6 +1,6 @@
 # tarno_skins: the panels the editor paints through the Canvas interface,
 # the ORIGINAL skin and the overlay every skin shares (appearance selector,
-# Legato switch).
+# Legato switch), and ScaledCanvas, which draws them at a content scale.
 #
 # Include after editor/canvas.cmake: when tarno_canvas exists, the skins link
 # it (Canvas.h is its interface), and where it has the Cairo canvas (Linux)
@@ -17,6 +17,8 @@ add_library(tarno_skins STATIC
   "${CMAKE_CURRENT_LIST_DIR}/Overlay.h"
   "${CMAKE_CURRENT_LIST_DIR}/PanelLayout.cpp"
   "${CMAKE_CURRENT_LIST_DIR}/PanelLayout.h"
+  "${CMAKE_CURRENT_LIST_DIR}/ScaledCanvas.cpp"
+  "${CMAKE_CURRENT_LIST_DIR}/ScaledCanvas.h"
   "${CMAKE_CURRENT_LIST_DIR}/EditorFonts.h"
   "${CMAKE_CURRENT_LIST_DIR}/SkinPainter.cpp"
   "${CMAKE_CURRENT_LIST_DIR}/SkinPainter.h"

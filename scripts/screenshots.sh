@@ -31,7 +31,7 @@ trap 'rm -f "$marker"' EXIT
 
 # The test loads Tarnovelle.vst3 from its working directory. wineserver -w
 # waits for Wine's helper processes before the virtual display goes away.
-xvfb-run -a -s "-screen 0 1280x1024x24" bash -c \
+xvfb-run -a -s "-screen 0 2560x1600x24" bash -c \
   'cd build/windows && wine ./tarno_tests.exe --gtest_filter=EditorWindow.Screenshots; rc=$?; wineserver -w; exit $rc' \
   </dev/null
 status=$?

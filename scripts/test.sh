@@ -123,7 +123,7 @@ native_stage() {
   # xvfb-run is present (they skip themselves without a display).
   local rc
   if command -v xvfb-run >/dev/null 2>&1; then
-    xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset "$preset" --output-junit "$junit" </dev/null
+    xvfb-run -a -s "-screen 0 2560x1600x24" ctest --preset "$preset" --output-junit "$junit" </dev/null
     rc=$?
   else
     ctest --preset "$preset" --output-junit "$junit"
@@ -158,7 +158,7 @@ windows_stage() {
   # helper processes to exit before the display goes away.
   local run="ctest --preset windows --output-junit '$junit'; rc=\$?; wineserver -w; exit \$rc"
   if command -v xvfb-run >/dev/null 2>&1; then
-    xvfb-run -a -s "-screen 0 1280x1024x24" bash -c "$run" </dev/null
+    xvfb-run -a -s "-screen 0 2560x1600x24" bash -c "$run" </dev/null
     rc=$?
     if [ ! -f "$log" ]; then
       echo "xvfb-run did not get as far as ctest (status $rc); running without a display"

@@ -1,13 +1,16 @@
 // tarnovelle-render-skin: paints the editor's panel and overlay for chosen
-// parameter values into an 860 × 530 PNG file, through the Cairo canvas,
-// so that a skin can be looked at without a host or Windows.
+// parameter values into an 860 × 530 PNG file (larger at a scale above 1),
+// through the Cairo canvas, so that a skin can be looked at without a host
+// or Windows.
 //
-//   tarnovelle-render-skin --skin original --out file.png [--value ID=V ...] [--active ID]
+//   tarnovelle-render-skin --skin original --out file.png [--value ID=V ...] [--active ID] [--scale F]
 //
 // --skin     original, vintage or silver (or the index 0, 1, 2)
 // --value    normalized value V for parameter ID (0..15); unset ones keep
 //            their defaults
 // --active   the parameter being dragged (-1, the default, for none)
+// --scale    content scale from 1 to 4 (default 1): the panel as the editor
+//            draws it on a high-density screen, round (860 F) × round (530 F)
 //
 // The panel is painted as the editor paints it: the skin's own panel, then
 // the overlay. The ORIGINAL panel shows no dragged control, so --active
@@ -16,6 +19,8 @@
 #include "editor/OriginalSkin.h"
 #include "editor/SkinPainter.h"
 #include "editor/Overlay.h"
+#include "editor/PanelLayout.h"
+#include "editor/ScaledCanvas.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -30,7 +35,7 @@ int usage ()
 {
 	std::fprintf (stderr,
 	              "usage: tarnovelle-render-skin --skin original|vintage|silver --out FILE.png"
-	              " [--value ID=V ...] [--active ID]\n");
+	              " [--value ID=V ...] [--active ID] [--scale F]\n");
 	return 2;
 }
 
@@ -89,6 +94,7 @@ int main (int argc, char** argv)
 	int32_t skin = -1;
 	long active = -1;
 	const char* out = nullptr;
+	double scale = 1.0;
 	ParamBlock values = kDefaultParams;
 
 	for (int i = 1; i < argc; ++i)
@@ -123,15 +129,28 @@ int main (int argc, char** argv)
 				return 2;
 			}
 		}
+		else if (arg == "--scale")
+		{
+			char* end = nullptr;
+			scale = std::strtod (next, &end);
+			if (end == next || *end != '\0' || !acceptableContentScale (scale))
+			{
+				std::fprintf (stderr, "--scale wants a number from 1 to 4, not '%s'\n", next);
+				return 2;
+			}
+		}
 		else
 			return usage ();
 	}
 	if (skin < 0 || !out)
 		return usage ();
 
-	CairoCanvas canvas (860, 530, OriginalColours::kBackground);
-	paintSkin (canvas, skin, values, static_cast<int32_t> (active));
-	paintOverlay (canvas, values, skin);
+	CairoCanvas canvas (scaledLength (kPanelWidth, scale), scaledLength (kPanelHeight, scale),
+	                    OriginalColours::kBackground);
+	ScaledCanvas scaled (canvas, scale);
+	Canvas& target = scale == 1.0 ? static_cast<Canvas&> (canvas) : scaled;
+	paintSkin (target, skin, values, static_cast<int32_t> (active));
+	paintOverlay (target, values, skin);
 	canvas.flush ();
 	if (!canvas.writePng (out))
 	{
