@@ -185,12 +185,12 @@ void EditorInput::startDrag (int32 i, int32 y, bool shift)
 	if (!l.hasFaders () || shift)
 		return;
 	// A fader jumps to the pointer unless the press is on its thumb; the
-	// drag then goes on from the new value. The pointer's panel y keeps its
-	// fraction, so the thumb lands under it at any scale.
+	// drag then goes on from the new value. The pointer counts as the panel
+	// pixel under it, so a press gives the same value at any scale.
 	const double travel = l.faderTravel;
 	const double zeroY = l.cell (i).y + l.faderTop + travel;
 	const double thumbY = zeroY - travel * dragValue;
-	const double pointerY = (static_cast<double> (y) + 0.5) / scaleFactor - 0.5;
+	const double pointerY = static_cast<double> (toPanel (0, y).y);
 	if (std::fabs (pointerY - thumbY) <= l.faderThumbReach)
 		return;
 	dragValue = clampNormalized ((zeroY - pointerY) / travel);

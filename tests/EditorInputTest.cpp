@@ -5,6 +5,7 @@
 // The handler holds every edit call to the host's gesture rules as it comes
 // (tests/EditGestureModel.h).
 #include "editor/EditorInput.h"
+#include "editor/PanelLayout.h"
 
 #include "controller/Controller.h"
 #include "host/HostObjects.h"
@@ -17,6 +18,7 @@
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -719,5 +721,60 @@ TEST_F (EditorInputSequences, RandomGestureSequences)
 		steps.push_back (closers[pick (0, 2)]);
 		SCOPED_TRACE ("sequence " + std::to_string (n));
 		runSequence (steps);
+	}
+}
+
+// At a content scale the same gestures, played at the window pixels that
+// show the same panel points (drags over the same panel distance), give the
+// host exactly the calls they give at 1.0: on knobs and faders, with and
+// without Shift, for double-clicks, wheel notches, presets, the Legato
+// switch and the skin buttons.
+TEST_F (EditorInputTest, SameCallsAtEveryScale)
+{
+	enum Op { Press, Move, Up, Double, Wheel };
+	struct Step
+	{
+		Op op;
+		int32 x, y; // panel point; for Move, y is the distance moved up
+		bool shift;
+		int32 delta;
+	};
+	const std::vector<Step> script = {
+		{Press, kSqX, kSqY, false, 0}, {Move, 0, 10, false, 0}, {Move, 0, -20, true, 0}, {Up, 0, 0, false, 0},
+		{Double, kSqX, kSqY, false, 0}, {Wheel, kTrX, kTrY, false, 120}, {Wheel, kSqX, kSqY, true, -240},
+		{Press, 70, 221, false, 0}, {Move, 0, 12, false, 0}, {Up, 0, 0, false, 0}, // a fader's jump on SILVER
+		{Press, 280, 340, true, 0}, {Move, 0, 30, false, 0}, {Up, 0, 0, false, 0},
+		{Press, 400, 120, false, 0}, {Press, 700, 345, false, 0}, {Double, 660, 360, false, 0},
+		{Press, kOverlayLayout.skinButtonLeft + 5, kOverlayLayout.skinButtonTop + 5, false, 0}};
+	auto play = [&] (int32 skin, double f) {
+		set (kSquareParam, 0.55);
+		set (kTransposeParam, 0.5);
+		controller->skin = skin;
+		input->setScale (f);
+		// The window pixel whose centre is the panel pixel's centre, or the
+		// first one past it.
+		auto at = [f] (int32 v) { return static_cast<int32> (std::floor (v * f + f / 2)); };
+		int32 y = 0;
+		mark ();
+		for (const Step& s : script)
+		{
+			switch (s.op)
+			{
+				case Press: input->press (at (s.x), y = at (s.y), s.shift); break;
+				case Move: input->move (0, y -= static_cast<int32> (s.y * f), s.shift); break;
+				case Up: input->buttonUp (); break;
+				case Double: input->doubleClick (at (s.x), at (s.y)); break;
+				case Wheel: input->wheel (at (s.x), at (s.y), s.delta, s.shift); break;
+			}
+		}
+		input->buttonUp ();
+		return log ();
+	};
+	for (int32 skin : {kSkinOriginal, kSkinVintage, kSkinSilver})
+	{
+		const std::string atOne = play (skin, 1.0);
+		EXPECT_GT (std::count (atOne.begin (), atOne.end (), 'b'), 20) << "the script edits";
+		for (double f : {1.5, 2.0, 3.0})
+			EXPECT_EQ (play (skin, f), atOne) << "skin " << skin << " at " << f;
 	}
 }

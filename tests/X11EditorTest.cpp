@@ -9,6 +9,7 @@
 #include "editor/CairoCanvas.h"
 #include "editor/Overlay.h"
 #include "editor/PanelLayout.h"
+#include "editor/ScaledCanvas.h"
 #include "editor/SkinPainter.h"
 #include "editor/X11Editor.h"
 #include "host/Module.h"
@@ -21,6 +22,7 @@
 #include "tests/StreamUtil.h"
 
 #include "pluginterfaces/gui/iplugview.h"
+#include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
 
 #include <gtest/gtest.h>
 
@@ -30,8 +32,13 @@
 #include <X11/extensions/Xdamage.h>
 #include <X11/keysym.h>
 
+#include <cairo.h>
+
 #include <chrono>
 #include <cmath>
+#include <cstring>
+#include <limits>
+#include <utility>
 #include <functional>
 #include <cstdlib>
 #include <string>
@@ -69,9 +76,10 @@ public:
 		if (display)
 			XCloseDisplay (display);
 	}
+	// Large enough for the view at content scale 2.
 	Window makeParent (int x = 0, int y = 0)
 	{
-		Window w = XCreateSimpleWindow (display, DefaultRootWindow (display), x, y, 900, 560, 0, 0, 0);
+		Window w = XCreateSimpleWindow (display, DefaultRootWindow (display), x, y, 1760, 1100, 0, 0, 0);
 		XMapWindow (display, w);
 		XSync (display, False);
 		return w;
@@ -146,6 +154,10 @@ protected:
 	// Attaches the view to a new parent window and waits for its first paint.
 	Window attach ()
 	{
+		if (f != 1.0)
+		{
+			EXPECT_EQ (scaleSupport ()->setContentScaleFactor (float (f)), kResultTrue);
+		}
 		parent = x.makeParent ();
 		EXPECT_EQ (view->attached (reinterpret_cast<void*> (parent), kPlatformTypeX11EmbedWindowID), kResultOk);
 		const std::vector<Window> kids = x.childrenOnce (parent, 1);
@@ -185,12 +197,17 @@ protected:
 			XDamageSubtract (x.display, damage, None, None);
 		return any;
 	}
-	// Input at panel coordinates, then a little time for the plug-in.
+	FUnknownPtr<IPlugViewContentScaleSupport> scaleSupport () { return FUnknownPtr<IPlugViewContentScaleSupport> (view); }
+	// The window pixel at the centre of panel pixel v's scaled square (or
+	// the first one past it).
+	int at (int v) const { return int (std::floor (v * f + f / 2)); }
+	// Input at panel coordinates (at the window's scale), then a little time
+	// for the plug-in.
 	void moveTo (int px, int py)
 	{
 		int rx = 0, ry = 0;
 		Window ignored;
-		XTranslateCoordinates (x.display, child, DefaultRootWindow (x.display), px, py, &rx, &ry, &ignored);
+		XTranslateCoordinates (x.display, child, DefaultRootWindow (x.display), at (px), at (py), &rx, &ry, &ignored);
 		XTestFakeMotionEvent (x.display, -1, rx, ry, 0);
 		settle ();
 	}
@@ -230,7 +247,11 @@ protected:
 	{
 		return eventually ([&] { return std::fabs (value (id) - expected) < 1e-9; });
 	}
-	XImage* grab () { return XGetImage (x.display, child, 0, 0, kPanelWidth, kPanelHeight, AllPlanes, ZPixmap); }
+	XImage* grab ()
+	{
+		return XGetImage (x.display, child, 0, 0, unsigned (scaledLength (kPanelWidth, f)),
+		                  unsigned (scaledLength (kPanelHeight, f)), AllPlanes, ZPixmap);
+	}
 	double value (ParamID id) { return controller->getParamNormalized (id); }
 	int32 skin ()
 	{
@@ -247,6 +268,111 @@ protected:
 		return n;
 	}
 
+	// Shows skin s (by its button) and expects the window to be exactly the
+	// Cairo panel at the view's scale; the window's picture goes to `shot`
+	// if given.
+	void showSkinAndCompare (int32 s, CairoCanvas* shot = nullptr)
+	{
+		const Rect button = kOverlayLayout.skinButton (s);
+		click ((button.left + button.right) / 2, (button.top + button.bottom) / 2);
+		ASSERT_TRUE (eventually ([&] { return skin () == s; }));
+
+		ParamBlock values;
+		for (int32 i = 0; i < kNumParams; ++i)
+			values[size_t (i)] = value (ParamID (i));
+		const int w = scaledLength (kPanelWidth, f), h = scaledLength (kPanelHeight, f);
+		CairoCanvas expected (w, h, Rgb {20, 34, 38});
+		ScaledCanvas scaled (expected, f);
+		Canvas& target = f == 1.0 ? static_cast<Canvas&> (expected) : scaled;
+		paintSkin (target, s, values, -1);
+		paintOverlay (target, values, s);
+		expected.flush ();
+		const unsigned char* data = cairo_image_surface_get_data (expected.image ());
+		const int stride = cairo_image_surface_get_stride (expected.image ());
+
+		// The new picture may reach the server in several pieces: look again
+		// after each damage report until it is complete, for a second at most.
+		int differing = -1;
+		for (int attempt = 0; attempt < 20 && differing != 0; ++attempt)
+		{
+			waitForDamage (50);
+			XImage* image = grab ();
+			ASSERT_NE (image, nullptr);
+			differing = 0;
+			for (int y = 0; y < h; ++y)
+				for (int xx = 0; xx < w; ++xx)
+				{
+					uint32_t e;
+					std::memcpy (&e, data + y * stride + xx * 4, 4);
+					differing += (XGetPixel (image, xx, y) & 0xFFFFFF) != (e & 0xFFFFFF);
+				}
+			if (shot)
+				for (int y = 0; y < h; ++y)
+					for (int xx = 0; xx < w; ++xx)
+						shot->fillRect ({xx, y, xx + 1, y + 1}, pixelOf (image, xx, y));
+			XDestroyImage (image);
+		}
+		EXPECT_EQ (differing, 0) << "skin " << s << " at scale " << f;
+	}
+
+	// Drags (with Shift finer), double-click, wheel notches, a preset, the
+	// Legato switch and a skin button, at panel points; every gesture is
+	// closed.
+	void playGestures ()
+	{
+		attach ();
+		const SkinLayout& layout = skinLayout (kSkinOriginal);
+		auto centreOf = [&] (int32 id) {
+			const Point c = layout.cell (id);
+			return Point {c.x + (layout.control.left + layout.control.right) / 2,
+			              c.y + (layout.control.top + layout.control.bottom) / 2};
+		};
+		const Point square = centreOf (kSquareParam), attack = centreOf (kAttackParam);
+
+		// Drag up 10 panel pixels: 0.005 per pixel; with Shift 0.0005.
+		moveTo (square.x, square.y);
+		button (1, true);
+		moveTo (square.x, square.y - 10);
+		button (1, false);
+		EXPECT_TRUE (valueIs (kSquareParam, 0.60)) << value (kSquareParam);
+		loop.runFor (450); // a second press now would be a double-click
+		shift (true);
+		moveTo (square.x, square.y);
+		button (1, true);
+		moveTo (square.x, square.y - 10);
+		button (1, false);
+		shift (false);
+		EXPECT_TRUE (valueIs (kSquareParam, 0.605)) << value (kSquareParam);
+		EXPECT_EQ (count (HandlerCall::Kind::BeginEdit), 2u);
+		EXPECT_EQ (count (HandlerCall::Kind::EndEdit), 2u);
+
+		// Double-click: back to the default.
+		loop.runFor (450);
+		doubleClick (square.x, square.y);
+		EXPECT_TRUE (valueIs (kSquareParam, specs[kSquareParam].defaultNormalized)) << value (kSquareParam);
+
+		// Wheel: button 4 up a notch, 5 down a notch (with Shift finer).
+		const double attack0 = value (kAttackParam);
+		click (attack.x, attack.y, 4);
+		EXPECT_TRUE (valueIs (kAttackParam, attack0 + 0.025)) << value (kAttackParam);
+		shift (true);
+		click (attack.x, attack.y, 5);
+		shift (false);
+		EXPECT_TRUE (valueIs (kAttackParam, attack0 + 0.0225)) << value (kAttackParam);
+
+		// Preset 3, the Legato switch's OFF half, the VINTAGE button.
+		click (layout.presetLeft + 2 * layout.presetPitch + 20, layout.presetTop + 10);
+		for (int32 i = kNumParams - 1; i >= 0; --i)
+			EXPECT_TRUE (valueIs (ParamID (i), snapNormalized (i, kFactoryPresets[2].values[size_t (i)]))) << i;
+		click (kOverlayLayout.legato.left + 5, kOverlayLayout.legato.top + 10);
+		EXPECT_TRUE (valueIs (kLegatoParam, 0.0));
+		const size_t dirty = count (HandlerCall::Kind::SetDirty);
+		const Rect vintage = kOverlayLayout.skinButton (kSkinVintage);
+		click (vintage.left + 10, vintage.top + 10);
+		EXPECT_TRUE (eventually ([&] { return skin () == kSkinVintage; }));
+		EXPECT_EQ (count (HandlerCall::Kind::SetDirty), dirty + 1);
+	}
+
 	Display11 x;
 	Host::RunLoop loop;
 	Host::PlugFrame frame {&loop};
@@ -257,6 +383,7 @@ protected:
 	StrictComponentHandler handler;
 	Window parent = 0, child = 0;
 	Damage damage = 0;
+	double f = 1.0; // the content scale attach () gives the view
 };
 
 // Attach, remove, attach again, a second view at once, a view released while
@@ -324,42 +451,11 @@ TEST_F (X11EditorTest, LifecycleAndRefusals)
 TEST_F (X11EditorTest, PaintsEachSkinAsTheCairoPanel)
 {
 	attach ();
-	const Rect buttons[kNumSkins] = {kOverlayLayout.skinButton (0), kOverlayLayout.skinButton (1),
-	                                 kOverlayLayout.skinButton (2)};
 	for (int32 s = kNumSkins - 1; s >= 0; --s)
 	{
 		SCOPED_TRACE (s);
-		click ((buttons[s].left + buttons[s].right) / 2, (buttons[s].top + buttons[s].bottom) / 2);
-		ASSERT_TRUE (eventually ([&] { return skin () == s; }));
-
-		ParamBlock values;
-		for (int32 i = 0; i < kNumParams; ++i)
-			values[size_t (i)] = value (ParamID (i));
-		CairoCanvas expected (kPanelWidth, kPanelHeight, Rgb {20, 34, 38});
-		paintSkin (expected, s, values, -1);
-		paintOverlay (expected, values, s);
-
-		// The new picture may reach the server in several pieces: look again
-		// after each damage report until it is complete, for a second at most.
 		CairoCanvas shot (kPanelWidth, kPanelHeight, Rgb {0, 0, 0});
-		int differing = -1;
-		for (int attempt = 0; attempt < 20 && differing != 0; ++attempt)
-		{
-			waitForDamage (50);
-			XImage* image = grab ();
-			ASSERT_NE (image, nullptr);
-			differing = 0;
-			for (int y = 0; y < kPanelHeight; ++y)
-				for (int xx = 0; xx < kPanelWidth; ++xx)
-				{
-					const Rgb p = pixelOf (image, xx, y);
-					shot.fillRect ({xx, y, xx + 1, y + 1}, p);
-					const Rgb e = expected.pixel (xx, y);
-					differing += p.r != e.r || p.g != e.g || p.b != e.b;
-				}
-			XDestroyImage (image);
-		}
-		EXPECT_EQ (differing, 0);
+		showSkinAndCompare (s, &shot);
 		const char* names[kNumSkins] = {"original", "vintage", "silver"};
 		EXPECT_TRUE (shot.writePng (std::string ("linux-editor-") + names[s] + ".png"));
 	}
@@ -368,59 +464,68 @@ TEST_F (X11EditorTest, PaintsEachSkinAsTheCairoPanel)
 // Real pointer and key events give the same host calls as the Windows
 // editor: drags (with Shift finer), double-click, wheel notches, a preset,
 // the Legato switch and a skin button; every gesture is closed.
-TEST_F (X11EditorTest, GesturesThroughRealInput)
+TEST_F (X11EditorTest, GesturesThroughRealInput) { playGestures (); }
+
+// The content scale: refused factors change nothing; a factor given before
+// attaching sizes the window; one given while attached asks the frame to
+// resize; the window shows each skin as the Cairo panel drawn at that scale,
+// and back at 1.0 the panel of old, pixel for pixel.
+TEST_F (X11EditorTest, ContentScale)
 {
-	attach ();
-	const SkinLayout& layout = skinLayout (kSkinOriginal);
-	auto centreOf = [&] (int32 id) {
-		const Point c = layout.cell (id);
-		return Point {c.x + (layout.control.left + layout.control.right) / 2,
-		              c.y + (layout.control.top + layout.control.bottom) / 2};
+	if (DisplayWidth (x.display, 0) < 1760 || DisplayHeight (x.display, 0) < 1100)
+		GTEST_SKIP () << "the screen is too small for the view at scale 2 (xvfb-run -s '-screen 0 2560x1600x24')";
+	ASSERT_TRUE (scaleSupport ());
+	const double nan = std::numeric_limits<double>::quiet_NaN (), inf = std::numeric_limits<double>::infinity ();
+	auto refusalsChangeNothing = [&] {
+		ViewRect before, after;
+		view->getSize (&before);
+		for (double bad : {0.0, 0.5, 0.99, 4.5, -2.0, nan, inf})
+			EXPECT_EQ (scaleSupport ()->setContentScaleFactor (float (bad)), kResultFalse) << bad;
+		view->getSize (&after);
+		EXPECT_TRUE (after.getWidth () == before.getWidth () && after.getHeight () == before.getHeight ());
 	};
-	const Point square = centreOf (kSquareParam), attack = centreOf (kAttackParam);
+	auto windowSize = [&] {
+		XWindowAttributes a {};
+		XGetWindowAttributes (x.display, child, &a);
+		return std::make_pair (a.width, a.height);
+	};
+	refusalsChangeNothing ();
 
-	// Drag up 10 pixels: 0.005 per pixel; with Shift 0.0005.
-	moveTo (square.x, square.y);
-	button (1, true);
-	moveTo (square.x, square.y - 10);
-	button (1, false);
-	EXPECT_TRUE (valueIs (kSquareParam, 0.60)) << value (kSquareParam);
-	loop.runFor (450); // a second press now would be a double-click
-	shift (true);
-	moveTo (square.x, square.y);
-	button (1, true);
-	moveTo (square.x, square.y - 10);
-	button (1, false);
-	shift (false);
-	EXPECT_TRUE (valueIs (kSquareParam, 0.605)) << value (kSquareParam);
-	EXPECT_EQ (count (HandlerCall::Kind::BeginEdit), 2u);
-	EXPECT_EQ (count (HandlerCall::Kind::EndEdit), 2u);
+	f = 1.5;
+	attach ();
+	EXPECT_TRUE (frame.resizeRequests ().empty ()) << "sized before attaching";
+	EXPECT_EQ (windowSize (), std::make_pair (1290, 795));
+	showSkinAndCompare (kSkinOriginal);
+	refusalsChangeNothing ();
+	EXPECT_TRUE (frame.resizeRequests ().empty ());
 
-	// Double-click: back to the default.
-	loop.runFor (450);
-	doubleClick (square.x, square.y);
-	EXPECT_TRUE (valueIs (kSquareParam, specs[kSquareParam].defaultNormalized)) << value (kSquareParam);
+	for (double next : {2.0, 1.0})
+	{
+		SCOPED_TRACE (next);
+		f = next;
+		frame.clearResizeRequests ();
+		ASSERT_EQ (scaleSupport ()->setContentScaleFactor (float (f)), kResultTrue);
+		const int w = scaledLength (kPanelWidth, f), h = scaledLength (kPanelHeight, f);
+		ASSERT_EQ (frame.resizeRequests ().size (), 1u);
+		EXPECT_EQ (frame.resizeRequests ()[0].size.getWidth (), w);
+		EXPECT_EQ (frame.resizeRequests ()[0].size.getHeight (), h);
+		ViewRect size;
+		view->getSize (&size);
+		EXPECT_TRUE (size.getWidth () == w && size.getHeight () == h);
+		EXPECT_TRUE (eventually ([&] { return windowSize () == std::make_pair (w, h); }));
+		for (int32 s : {kSkinSilver, kSkinVintage, kSkinOriginal})
+			showSkinAndCompare (s);
+		EXPECT_EQ (scaleSupport ()->setContentScaleFactor (float (f)), kResultTrue);
+		EXPECT_EQ (frame.resizeRequests ().size (), 1u) << "the same factor again asks for nothing";
+	}
+}
 
-	// Wheel: button 4 up a notch, 5 down a notch (with Shift finer).
-	const double attack0 = value (kAttackParam);
-	click (attack.x, attack.y, 4);
-	EXPECT_TRUE (valueIs (kAttackParam, attack0 + 0.025)) << value (kAttackParam);
-	shift (true);
-	click (attack.x, attack.y, 5);
-	shift (false);
-	EXPECT_TRUE (valueIs (kAttackParam, attack0 + 0.0225)) << value (kAttackParam);
-
-	// Preset 3, the Legato switch's OFF half, the VINTAGE button.
-	click (layout.presetLeft + 2 * layout.presetPitch + 20, layout.presetTop + 10);
-	for (int32 i = kNumParams - 1; i >= 0; --i)
-		EXPECT_TRUE (valueIs (ParamID (i), snapNormalized (i, kFactoryPresets[2].values[size_t (i)]))) << i;
-	click (kOverlayLayout.legato.left + 5, kOverlayLayout.legato.top + 10);
-	EXPECT_TRUE (valueIs (kLegatoParam, 0.0));
-	const size_t dirty = count (HandlerCall::Kind::SetDirty);
-	const Rect vintage = kOverlayLayout.skinButton (kSkinVintage);
-	click (vintage.left + 10, vintage.top + 10);
-	EXPECT_TRUE (eventually ([&] { return skin () == kSkinVintage; }));
-	EXPECT_EQ (count (HandlerCall::Kind::SetDirty), dirty + 1);
+// The gestures at scale 1.5, at the window pixels showing the same panel
+// points: the same host calls as at 1.0.
+TEST_F (X11EditorTest, GesturesAtContentScale)
+{
+	f = 1.5;
+	playGestures ();
 }
 
 // A drag ends with its one endEdit when the view is removed during it, and
