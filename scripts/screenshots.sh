@@ -2,7 +2,8 @@
 # Takes screenshots of the editor in its three skins: runs the Windows test
 # executable's EditorWindow.Screenshots test under Wine on a virtual X
 # display, which opens the real bundle's editor and writes
-# editor-original.png, editor-vintage.png and editor-silver.png into the
+# editor-original.png, editor-vintage.png, editor-silver.png and
+# editor-silver-2x.png (the view at content scale 2) into the
 # folder given (default build/screenshots; `scripts/screenshots.sh docs`
 # renews the pictures the README shows).
 # Builds nothing: expects build/windows to be built (scripts/build.sh windows).
@@ -36,7 +37,7 @@ xvfb-run -a -s "-screen 0 2560x1600x24" bash -c \
   </dev/null
 status=$?
 
-for skin in original vintage silver; do
+for skin in original vintage silver silver-2x; do
   if [ "$out/editor-$skin.png" -nt "$marker" ]; then
     echo "$out/editor-$skin.png"
   else

@@ -6,8 +6,9 @@
 // (scripts/test.sh provides one with xvfb-run).
 //
 // EditorWindow.Screenshots also writes editor-original.png,
-// editor-vintage.png and editor-silver.png into the working directory, and
-// into $TARNO_SCREENSHOT_DIR when that is set.
+// editor-vintage.png, editor-silver.png and editor-silver-2x.png (content
+// scale 2) into the working directory, and into $TARNO_SCREENSHOT_DIR when
+// that is set.
 #ifdef _WIN32
 #ifdef TARNO_HAVE_PLUGIN
 
@@ -19,6 +20,7 @@
 #include "tests/StreamUtil.h"
 
 #include "pluginterfaces/gui/iplugview.h"
+#include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
 
 #include <gtest/gtest.h>
 
@@ -26,6 +28,8 @@
 
 #include <gdiplus.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cwchar>
 #include <cstdlib>
@@ -141,14 +145,21 @@ bool writePng (const std::string& path, const Image& image)
 Image capture (HWND window)
 {
 	Image image;
+	RECT client = {};
+	GetClientRect (window, &client);
+	const int width = client.right, height = client.bottom;
 	HDC source = GetDC (window);
-	if (!source)
+	if (!source || width <= 0 || height <= 0)
+	{
+		if (source)
+			ReleaseDC (window, source);
 		return image;
+	}
 	HDC memory = CreateCompatibleDC (source);
 	BITMAPINFO info = {};
 	info.bmiHeader.biSize = sizeof (BITMAPINFOHEADER);
-	info.bmiHeader.biWidth = kWidth;
-	info.bmiHeader.biHeight = -kHeight; // top-down rows
+	info.bmiHeader.biWidth = width;
+	info.bmiHeader.biHeight = -height; // top-down rows
 	info.bmiHeader.biPlanes = 1;
 	info.bmiHeader.biBitCount = 32;
 	info.bmiHeader.biCompression = BI_RGB;
@@ -157,14 +168,14 @@ Image capture (HWND window)
 	if (dib && bits)
 	{
 		HGDIOBJ old = SelectObject (memory, dib);
-		if (BitBlt (memory, 0, 0, kWidth, kHeight, source, 0, 0, SRCCOPY))
+		if (BitBlt (memory, 0, 0, width, height, source, 0, 0, SRCCOPY))
 		{
 			GdiFlush ();
-			image.width = kWidth;
-			image.height = kHeight;
-			image.rgb.resize (size_t (kWidth) * kHeight * 3);
+			image.width = width;
+			image.height = height;
+			image.rgb.resize (size_t (width) * size_t (height) * 3);
 			const auto* bgra = static_cast<const uint8_t*> (bits);
-			for (size_t p = 0; p < size_t (kWidth) * kHeight; ++p)
+			for (size_t p = 0; p < size_t (width) * size_t (height); ++p)
 			{
 				image.rgb[3 * p] = bgra[4 * p + 2];
 				image.rgb[3 * p + 1] = bgra[4 * p + 1];
@@ -179,6 +190,37 @@ Image capture (HWND window)
 	return image;
 }
 
+// Reads a PNG file with GDI+'s decoder; an empty image if that fails.
+Image readPng (const std::string& path)
+{
+	Image image;
+	Gdiplus::GdiplusStartupInput input;
+	ULONG_PTR token = 0;
+	if (Gdiplus::GdiplusStartup (&token, &input, nullptr) != Gdiplus::Ok)
+		return image;
+	{
+		const std::wstring wide (path.begin (), path.end ());
+		Gdiplus::Bitmap bitmap (wide.c_str ());
+		Gdiplus::BitmapData data;
+		Gdiplus::Rect all (0, 0, int (bitmap.GetWidth ()), int (bitmap.GetHeight ()));
+		if (bitmap.GetLastStatus () == Gdiplus::Ok &&
+		    bitmap.LockBits (&all, Gdiplus::ImageLockModeRead, PixelFormat24bppRGB, &data) == Gdiplus::Ok)
+		{
+			image.width = all.Width;
+			image.height = all.Height;
+			image.rgb.resize (size_t (all.Width) * size_t (all.Height) * 3);
+			for (int y = 0; y < all.Height; ++y)
+				for (int x = 0; x < all.Width; ++x)
+					for (int c = 0; c < 3; ++c)
+						image.rgb[(size_t (y) * all.Width + x) * 3 + c] =
+							static_cast<const BYTE*> (data.Scan0)[y * data.Stride + 3 * x + 2 - c];
+			bitmap.UnlockBits (&data);
+		}
+	}
+	Gdiplus::GdiplusShutdown (token);
+	return image;
+}
+
 // Runs the test thread's message loop for ms milliseconds: timers fire and
 // invalidated windows get their WM_PAINT.
 void pump (int ms)
@@ -186,8 +228,10 @@ void pump (int ms)
 	const ULONGLONG end = GetTickCount64 () + ULONGLONG (ms);
 	do
 	{
+		// Bounded by the time too: a paint slower than the editor's timer
+		// period keeps a message waiting all the time.
 		MSG msg;
-		while (PeekMessageW (&msg, nullptr, 0, 0, PM_REMOVE))
+		while (GetTickCount64 () < end && PeekMessageW (&msg, nullptr, 0, 0, PM_REMOVE))
 		{
 			TranslateMessage (&msg);
 			DispatchMessageW (&msg);
@@ -258,6 +302,7 @@ Bytes uiState (int32 skin)
 //
 // The window is shared by all tests: without a window manager on the
 // display, Wine waits two seconds for each top-level window it destroys.
+// It is large enough for the view at content scale 2.
 class EditorWindow : public ::testing::Test
 {
 protected:
@@ -265,7 +310,7 @@ protected:
 	{
 		registerHostClass ();
 		sharedParent = CreateWindowExW (0, kHostClass, L"Tarnovelle editor test",
-		                                WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 900, 600, nullptr, nullptr,
+		                                WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 1800, 1160, nullptr, nullptr,
 		                                GetModuleHandleW (nullptr), nullptr);
 		if (sharedParent)
 		{
@@ -974,7 +1019,185 @@ TEST_F (EditorWindow, Screenshots)
 			EXPECT_TRUE (image.hasNear (knobX (11), knobY (11) - 21, kPointer)) << "Fine tune at 0.5";
 		}
 	}
+
+	// SILVER at content scale 2, as on a high-density screen.
+	FUnknownPtr<IPlugViewContentScaleSupport> scale (view);
+	ASSERT_TRUE (scale);
+	setSkin (2);
+	ASSERT_EQ (scale->setContentScaleFactor (2.0f), kResultTrue);
+	pump (400);
+	const Image big = capture (child);
+	ASSERT_EQ (big.width, 2 * kWidth);
+	EXPECT_TRUE (writePng ("editor-silver-2x.png", big));
+	if (dir && *dir)
+	{
+		std::string path = dir;
+		if (path.back () != '/' && path.back () != '\\')
+			path += '/';
+		path += "editor-silver-2x.png";
+		EXPECT_TRUE (writePng (path, big)) << path;
+	}
+	EXPECT_EQ (scale->setContentScaleFactor (1.0f), kResultTrue);
 	setSkin (0);
+}
+
+
+// ---------------------------------------------------------------------------
+// The content scale a host on a high-density screen gives the view.
+
+namespace {
+
+// A host frame that records the view's resize requests and answers them as
+// a host does once its window has the new size: with onSize.
+class ResizeRecorder : public IPlugFrame
+{
+public:
+	tresult PLUGIN_API resizeView (IPlugView* view, ViewRect* newSize) override
+	{
+		if (!view || !newSize)
+			return kInvalidArgument;
+		requests.push_back (*newSize);
+		return view->onSize (newSize);
+	}
+	tresult PLUGIN_API queryInterface (const TUID iid, void** obj) override
+	{
+		QUERY_INTERFACE (iid, obj, FUnknown::iid, IPlugFrame)
+		QUERY_INTERFACE (iid, obj, IPlugFrame::iid, IPlugFrame)
+		*obj = nullptr;
+		return kNoInterface;
+	}
+	uint32 PLUGIN_API addRef () override { return 1; }
+	uint32 PLUGIN_API release () override { return 1; }
+	std::vector<ViewRect> requests;
+};
+
+int maxDifference (Rgb a, Rgb b) { return std::max ({std::abs (a.r - b.r), std::abs (a.g - b.g), std::abs (a.b - b.b)}); }
+
+} // namespace
+
+// Refused factors change nothing; 2.0 doubles the window and asks the frame
+// for the size; the window then shows each flat area of the panel at its
+// scaled place and its texts in fonts twice as high; back at 1.0 it is the
+// picture of old, pixel for pixel (the README's screenshot).
+TEST_F (EditorWindow, ContentScale)
+{
+	FUnknownPtr<IPlugViewContentScaleSupport> scale (view);
+	ASSERT_TRUE (scale);
+	ResizeRecorder frame;
+	view->setFrame (&frame);
+	attach ();
+	auto clientSize = [&] {
+		RECT r = {};
+		GetClientRect (child, &r);
+		return std::make_pair (int (r.right), int (r.bottom));
+	};
+	for (float bad : {0.0f, 0.5f, 0.99f, 4.5f, -1.0f, std::nanf (""), INFINITY})
+		EXPECT_EQ (scale->setContentScaleFactor (bad), kResultFalse) << bad;
+	EXPECT_TRUE (frame.requests.empty ());
+	EXPECT_EQ (clientSize (), std::make_pair (kWidth, kHeight));
+	const Image one = capture (child);
+
+	ASSERT_EQ (scale->setContentScaleFactor (2.0f), kResultTrue);
+	ASSERT_EQ (frame.requests.size (), 1u);
+	EXPECT_TRUE (frame.requests[0].getWidth () == 1720 && frame.requests[0].getHeight () == 1060);
+	ViewRect size;
+	view->getSize (&size);
+	EXPECT_TRUE (size.getWidth () == 1720 && size.getHeight () == 1060);
+	EXPECT_EQ (clientSize (), std::make_pair (1720, 1060));
+	pump (300);
+	const Image two = capture (child);
+	ASSERT_EQ (two.width, 1720);
+
+	// Flat 5 × 5 areas of the 1.0 picture, at the centre of their scaled
+	// squares. Lines of text end a pixel or two off their scaled place
+	// (hinted glyphs do not grow exactly in proportion), so a few probes
+	// next to them may differ.
+	int probes = 0, wrong = 0;
+	for (int y = 2; y < kHeight - 2; y += 3)
+		for (int x = 2; x < kWidth - 2; x += 3)
+		{
+			const Rgb c = one.at (x, y);
+			bool flat = true;
+			for (int dy = -2; dy <= 2 && flat; ++dy)
+				for (int dx = -2; dx <= 2 && flat; ++dx)
+					flat = maxDifference (one.at (x + dx, y + dy), c) <= 2;
+			if (!flat)
+				continue;
+			++probes;
+			wrong += maxDifference (two.at (2 * x + 1, 2 * y + 1), c) > 4;
+		}
+	EXPECT_GT (probes, 20000);
+	EXPECT_LT (wrong, probes / 200) << "of " << probes;
+	EXPECT_EQ (two.at (2 * 700, 2 * 350), (Rgb {226, 176, 104})) << "Legato ON lit";
+	EXPECT_EQ (two.at (2 * 530, 2 * 45), (Rgb {226, 176, 104})) << "ORIGINAL button face";
+	EXPECT_TRUE (two.hasNear (2 * (knobX (0) + 3), 2 * (knobY (0) - 21), kPointer)) << "Square's pointer";
+
+	// The title's ink: about four times the pixels.
+	auto ink = [] (const Image& image, int left, int top, int right, int bottom) {
+		int n = 0;
+		for (int y = top; y < bottom; ++y)
+			for (int x = left; x < right; ++x)
+				n += maxDifference (image.at (x, y), Rgb {20, 34, 38}) > 85;
+		return n;
+	};
+	const int titleInk = ink (one, 20, 15, 330, 65);
+	EXPECT_GT (titleInk, 500);
+	EXPECT_NEAR (double (ink (two, 40, 30, 660, 130)) / titleInk, 4.0, 1.2);
+
+	ASSERT_EQ (scale->setContentScaleFactor (1.0f), kResultTrue);
+	ASSERT_EQ (frame.requests.size (), 2u);
+	EXPECT_TRUE (frame.requests[1].getWidth () == kWidth && frame.requests[1].getHeight () == kHeight);
+	pump (300);
+	const Image again = capture (child);
+	EXPECT_TRUE (again.rgb == one.rgb) << "back at 1.0";
+	const Image shown = readPng (TARNO_SOURCE_DIR "/docs/editor-original.png");
+	ASSERT_EQ (shown.width, kWidth) << "docs/editor-original.png";
+	EXPECT_TRUE (again.rgb == shown.rgb) << "the README's screenshot";
+	view->setFrame (nullptr);
+}
+
+// The main gestures at 1.5, sent at the window pixels that show the same
+// panel points (drags over the same panel distance), give the host exactly
+// the calls and values they give at 1.0.
+TEST_F (EditorWindow, GesturesAtContentScale)
+{
+	FUnknownPtr<IPlugViewContentScaleSupport> scale (view);
+	ASSERT_TRUE (scale);
+	attach ();
+	auto play = [&] (double f) {
+		for (int32 i = 0; i < Tarno::kNumParams; ++i)
+			controller->setParamNormalized (ParamID (i), Tarno::kDefaultParams[size_t (i)]);
+		setSkin (0);
+		clearCalls ();
+		auto at = [f] (int v) { return int (std::floor (v * f + f / 2)); };
+		auto sendAt = [&] (UINT msg, WPARAM keys, int x, int y) { send (msg, keys, at (x), at (y)); };
+		sendAt (WM_LBUTTONDOWN, MK_LBUTTON, kSqX, kSqY);
+		send (WM_MOUSEMOVE, MK_LBUTTON, at (kSqX), at (kSqY) - int (20 * f));
+		send (WM_MOUSEMOVE, MK_LBUTTON | MK_SHIFT, at (kSqX), at (kSqY) - int (40 * f));
+		sendAt (WM_LBUTTONUP, 0, kSqX, kSqY);
+		sendAt (WM_LBUTTONDOWN, MK_LBUTTON, kTrX, kTrY);
+		sendAt (WM_LBUTTONUP, 0, kTrX, kTrY);
+		sendAt (WM_LBUTTONDBLCLK, MK_LBUTTON, kTrX, kTrY);
+		sendAt (WM_LBUTTONUP, 0, kTrX, kTrY);
+		POINT p = {at (kSqX), at (kSqY)};
+		ClientToScreen (child, &p);
+		SendMessageW (child, WM_MOUSEWHEEL, MAKEWPARAM (0, 120), point (p.x, p.y));
+		sendAt (WM_LBUTTONDOWN, MK_LBUTTON, 35, kPresetY);
+		sendAt (WM_LBUTTONUP, 0, 35, kPresetY);
+		sendAt (WM_LBUTTONDOWN, MK_LBUTTON, kLegatoOffX, kLegatoY);
+		sendAt (WM_LBUTTONUP, 0, kLegatoOffX, kLegatoY);
+		sendAt (WM_LBUTTONDOWN, MK_LBUTTON, kSkinX[2], kSkinY);
+		sendAt (WM_LBUTTONUP, 0, kSkinX[2], kSkinY);
+		std::string result = trail (calls ());
+		for (double v : performedValues (calls ()))
+			result += " " + std::to_string (v);
+		return result + " skin " + std::to_string (controllerSkin ());
+	};
+	const std::string atOne = play (1.0);
+	EXPECT_EQ (atOne.substr (0, 24), "b0 p0 p0 e0 b10 e10 b10 ") << atOne;
+	EXPECT_NE (atOne.find ("skin 2"), std::string::npos);
+	ASSERT_EQ (scale->setContentScaleFactor (1.5f), kResultTrue);
+	EXPECT_EQ (play (1.5), atOne);
 }
 
 #endif // TARNO_HAVE_PLUGIN
