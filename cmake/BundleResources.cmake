@@ -2,7 +2,7 @@
 # (packaging/tools/) each time the module is linked:
 #
 #   Tarnovelle.vst3/Contents/Resources/moduleinfo.json
-#   Tarnovelle.vst3/Contents/Resources/Snapshots/<CID>_snapshot.png
+#   Tarnovelle.vst3/Contents/Resources/Snapshots/<CID>_snapshot.png (and _snapshot_2.0x.png)
 #   Tarnovelle.vst3/Contents/Resources/LICENSE.txt, THIRD-PARTY-NOTICES.txt
 #   Tarnovelle.vst3/desktop.ini, PlugIn.ico                    (Windows)
 #

@@ -267,7 +267,7 @@ TEST (BundleResources, ModuleInfoAgreesWithTheLoadedModule)
 		EXPECT_EQ (classFlags->n, double (loaded.classFlags));
 		EXPECT_EQ (cardinality->n, double (loaded.cardinality));
 
-		// The audio module class has the one snapshot at scale 1; others none.
+		// The audio module class has snapshots at scales 1 and 2; others none.
 		const Json* snapshots = written.find ("Snapshots");
 		ASSERT_TRUE (snapshots && snapshots->kind == Json::array);
 		if (loaded.category != "Audio Module Class")
@@ -275,21 +275,30 @@ TEST (BundleResources, ModuleInfoAgreesWithTheLoadedModule)
 			EXPECT_TRUE (snapshots->items.empty ());
 			continue;
 		}
-		ASSERT_EQ (snapshots->items.size (), 1u);
-		const Json& shot = snapshots->items[0];
-		EXPECT_EQ (shot.keys (), (std::set<std::string>{"Scale Factor", "Path"}));
-		ASSERT_TRUE (shot.find ("Scale Factor"));
-		EXPECT_EQ (shot.find ("Scale Factor")->n, 1.0);
-		const std::string path = stringOf (shot.find ("Path"));
-		EXPECT_EQ (path, "Contents/Resources/Snapshots/" + cidText (loaded.cid) + "_snapshot.png");
+		ASSERT_EQ (snapshots->items.size (), 2u);
+		const struct
+		{
+			double scale;
+			const char* suffix;
+			uint32_t width, height;
+		} expected[] = {{1.0, "_snapshot.png", 860, 530}, {2.0, "_snapshot_2.0x.png", 1720, 1060}};
+		for (size_t k = 0; k < 2; ++k)
+		{
+			const Json& shot = snapshots->items[k];
+			EXPECT_EQ (shot.keys (), (std::set<std::string>{"Scale Factor", "Path"}));
+			ASSERT_TRUE (shot.find ("Scale Factor"));
+			EXPECT_EQ (shot.find ("Scale Factor")->n, expected[k].scale);
+			const std::string path = stringOf (shot.find ("Path"));
+			EXPECT_EQ (path, "Contents/Resources/Snapshots/" + cidText (loaded.cid) + expected[k].suffix);
 
-		// An 860 × 530 PNG.
-		const std::string png = readFile (bundlePath () + "/" + path);
-		ASSERT_GT (png.size (), 33u) << path;
-		EXPECT_EQ (png.substr (0, 8), std::string ("\x89PNG\r\n\x1a\n", 8));
-		EXPECT_EQ (png.substr (12, 4), "IHDR");
-		EXPECT_EQ (be32 (png, 16), 860u);
-		EXPECT_EQ (be32 (png, 20), 530u);
+			// A PNG of the panel's size at that scale.
+			const std::string png = readFile (bundlePath () + "/" + path);
+			ASSERT_GT (png.size (), 33u) << path;
+			EXPECT_EQ (png.substr (0, 8), std::string ("\x89PNG\r\n\x1a\n", 8));
+			EXPECT_EQ (png.substr (12, 4), "IHDR");
+			EXPECT_EQ (be32 (png, 16), expected[k].width);
+			EXPECT_EQ (be32 (png, 20), expected[k].height);
+		}
 	}
 
 	// The class IDs in the file are those the module's source defines.

@@ -3,8 +3,12 @@
 // whole view, reported as milliseconds per paint and as the share of one
 // core at ten repaints a second (the editor's idle timer rate).
 //
-//   tarnovelle-editor-timing PLUGIN.vst3 [PAINTS]
+//   tarnovelle-editor-timing PLUGIN.vst3 [PAINTS] [--scale F ...]
 //   tarnovelle-editor-timing --calls
+//
+// --scale gives the view a content scale (IPlugViewContentScaleSupport)
+// before timing; several are timed one after the other, and each one's cost
+// is also given against the first.
 //
 // The skin is chosen through the controller's own state (magic "TVUI",
 // version 1, skin index), as a host restoring a project would.
@@ -20,6 +24,7 @@
 #include "host/PluginInstance.h"
 
 #include "pluginterfaces/gui/iplugview.h"
+#include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
 #include "public.sdk/source/common/memorystream.h"
 
 #include <windows.h>
@@ -30,6 +35,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 using namespace Steinberg;
 
@@ -47,10 +53,13 @@ bool selectSkin (Vst::IEditController* controller, int32 skin)
 	return controller->setState (stream) == kResultOk;
 }
 
+// Handles the waiting messages, for at most 50 ms: with paints slower than
+// the editor's 100 ms timer a message is always waiting.
 void pumpMessages ()
 {
+	const ULONGLONG end = GetTickCount64 () + 50;
 	MSG msg;
-	while (PeekMessageW (&msg, nullptr, 0, 0, PM_REMOVE))
+	while (GetTickCount64 () < end && PeekMessageW (&msg, nullptr, 0, 0, PM_REMOVE))
 	{
 		TranslateMessage (&msg);
 		DispatchMessageW (&msg);
@@ -155,33 +164,51 @@ int main (int argc, char** argv)
 {
 	if (argc == 2 && std::string (argv[1]) == "--calls")
 		return timeGdiplusCalls ();
-	if (argc < 2 || argc > 3)
+	const char* plugin = nullptr;
+	int paints = 100;
+	std::vector<float> scales;
+	bool usage = argc < 2;
+	for (int i = 1; i < argc && !usage; ++i)
 	{
-		std::fprintf (stderr, "usage: tarnovelle-editor-timing PLUGIN.vst3 [PAINTS]\n"
+		const std::string arg = argv[i];
+		if (arg == "--scale" && i + 1 < argc)
+		{
+			char* end = nullptr;
+			const double f = std::strtod (argv[++i], &end);
+			usage = *end != '\0' || !(f >= 1.0 && f <= 4.0);
+			scales.push_back (float (f));
+		}
+		else if (!plugin)
+			plugin = argv[i];
+		else
+		{
+			paints = std::atoi (argv[i]);
+			usage = paints < 1;
+		}
+	}
+	if (usage || !plugin)
+	{
+		std::fprintf (stderr, "usage: tarnovelle-editor-timing PLUGIN.vst3 [PAINTS] [--scale F ...]  (PAINTS >= 1, F 1..4)\n"
 		                      "       tarnovelle-editor-timing --calls\n");
 		return 2;
 	}
-	const int paints = argc == 3 ? std::atoi (argv[2]) : 100;
-	if (paints < 1)
-	{
-		std::fprintf (stderr, "PAINTS must be a positive number\n");
-		return 2;
-	}
+	if (scales.empty ())
+		scales.push_back (1.0f);
 
 	std::string error;
-	auto module = Tarno::Host::Module::load (argv[1], error);
+	auto module = Tarno::Host::Module::load (plugin, error);
 	if (!module || module->classes ().empty ())
 	{
 		std::fprintf (stderr, "tarnovelle-editor-timing: %s\n", module ? "no classes" : error.c_str ());
 		return 1;
 	}
-	Tarno::Host::PluginInstance plugin;
-	if (plugin.create (*module, module->classes ()[0], error) != kResultOk)
+	Tarno::Host::PluginInstance instance;
+	if (instance.create (*module, module->classes ()[0], error) != kResultOk)
 	{
 		std::fprintf (stderr, "tarnovelle-editor-timing: %s\n", error.c_str ());
 		return 1;
 	}
-	IPtr<IPlugView> view = owned (plugin.controller ()->createView (Vst::ViewType::kEditor));
+	IPtr<IPlugView> view = owned (instance.controller ()->createView (Vst::ViewType::kEditor));
 	if (!view)
 	{
 		std::fprintf (stderr, "tarnovelle-editor-timing: the plug-in has no editor\n");
@@ -193,8 +220,11 @@ int main (int argc, char** argv)
 	hostClass.hInstance = GetModuleHandleW (nullptr);
 	hostClass.lpszClassName = L"TarnoTimingHost";
 	RegisterClassW (&hostClass);
+	const float largest = *std::max_element (scales.begin (), scales.end ());
 	HWND parent = CreateWindowExW (0, hostClass.lpszClassName, L"editor timing", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0,
-	                               0, 900, 600, nullptr, nullptr, hostClass.hInstance, nullptr);
+	                               0, int (900 * largest), int (600 * largest), nullptr, nullptr,
+	                               hostClass.hInstance, nullptr);
+	FUnknownPtr<IPlugViewContentScaleSupport> scaling (view);
 	if (!parent || view->attached (parent, kPlatformTypeHWND) != kResultOk)
 	{
 		std::fprintf (stderr, "tarnovelle-editor-timing: cannot open the editor\n");
@@ -209,26 +239,43 @@ int main (int argc, char** argv)
 	int status = 0;
 	for (int32 skin = 0; skin < 3; ++skin)
 	{
-		if (!selectSkin (plugin.controller (), skin))
+		if (!selectSkin (instance.controller (), skin))
 			status = 1;
-		LARGE_INTEGER start, end;
-		QueryPerformanceCounter (&start);
-		for (int i = 0; i < paints; ++i)
+		double first = 0;
+		for (float f : scales)
 		{
-			InvalidateRect (editor, nullptr, FALSE);
-			UpdateWindow (editor); // sends WM_PAINT at once
+			if (f != 1.0f && (!scaling || scaling->setContentScaleFactor (f) != kResultTrue))
+			{
+				std::fprintf (stderr, "tarnovelle-editor-timing: the view does not take scale %g\n", double (f));
+				status = 1;
+				continue;
+			}
+			pumpMessages ();
+			LARGE_INTEGER start, end;
+			QueryPerformanceCounter (&start);
+			for (int i = 0; i < paints; ++i)
+			{
+				InvalidateRect (editor, nullptr, FALSE);
+				UpdateWindow (editor); // sends WM_PAINT at once
+			}
+			QueryPerformanceCounter (&end);
+			const double ms = 1e3 * double (end.QuadPart - start.QuadPart) / double (frequency.QuadPart) / paints;
+			if (first == 0)
+				first = ms;
+			std::printf ("%-8s scale %.2g, %d paints: %.2f ms per paint (%.2f x the first scale), %.1f %% of one core "
+			             "at %.0f repaints a second\n",
+			             names[skin], double (f), paints, ms, ms / first, ms * kRepaintsPerSecond / 10.0,
+			             kRepaintsPerSecond);
+			if (scaling)
+				scaling->setContentScaleFactor (1.0f);
+			pumpMessages ();
 		}
-		QueryPerformanceCounter (&end);
-		const double ms = 1e3 * double (end.QuadPart - start.QuadPart) / double (frequency.QuadPart) / paints;
-		std::printf ("%-8s %d paints: %.2f ms per paint, %.1f %% of one core at %.0f repaints a second\n", names[skin],
-		             paints, ms, ms * kRepaintsPerSecond / 10.0, kRepaintsPerSecond);
-		pumpMessages ();
 	}
 
 	view->removed ();
 	view = nullptr;
 	DestroyWindow (parent);
-	plugin.destroy ();
+	instance.destroy ();
 	return status;
 }
 

@@ -17,7 +17,14 @@ std::string canonicalCid (const Steinberg::TUID cid)
 	return text;
 }
 
-std::string snapshotFileName (const Steinberg::TUID cid) { return canonicalCid (cid) + "_snapshot.png"; }
+std::string snapshotFileName (const Steinberg::TUID cid, double scale)
+{
+	if (scale == 1.0)
+		return canonicalCid (cid) + "_snapshot.png";
+	char suffix[32];
+	std::snprintf (suffix, sizeof suffix, "_snapshot_%.1fx.png", scale);
+	return canonicalCid (cid) + suffix;
+}
 
 std::string jsonString (const std::string& text)
 {

@@ -29,9 +29,9 @@ struct ModuleClass
 // differently on Windows).
 std::string canonicalCid (const Steinberg::TUID cid);
 
-// The file name of a class's snapshot at scale 1 inside
-// Contents/Resources/Snapshots/.
-std::string snapshotFileName (const Steinberg::TUID cid);
+// The file name of a class's snapshot inside Contents/Resources/Snapshots/:
+// <CID>_snapshot.png at scale 1, <CID>_snapshot_2.0x.png at scale 2.
+std::string snapshotFileName (const Steinberg::TUID cid, double scale = 1.0);
 
 // JSON text for a string: quotes, backslashes and control characters
 // escaped, other bytes (UTF-8) kept.

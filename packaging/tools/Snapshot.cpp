@@ -3,6 +3,8 @@
 #include "editor/EditorFonts.h"
 #include "editor/OriginalSkin.h"
 #include "editor/Overlay.h"
+#include "editor/PanelLayout.h"
+#include "editor/ScaledCanvas.h"
 #include "editor/SkinPainter.h"
 #include "params/Skins.h"
 
@@ -22,10 +24,12 @@ namespace Packaging {
 
 namespace {
 
-void paintPanel (Canvas& canvas)
+void paintPanel (Canvas& canvas, double scale)
 {
-	paintSkin (canvas, kSkinOriginal, kDefaultParams, -1);
-	paintOverlay (canvas, kDefaultParams, kSkinOriginal);
+	ScaledCanvas scaled (canvas, scale);
+	Canvas& target = scale == 1.0 ? canvas : scaled;
+	paintSkin (target, kSkinOriginal, kDefaultParams, -1);
+	paintOverlay (target, kDefaultParams, kSkinOriginal);
 }
 
 #if defined(_WIN32)
@@ -66,13 +70,16 @@ bool pngEncoder (CLSID& clsid)
 class PaintSession
 {
 public:
-	PaintSession ()
+	explicit PaintSession (double scale)
 	{
 		Gdiplus::GdiplusStartupInput input;
 		started = Gdiplus::GdiplusStartup (&token, &input, nullptr) == Gdiplus::Ok;
-		fonts[0] = {kTextFont, GdiCanvas::createFont (kTextFont)};
-		fonts[1] = {kTitleFont, GdiCanvas::createFont (kTitleFont)};
-		fonts[2] = {kSmallFont, GdiCanvas::createFont (kSmallFont)};
+		const FontSpec specs[3] = {kTextFont, kTitleFont, kSmallFont};
+		for (int i = 0; i < 3; ++i)
+		{
+			const FontSpec f = scaledFont (specs[i], scale);
+			fonts[i] = {f, GdiCanvas::createFont (f)};
+		}
 		const Rgb ground = OriginalColours::kBackground;
 		brush = CreateSolidBrush (RGB (ground.r, ground.g, ground.b));
 	}
@@ -93,9 +100,10 @@ public:
 	HBRUSH brush = nullptr;
 };
 
-bool paintAndWrite (const std::string& path, std::string& error)
+bool paintAndWrite (const std::string& path, double scale, std::string& error)
 {
-	PaintSession session;
+	const int width = scaledLength (kPanelWidth, scale), height = scaledLength (kPanelHeight, scale);
+	PaintSession session (scale);
 	if (!session.started)
 	{
 		error = "GDI+ did not start";
@@ -103,8 +111,8 @@ bool paintAndWrite (const std::string& path, std::string& error)
 	}
 	BITMAPINFO info = {};
 	info.bmiHeader.biSize = sizeof (BITMAPINFOHEADER);
-	info.bmiHeader.biWidth = kSnapshotWidth;
-	info.bmiHeader.biHeight = -kSnapshotHeight; // rows top to bottom
+	info.bmiHeader.biWidth = width;
+	info.bmiHeader.biHeight = -height; // rows top to bottom
 	info.bmiHeader.biPlanes = 1;
 	info.bmiHeader.biBitCount = 32;
 	info.bmiHeader.biCompression = BI_RGB;
@@ -117,13 +125,13 @@ bool paintAndWrite (const std::string& path, std::string& error)
 			DeleteObject (bitmap);
 		if (dc)
 			DeleteDC (dc);
-		error = "cannot make an 860 x 530 bitmap to paint into";
+		error = "cannot make a " + std::to_string (width) + " x " + std::to_string (height) + " bitmap to paint into";
 		return false;
 	}
 	HGDIOBJ previous = SelectObject (dc, bitmap);
 	{
 		GdiCanvas canvas (dc, session.brush, session.fonts, 3);
-		paintPanel (canvas);
+		paintPanel (canvas, scale);
 	}
 	GdiFlush ();
 
@@ -132,7 +140,7 @@ bool paintAndWrite (const std::string& path, std::string& error)
 	Gdiplus::GpBitmap* image = nullptr;
 	if (!pngEncoder (png))
 		error = "GDI+ has no PNG encoder";
-	else if (GP::GdipCreateBitmapFromScan0 (kSnapshotWidth, kSnapshotHeight, kSnapshotWidth * 4,
+	else if (GP::GdipCreateBitmapFromScan0 (width, height, width * 4,
 	                                        PixelFormat32bppRGB, static_cast<BYTE*> (bits), &image) != Gdiplus::Ok)
 		error = "GDI+ cannot read the painted bitmap";
 	else if (GP::GdipSaveImageToFile (image, widen (path).c_str (), &png, nullptr) != Gdiplus::Ok)
@@ -149,10 +157,11 @@ bool paintAndWrite (const std::string& path, std::string& error)
 
 #elif defined(TARNO_HAVE_CAIRO_CANVAS)
 
-bool paintAndWrite (const std::string& path, std::string& error)
+bool paintAndWrite (const std::string& path, double scale, std::string& error)
 {
-	CairoCanvas canvas (kSnapshotWidth, kSnapshotHeight, OriginalColours::kBackground);
-	paintPanel (canvas);
+	CairoCanvas canvas (scaledLength (kPanelWidth, scale), scaledLength (kPanelHeight, scale),
+	                    OriginalColours::kBackground);
+	paintPanel (canvas, scale);
 	canvas.flush ();
 	if (canvas.writePng (path))
 		return true;
@@ -162,7 +171,7 @@ bool paintAndWrite (const std::string& path, std::string& error)
 
 #else
 
-bool paintAndWrite (const std::string&, std::string& error)
+bool paintAndWrite (const std::string&, double, std::string& error)
 {
 	error = "this build has no canvas to paint the snapshot with (Cairo was not found)";
 	return false;
@@ -172,7 +181,15 @@ bool paintAndWrite (const std::string&, std::string& error)
 
 } // namespace
 
-bool writeEditorSnapshot (const std::string& path, std::string& error) { return paintAndWrite (path, error); }
+bool writeEditorSnapshot (const std::string& path, double scale, std::string& error)
+{
+	if (!acceptableContentScale (scale))
+	{
+		error = "a snapshot's scale is from 1 to 4";
+		return false;
+	}
+	return paintAndWrite (path, scale, error);
+}
 
 } // namespace Packaging
 } // namespace Tarno

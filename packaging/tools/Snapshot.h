@@ -1,6 +1,7 @@
 // The picture of the editor that hosts show in their plug-in browsers:
 // the ORIGINAL panel at 860 × 530 with every parameter at its default, as
-// the editor first opens. Painted by the skins' own code, through the Cairo
+// the editor first opens, and the same at content scale 2 (1720 × 1060) for
+// high-density screens. Painted by the skins' own code, through the Cairo
 // canvas on Linux and through the editor's GDI/GDI+ canvas on Windows.
 #pragma once
 
@@ -9,12 +10,12 @@
 namespace Tarno {
 namespace Packaging {
 
-constexpr int kSnapshotWidth = 860;
-constexpr int kSnapshotHeight = 530;
+// The content scales the bundle has a snapshot for.
+constexpr double kSnapshotScales[] = {1.0, 2.0};
 
-// Writes the picture as a PNG file; false with a message when it cannot be
-// painted or written.
-bool writeEditorSnapshot (const std::string& path, std::string& error);
+// Writes the picture at content scale `scale` (1 to 4) as a PNG file; false
+// with a message when it cannot be painted or written.
+bool writeEditorSnapshot (const std::string& path, double scale, std::string& error);
 
 } // namespace Packaging
 } // namespace Tarno

@@ -1,7 +1,8 @@
 // tarnovelle-bundle-resources: completes a built bundle with what hosts and
 // file browsers read besides the module itself:
 //
-//   Contents/Resources/Snapshots/<CID>_snapshot.png   each audio module class
+//   Contents/Resources/Snapshots/<CID>_snapshot.png   each audio module class,
+//     and <CID>_snapshot_2.0x.png                      at content scale 2
 //   Contents/Resources/moduleinfo.json
 //   desktop.ini and PlugIn.ico at the bundle's root     with --folder-icon
 //
@@ -121,10 +122,13 @@ int main (int argc, char** argv)
 		ModuleClass entry {c, {}};
 		if (c.category == kVstAudioEffectClass)
 		{
-			const std::string file = snapshotFileName (c.cid);
-			if (!writeEditorSnapshot ((snapshots / file).u8string (), error))
-				return fail ("snapshot of '" + c.name + "': " + error);
-			entry.snapshots.push_back ({1.0, "Contents/Resources/Snapshots/" + file});
+			for (double scale : kSnapshotScales)
+			{
+				const std::string file = snapshotFileName (c.cid, scale);
+				if (!writeEditorSnapshot ((snapshots / file).u8string (), scale, error))
+					return fail ("snapshot of '" + c.name + "': " + error);
+				entry.snapshots.push_back ({scale, "Contents/Resources/Snapshots/" + file});
+			}
 		}
 		classes.push_back (entry);
 	}
