@@ -5,13 +5,17 @@
 //  - Repaint/drag/N: every repaint shows a new value of one control, the one
 //    being dragged (the editor repaints on every edit);
 //  - Repaint/first/N: on a canvas that has kept nothing yet (a newly opened
-//    editor window).
+//    editor window);
+//  - Repaint/scale/N/P: Repaint/skin at content scale P percent (the panel
+//    drawn through ScaledCanvas onto a canvas of the window's pixel size).
 // The Cairo canvas keeps the pictures of the anti-aliased shapes it has
 // drawn, so the three differ by how many shapes it meets for the first time.
 #ifdef TARNO_HAVE_CAIRO_CANVAS
 
 #include "editor/CairoCanvas.h"
 #include "editor/Overlay.h"
+#include "editor/PanelLayout.h"
+#include "editor/ScaledCanvas.h"
 #include "editor/SkinPainter.h"
 
 #include <benchmark/benchmark.h>
@@ -25,7 +29,7 @@ constexpr int kWidth = 860, kHeight = 530;
 constexpr double kRepaintsPerSecond = 10.0;
 constexpr Tarno::Rgb kPanel = {20, 34, 38};
 
-void repaint (Tarno::CairoCanvas& canvas, int32_t skin, const Tarno::ParamBlock& values, int32_t active)
+void repaint (Tarno::Canvas& canvas, int32_t skin, const Tarno::ParamBlock& values, int32_t active)
 {
 	Tarno::paintSkin (canvas, skin, values, active);
 	Tarno::paintOverlay (canvas, values, skin);
@@ -81,8 +85,25 @@ void BM_RepaintFirst (benchmark::State& state)
 	setCounters (state);
 }
 
+void BM_RepaintScaled (benchmark::State& state)
+{
+	const auto skin = static_cast<int32_t> (state.range (0));
+	const double f = double (state.range (1)) / 100.0;
+	Tarno::CairoCanvas canvas (Tarno::scaledLength (kWidth, f), Tarno::scaledLength (kHeight, f), kPanel);
+	Tarno::ScaledCanvas scaled (canvas, f);
+	Tarno::Canvas& target = f == 1.0 ? static_cast<Tarno::Canvas&> (canvas) : scaled;
+	const Tarno::ParamBlock values = Tarno::kDefaultParams;
+	for (auto _ : state)
+		repaint (target, skin, values, -1);
+	setCounters (state);
+}
+
 } // namespace
 
+BENCHMARK (BM_RepaintScaled)
+	->Name ("Repaint/scale")
+	->ArgsProduct ({{0, 1, 2}, {100, 150, 200}})
+	->Unit (benchmark::kMillisecond);
 BENCHMARK (BM_Repaint)->Name ("Repaint/skin")->Arg (0)->Arg (1)->Arg (2)->Unit (benchmark::kMillisecond);
 BENCHMARK (BM_RepaintDragging)->Name ("Repaint/drag")->Arg (0)->Arg (1)->Arg (2)->Unit (benchmark::kMillisecond);
 BENCHMARK (BM_RepaintFirst)->Name ("Repaint/first")->Arg (0)->Arg (1)->Arg (2)->Unit (benchmark::kMillisecond);
