@@ -6,10 +6,20 @@
 #   Windows  windows_setup     silent install, upgrade, reinstall, render,
 #                              uninstall, blocked folder (under Wine)
 #            windows_zip       the portable zip
+#            module_sets_no_dpi_awareness  (the module, not a package)
 
 set(_here "${CMAKE_CURRENT_LIST_DIR}")
 
 if(WIN32)
+  # The editor follows the content scale its host gives it: the module
+  # neither imports nor names any of the calls that set a process's (or a
+  # thread's) DPI awareness.
+  set(_no_dpi [=[
+    out=$("$1" -p "$2" | grep -iE 'Dpi(Aware|Awareness)') && { printf '%s\n' "$out"; exit 1; }
+    ! grep -aqiE 'S.?e.?t.?P.?r.?o.?c.?e.?s.?s.?D.?p.?i|DpiAwareness' "$2"]=])
+  add_test(NAME module_sets_no_dpi_awareness
+    COMMAND sh -c "${_no_dpi}" sh "${CMAKE_OBJDUMP}" "$<TARGET_FILE:Tarnovelle>")
+
   if(NOT TARNO_WINE_EXECUTABLE)
     return()
   endif()
