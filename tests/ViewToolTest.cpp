@@ -65,6 +65,7 @@ TEST (ViewTool, CommandLineAndErrorsBeforeAnyWindow)
 	    {"--seconds 2x A.vst3", 2, "--seconds needs a number above 0"},
 	    {"--after -5 A.vst3", 2, "--after needs milliseconds"},
 	    {"--run-loop sideways A.vst3", 2, "--run-loop must be normal, refusing or none, not 'sideways'"},
+	    {"--scale 0.5 A.vst3", 2, "--scale needs a number from 1 to 4, not '0.5'"},
 	    {"no-such-bundle.vst3", 1, "error: 'no-such-bundle.vst3' does not exist"},
 	};
 	for (const auto& k : cases)
@@ -115,6 +116,9 @@ TEST (ViewTool, TarnovelleBundle)
 	EXPECT_EQ (shown.status, 0) << shown.output;
 	EXPECT_NE (shown.output.find ("editor of 'Tarnovelle'"), std::string::npos) << shown.output;
 	EXPECT_EQ (shown.output.find ("warning"), std::string::npos) << shown.output;
+	const ToolRun scaled = runTool ("--seconds 1 --scale 1.5 " + bundle);
+	EXPECT_EQ (scaled.status, 0) << scaled.output;
+	EXPECT_NE (scaled.output.find ("editor of 'Tarnovelle', 1290 x 795"), std::string::npos) << scaled.output;
 }
 
 } // namespace

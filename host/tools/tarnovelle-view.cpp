@@ -15,6 +15,7 @@
 #include "host/RunLoop.h"
 
 #include "pluginterfaces/gui/iplugview.h"
+#include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
 #include "pluginterfaces/vst/ivsteditcontroller.h"
 
 #include <X11/Xatom.h>
@@ -59,6 +60,8 @@ const char* const kUsage =
     "  --screenshot FILE   write the window's contents as a PNG file, then close\n"
     "  --after MS          take the screenshot MS milliseconds after the window\n"
     "                      was shown (default 1000)\n"
+    "  --scale F           give the view content scale F (1 to 4, as a host on a\n"
+    "                      high-density screen does) before opening it\n"
     "  --run-loop MODE     what the view's frame offers: 'normal' (default),\n"
     "                      'refusing' (a run loop that refuses every handler and\n"
     "                      timer) or 'none' (no run loop at all)\n"
@@ -70,6 +73,7 @@ struct Options
 	double seconds = -1.0;
 	std::string screenshot;
 	int afterMs = 1000;
+	double scale = 1.0;
 	enum class RunLoopMode { Normal, Refusing, Absent } runLoop = RunLoopMode::Normal;
 	bool help = false;
 };
@@ -122,6 +126,17 @@ bool parseArguments (int argc, char** argv, Options& o, std::string& error)
 			error = "this build has no screenshots (it was built without Cairo)";
 			return false;
 #endif
+		}
+		else if (arg == "--scale")
+		{
+			if (!value (v))
+				return false;
+			o.scale = std::strtod (v.c_str (), &end);
+			if (v.empty () || *end != 0 || !(o.scale >= 1.0 && o.scale <= 4.0))
+			{
+				error = "--scale needs a number from 1 to 4, not '" + v + "'";
+				return false;
+			}
 		}
 		else if (arg == "--run-loop")
 		{
@@ -441,6 +456,13 @@ int show (const Options& o)
 	if (view->isPlatformTypeSupported (kPlatformTypeX11EmbedWindowID) != kResultTrue)
 		return fail ("the editor of '" + instrument->name + "' does not support the platform type " +
 		             kPlatformTypeX11EmbedWindowID);
+
+	if (o.scale != 1.0)
+	{
+		FUnknownPtr<IPlugViewContentScaleSupport> scaling (view);
+		if (!scaling || scaling->setContentScaleFactor (float (o.scale)) != kResultTrue)
+			return fail ("the editor of '" + instrument->name + "' does not take content scale " + std::to_string (o.scale));
+	}
 
 	const char* displayName = std::getenv ("DISPLAY");
 	Display* display = XOpenDisplay (nullptr);
