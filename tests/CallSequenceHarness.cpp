@@ -7,6 +7,7 @@
 
 #include "pluginterfaces/base/ipluginbase.h"
 #include "pluginterfaces/gui/iplugview.h"
+#include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
 #include "pluginterfaces/vst/ivstaudioprocessor.h"
 #include "pluginterfaces/vst/ivstcomponent.h"
 #include "pluginterfaces/vst/ivsteditcontroller.h"
@@ -17,6 +18,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <limits>
 #include <memory>
 #include <set>
 
@@ -497,8 +500,9 @@ void Session::queryInterface (Reader& r)
 	                      &IEditController2::iid.toTUID (), &IMidiMapping::iid.toTUID (),
 	                      &IPluginFactory::iid.toTUID (),   &IPluginFactory3::iid.toTUID (),
 	                      &IPlugView::iid.toTUID (),        &IUnitInfo::iid.toTUID (),
-	                      &IProcessContextRequirements::iid.toTUID (), &garbage};
-	const TUID& iid = *iids[r.byte () % 14];
+	                      &IProcessContextRequirements::iid.toTUID (), &IPlugViewContentScaleSupport::iid.toTUID (),
+	                      &garbage};
+	const TUID& iid = *iids[r.byte () % 15];
 	if (&iid == &garbage)
 		for (auto& b : garbage)
 			b = char (r.byte ());
@@ -976,6 +980,31 @@ void Session::createView (Reader& r)
 	expect (guarded ("getSize", [&] { return made->getSize (nullptr); }) == kInvalidArgument,
 	        "getSize (nullptr) did not give kInvalidArgument");
 	guarded ("removed", [&] { return made->removed (); });
+	// Content scales, from a table or from the bytes as they come: taken from
+	// 1 to 4, where the view then has the scaled size; refused otherwise.
+	if (FUnknownPtr<IPlugViewContentScaleSupport> scaling = FUnknownPtr<IPlugViewContentScaleSupport> (made))
+	{
+		const float table[] = {1.0f, 1.5f, 2.0f, 4.0f, 0.5f, -1.0f, std::numeric_limits<float>::quiet_NaN (),
+		                       std::numeric_limits<float>::infinity ()};
+		for (int k = r.byte () % 3; k > 0; --k)
+		{
+			float f = table[r.byte () % 8];
+			if (r.chance (4))
+			{
+				const uint32_t bits = uint32_t (r.byte ()) | uint32_t (r.byte ()) << 8 | uint32_t (r.byte ()) << 16 |
+				                      uint32_t (r.byte ()) << 24;
+				std::memcpy (&f, &bits, sizeof f);
+			}
+			const bool fits = f >= 1.0f && f <= 4.0f;
+			const tresult res = guarded ("setContentScaleFactor", [&] { return scaling->setContentScaleFactor (f); });
+			expect (res == (fits ? kResultTrue : kResultFalse), "setContentScaleFactor took or refused the wrong factor");
+			ViewRect size;
+			if (fits && made->getSize (&size) == kResultOk)
+				expect (size.getWidth () == int32 (std::floor (860.0 * f + 0.5)) &&
+				            size.getHeight () == int32 (std::floor (530.0 * f + 0.5)),
+				        "the view's size is not the scaled panel's");
+		}
+	}
 	if (r.chance (2))
 		view = made;
 }
