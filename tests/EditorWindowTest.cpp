@@ -1075,10 +1075,11 @@ int maxDifference (Rgb a, Rgb b) { return std::max ({std::abs (a.r - b.r), std::
 
 } // namespace
 
-// Refused factors change nothing; 2.0 doubles the window and asks the frame
-// for the size; the window then shows each flat area of the panel at its
-// scaled place and its texts in fonts twice as high; back at 1.0 it is the
-// picture of old, pixel for pixel (the README's screenshot).
+// Refused factors change nothing; 1.5 and 2.0 enlarge the window and ask the
+// frame for the size; the window then shows each skin's flat areas at their
+// scaled places, and ORIGINAL's title in a font f times as high; back at 1.0
+// each skin is the picture of old, pixel for pixel (the README's
+// screenshots).
 TEST_F (EditorWindow, ContentScale)
 {
 	FUnknownPtr<IPlugViewContentScaleSupport> scale (view);
@@ -1095,44 +1096,14 @@ TEST_F (EditorWindow, ContentScale)
 		EXPECT_EQ (scale->setContentScaleFactor (bad), kResultFalse) << bad;
 	EXPECT_TRUE (frame.requests.empty ());
 	EXPECT_EQ (clientSize (), std::make_pair (kWidth, kHeight));
-	const Image one = capture (child);
-
-	ASSERT_EQ (scale->setContentScaleFactor (2.0f), kResultTrue);
-	ASSERT_EQ (frame.requests.size (), 1u);
-	EXPECT_TRUE (frame.requests[0].getWidth () == 1720 && frame.requests[0].getHeight () == 1060);
-	ViewRect size;
-	view->getSize (&size);
-	EXPECT_TRUE (size.getWidth () == 1720 && size.getHeight () == 1060);
-	EXPECT_EQ (clientSize (), std::make_pair (1720, 1060));
-	pump (300);
-	const Image two = capture (child);
-	ASSERT_EQ (two.width, 1720);
-
-	// Flat 5 × 5 areas of the 1.0 picture, at the centre of their scaled
-	// squares. Lines of text end a pixel or two off their scaled place
-	// (hinted glyphs do not grow exactly in proportion), so a few probes
-	// next to them may differ.
-	int probes = 0, wrong = 0;
-	for (int y = 2; y < kHeight - 2; y += 3)
-		for (int x = 2; x < kWidth - 2; x += 3)
-		{
-			const Rgb c = one.at (x, y);
-			bool flat = true;
-			for (int dy = -2; dy <= 2 && flat; ++dy)
-				for (int dx = -2; dx <= 2 && flat; ++dx)
-					flat = maxDifference (one.at (x + dx, y + dy), c) <= 2;
-			if (!flat)
-				continue;
-			++probes;
-			wrong += maxDifference (two.at (2 * x + 1, 2 * y + 1), c) > 4;
-		}
-	EXPECT_GT (probes, 20000);
-	EXPECT_LT (wrong, probes / 200) << "of " << probes;
-	EXPECT_EQ (two.at (2 * 700, 2 * 350), (Rgb {226, 176, 104})) << "Legato ON lit";
-	EXPECT_EQ (two.at (2 * 530, 2 * 45), (Rgb {226, 176, 104})) << "ORIGINAL button face";
-	EXPECT_TRUE (two.hasNear (2 * (knobX (0) + 3), 2 * (knobY (0) - 21), kPointer)) << "Square's pointer";
-
-	// The title's ink: about four times the pixels.
+	Image one[3];
+	for (int32 skin = 0; skin < 3; ++skin)
+	{
+		setSkin (skin);
+		pump (300);
+		one[skin] = capture (child);
+	}
+	// The pixels of the title "TARNOVELLE" in ORIGINAL's panel.
 	auto ink = [] (const Image& image, int left, int top, int right, int bottom) {
 		int n = 0;
 		for (int y = top; y < bottom; ++y)
@@ -1140,19 +1111,78 @@ TEST_F (EditorWindow, ContentScale)
 				n += maxDifference (image.at (x, y), Rgb {20, 34, 38}) > 85;
 		return n;
 	};
-	const int titleInk = ink (one, 20, 15, 330, 65);
+	const int titleInk = ink (one[0], 20, 15, 330, 65);
 	EXPECT_GT (titleInk, 500);
-	EXPECT_NEAR (double (ink (two, 40, 30, 660, 130)) / titleInk, 4.0, 1.2);
 
+	for (float f : {1.5f, 2.0f})
+	{
+		SCOPED_TRACE (f);
+		auto scaled = [f] (int v) { return int (std::floor (v * f + 0.5)); };
+		auto centre = [f] (int v) { return int (std::floor ((v + 0.5) * f)); }; // of panel pixel v's square
+		frame.requests.clear ();
+		ASSERT_EQ (scale->setContentScaleFactor (f), kResultTrue);
+		ASSERT_EQ (frame.requests.size (), 1u);
+		EXPECT_TRUE (frame.requests[0].getWidth () == scaled (kWidth) &&
+		             frame.requests[0].getHeight () == scaled (kHeight));
+		ViewRect size;
+		view->getSize (&size);
+		EXPECT_TRUE (size.getWidth () == scaled (kWidth) && size.getHeight () == scaled (kHeight));
+		EXPECT_EQ (clientSize (), std::make_pair (scaled (kWidth), scaled (kHeight)));
+		for (int32 skin = 0; skin < 3; ++skin)
+		{
+			setSkin (skin);
+			pump (300);
+			const Image big = capture (child);
+			ASSERT_EQ (big.width, scaled (kWidth));
+
+			// Flat 5 × 5 areas of the 1.0 picture, at the centre of their
+			// scaled squares. Lines of text end a pixel or two off their
+			// scaled place (hinted glyphs do not grow exactly in proportion),
+			// so a few probes next to them may differ.
+			int probes = 0, wrong = 0;
+			for (int y = 2; y < kHeight - 2; y += 3)
+				for (int x = 2; x < kWidth - 2; x += 3)
+				{
+					const Rgb c = one[skin].at (x, y);
+					bool flat = true;
+					for (int dy = -2; dy <= 2 && flat; ++dy)
+						for (int dx = -2; dx <= 2 && flat; ++dx)
+							flat = maxDifference (one[skin].at (x + dx, y + dy), c) <= 2;
+					if (!flat)
+						continue;
+					++probes;
+					wrong += maxDifference (big.at (centre (x), centre (y)), c) > 4;
+				}
+			EXPECT_GT (probes, 5000) << "skin " << skin;
+			EXPECT_LT (wrong, probes / 200) << "skin " << skin << ": of " << probes;
+			if (skin == 0)
+			{
+				EXPECT_EQ (big.at (centre (700), centre (350)), (Rgb {226, 176, 104})) << "Legato ON lit";
+				EXPECT_EQ (big.at (centre (530), centre (45)), (Rgb {226, 176, 104})) << "ORIGINAL button face";
+				EXPECT_TRUE (big.hasNear (centre (knobX (0) + 3), centre (knobY (0) - 21), kPointer)) << "Square's pointer";
+				const int bigInk = ink (big, scaled (20), scaled (15), scaled (330), scaled (65));
+				EXPECT_NEAR (double (bigInk) / titleInk, f * f, 0.3 * f * f) << "the title's ink";
+			}
+		}
+	}
+
+	frame.requests.clear ();
 	ASSERT_EQ (scale->setContentScaleFactor (1.0f), kResultTrue);
-	ASSERT_EQ (frame.requests.size (), 2u);
-	EXPECT_TRUE (frame.requests[1].getWidth () == kWidth && frame.requests[1].getHeight () == kHeight);
-	pump (300);
-	const Image again = capture (child);
-	EXPECT_TRUE (again.rgb == one.rgb) << "back at 1.0";
-	const Image shown = readPng (TARNO_SOURCE_DIR "/docs/editor-original.png");
-	ASSERT_EQ (shown.width, kWidth) << "docs/editor-original.png";
-	EXPECT_TRUE (again.rgb == shown.rgb) << "the README's screenshot";
+	ASSERT_EQ (frame.requests.size (), 1u);
+	EXPECT_TRUE (frame.requests[0].getWidth () == kWidth && frame.requests[0].getHeight () == kHeight);
+	const char* names[3] = {"original", "vintage", "silver"};
+	for (int32 skin = 0; skin < 3; ++skin)
+	{
+		setSkin (skin);
+		pump (300);
+		const Image again = capture (child);
+		EXPECT_TRUE (again.rgb == one[skin].rgb) << "back at 1.0, skin " << skin;
+		const std::string shot = std::string (TARNO_SOURCE_DIR "/docs/editor-") + names[skin] + ".png";
+		const Image shown = readPng (shot);
+		ASSERT_EQ (shown.width, kWidth) << shot;
+		EXPECT_TRUE (again.rgb == shown.rgb) << shot;
+	}
+	setSkin (0);
 	view->setFrame (nullptr);
 }
 

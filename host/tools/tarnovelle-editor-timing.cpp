@@ -262,10 +262,11 @@ int main (int argc, char** argv)
 			const double ms = 1e3 * double (end.QuadPart - start.QuadPart) / double (frequency.QuadPart) / paints;
 			if (first == 0)
 				first = ms;
-			std::printf ("%-8s scale %.2g, %d paints: %.2f ms per paint (%.2f x the first scale), %.1f %% of one core "
-			             "at %.0f repaints a second\n",
-			             names[skin], double (f), paints, ms, ms / first, ms * kRepaintsPerSecond / 10.0,
-			             kRepaintsPerSecond);
+			std::printf ("%-8s %d paints: %.2f ms per paint, %.1f %% of one core at %.0f repaints a second", names[skin],
+			             paints, ms, ms * kRepaintsPerSecond / 10.0, kRepaintsPerSecond);
+			if (scales.size () > 1 || f != 1.0f)
+				std::printf (" (scale %g: %.2f x scale %g)", double (f), ms / first, double (scales[0]));
+			std::printf ("\n");
 			if (scaling)
 				scaling->setContentScaleFactor (1.0f);
 			pumpMessages ();

@@ -8,15 +8,8 @@
 #include "tests/CallSequenceHarness.h"
 #include "tests/HostileUtil.h"
 
-#include "pluginterfaces/gui/iplugview.h"
-
 #include <cstdio>
 #include <cstdlib>
-
-// The harness asks the view for its interface; a host defines the ID itself.
-namespace Steinberg {
-DEF_CLASS_IID (IPlugView)
-}
 
 extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 {
