@@ -777,4 +777,10 @@ TEST_F (EditorInputTest, SameCallsAtEveryScale)
 		for (double f : {1.5, 2.0, 3.0})
 			EXPECT_EQ (play (skin, f), atOne) << "skin " << skin << " at " << f;
 	}
+	// A new scale in the middle of a drag ends the drag.
+	input->setScale (1.0);
+	input->press (kSqX, kSqY, false);
+	mark ();
+	input->setScale (2.0);
+	EXPECT_EQ (log (), "e0 r");
 }
