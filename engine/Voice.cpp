@@ -28,7 +28,8 @@ constexpr double kSmoothingSnap = 1e-13;
 constexpr double kFilterFloor = 1e-200;
 
 // x - floor(x), with the common cases (a phase that moved by less than a
-// cycle) done without the library call.
+// cycle) done without the library call. The branches are almost always
+// predicted, which keeps the phase's chain from one sample to the next short.
 __attribute__ ((always_inline)) inline double frac (double x)
 {
 	if (x >= 0.0 && x < 1.0)
@@ -164,15 +165,17 @@ double Voice::tick (Engine& e)
 
 	// Vibrato reads its phase before this sample's advance. Its sine was
 	// usually computed at the end of the previous sample, off the chain of
-	// work that each sample's oscillator waits for.
-	const double vibratoSine =
-	    e.vibratoPhase == e.derived.vibratoSinePhase ? e.derived.vibratoSine : sinCycles (splat (e.vibratoPhase))[0];
+	// work that each sample's oscillator waits for. The mod wheel adds depth.
+	const double depth = std::min (vibratoCents (e.smoothed[kVibratoDepthParam]) + kModWheelCents * e.modWheel, kMaxVibratoCents);
+	double vibrato = 1.0;
+	if (depth != 0.0)
+	{
+		const double vibratoSine =
+		    e.vibratoPhase == e.derived.vibratoSinePhase ? e.derived.vibratoSine : sinCycles (splat (e.vibratoPhase))[0];
+		vibrato = exp2Small (depth * vibratoSine * (1.0 / kCentsPerOctave));
+	}
 	e.vibratoPhase = frac (e.vibratoPhase + e.derived.vibratoStep);
 	e.tremoloPhase = frac (e.tremoloPhase + e.derived.tremoloStep);
-
-	// The mod wheel adds vibrato depth.
-	const double depth = std::min (vibratoCents (e.smoothed[kVibratoDepthParam]) + kModWheelCents * e.modWheel, kMaxVibratoCents);
-	const double vibrato = depth == 0.0 ? 1.0 : exp2Small (depth * vibratoSine * (1.0 / kCentsPerOctave));
 	const double f = std::min (e.frequency * vibrato, kMaxVibratoRatio * fs);
 
 	// Two oscillator sub-steps at twice the rate. Their phases do not depend
@@ -181,9 +184,29 @@ double Voice::tick (Engine& e)
 	const double phases[2] = {e.phase, frac (e.phase + dt)};
 	e.phase = frac (phases[1] + dt);
 
-	Double2 sinTheta, cosTheta;
-	sinCosCycles (Double2{phases[0], phases[1]}, sinTheta, cosTheta);
-	const OddSines sines = oddSines (sinTheta, cosTheta);
+	// One evaluation gives the oscillator's sine at both sub-steps, the
+	// tremolo's sine (phase after its advance) and the vibrato sine for the
+	// next sample.
+#if defined(__AVX__)
+	const Double4 allSines = sinCycles (Double4{phases[0], phases[1], e.vibratoPhase, e.tremoloPhase});
+	const Double2 sinTheta = lowHalf (allSines), modSines = highHalf (allSines);
+	e.derived.vibratoSinePhase = e.vibratoPhase;
+	e.derived.vibratoSine = modSines[0];
+#else
+	// Here the two pairs cost two evaluations; the second is left out while
+	// neither vibrato nor tremolo is on (the vibrato sine is then computed
+	// where it is needed).
+	const Double2 sinTheta = sinCycles (Double2{phases[0], phases[1]});
+	Double2 modSines = {0.0, 0.0};
+	if (depth != 0.0 || e.smoothed[kTremoloDepthParam] != 0.0)
+	{
+		modSines = sinCycles (Double2{e.vibratoPhase, e.tremoloPhase});
+		e.derived.vibratoSinePhase = e.vibratoPhase;
+		e.derived.vibratoSine = modSines[0];
+	}
+#endif
+
+	const OddSines sines = oddSines (sinTheta);
 	const Double2 triangles = triangle (sines, highestTriangleHarmonic (dt));
 
 	// Mixer: square, triangle, and the sine with its added third and fifth
@@ -205,11 +228,6 @@ double Voice::tick (Engine& e)
 
 	// Gain stages: envelope, tremolo (phase after its advance), velocity, output level.
 	const double tremoloDepth = e.smoothed[kTremoloDepthParam];
-	// Tremolo reads its phase after the advance; the vibrato sine for the next
-	// sample comes in the same evaluation.
-	const Double2 modSines = sinCycles (Double2{e.vibratoPhase, e.tremoloPhase});
-	e.derived.vibratoSinePhase = e.vibratoPhase;
-	e.derived.vibratoSine = modSines[0];
 	const double tremolo = tremoloDepth == 0.0 ? 1.0 : 1.0 - tremoloDepth * (0.5 + 0.5 * modSines[1]);
 	const double velocityGain = 1.0 - e.smoothed[kVelocityParam] * (1.0 - e.velocity);
 	// The gains do not wait for the oscillator; one multiplication joins them.
