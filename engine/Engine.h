@@ -138,6 +138,13 @@ private:
 		double sineThird = 0.0, sineFifth = 0.0;
 
 		double vibratoSinePhase = kUnset, vibratoSine = 0.0; // sin(2π · vibratoPhase)
+		// The vibrato's factor at vibratoSinePhase for the depth vibratoDepth.
+		double vibratoDepth = kUnset, vibratoFactor = 1.0;
+		// The oscillator step (and the triangle's highest harmonic) for the
+		// frequency nextFrequency at the rate nextRate, worked out ahead.
+		double nextFrequency = kUnset, nextRate = kUnset;
+		double nextStep = 0.0;
+		int nextHighestHarmonic = 0;
 
 		double outputKey = kUnset;
 		double outputGain = 0.0;

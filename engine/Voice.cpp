@@ -80,6 +80,18 @@ __attribute__ ((always_inline)) inline int highestTriangleHarmonic (double dt)
 	return n >= 1.0 ? static_cast<int> (n) : 0; // NaN gives 0
 }
 
+// The frequency one sample on, gliding towards the target.
+__attribute__ ((always_inline)) inline double glide (double frequency, double target, double coefficient)
+{
+	return coefficient != 0.0 ? frequency + (target - frequency) * coefficient : target;
+}
+
+// The vibrato's frequency factor, depth in cents.
+__attribute__ ((always_inline)) inline double vibratoFactor (double depth, double vibratoSine)
+{
+	return exp2Small (depth * vibratoSine * (1.0 / kCentsPerOctave));
+}
+
 // One step of the parameter smoothing, coefficient k.
 void smoothParameters (const ParamBlock& target, ParamBlock& smoothed, double k)
 {
@@ -145,10 +157,7 @@ double Voice::tick (Engine& e)
 	}
 
 	// Glide towards the target pitch, exponential in hertz.
-	if (e.derived.glideCoefficient != 0.0)
-		e.frequency = e.frequency + (e.derived.targetFrequency - e.frequency) * e.derived.glideCoefficient;
-	else
-		e.frequency = e.derived.targetFrequency;
+	e.frequency = glide (e.frequency, e.derived.targetFrequency, e.derived.glideCoefficient);
 
 	// Envelope: linear attack and release, or the retrigger fade to 0.
 	if (e.retriggerFade > 0.0)
@@ -163,24 +172,43 @@ double Voice::tick (Engine& e)
 		e.envelope = std::min (std::max (e.envelope, 0.0), 1.0);
 	}
 
-	// Vibrato reads its phase before this sample's advance. Its sine was
+	// Vibrato reads its phase before this sample's advance. Its factor was
 	// usually computed at the end of the previous sample, off the chain of
-	// work that each sample's oscillator waits for. The mod wheel adds depth.
+	// work that each sample's oscillator waits for; it holds where the phase
+	// and the depth are the ones it was computed for. The mod wheel adds depth.
 	const double depth = std::min (vibratoCents (e.smoothed[kVibratoDepthParam]) + kModWheelCents * e.modWheel, kMaxVibratoCents);
 	double vibrato = 1.0;
 	if (depth != 0.0)
 	{
-		const double vibratoSine =
-		    e.vibratoPhase == e.derived.vibratoSinePhase ? e.derived.vibratoSine : sinCycles (splat (e.vibratoPhase))[0];
-		vibrato = exp2Small (depth * vibratoSine * (1.0 / kCentsPerOctave));
+		if (e.vibratoPhase == e.derived.vibratoSinePhase && depth == e.derived.vibratoDepth)
+			vibrato = e.derived.vibratoFactor;
+		else
+		{
+			const double vibratoSine =
+			    e.vibratoPhase == e.derived.vibratoSinePhase ? e.derived.vibratoSine : sinCycles (splat (e.vibratoPhase))[0];
+			vibrato = vibratoFactor (depth, vibratoSine);
+		}
 	}
 	e.vibratoPhase = frac (e.vibratoPhase + e.derived.vibratoStep);
 	e.tremoloPhase = frac (e.tremoloPhase + e.derived.tremoloStep);
 	const double f = std::min (e.frequency * vibrato, kMaxVibratoRatio * fs);
 
 	// Two oscillator sub-steps at twice the rate. Their phases do not depend
-	// on the audio, so both are known before either is rendered.
-	const double dt = f / (2.0 * fs);
+	// on the audio, so both are known before either is rendered. The step and
+	// the triangle's partial count were usually worked out by the previous
+	// sample for this frequency (two divisions off the chain).
+	double dt;
+	int highestHarmonic;
+	if (__builtin_expect (f == e.derived.nextFrequency && fs == e.derived.nextRate, 1))
+	{
+		dt = e.derived.nextStep;
+		highestHarmonic = e.derived.nextHighestHarmonic;
+	}
+	else
+	{
+		dt = f / (2.0 * fs);
+		highestHarmonic = highestTriangleHarmonic (dt);
+	}
 	const double phases[2] = {e.phase, frac (e.phase + dt)};
 	e.phase = frac (phases[1] + dt);
 
@@ -206,8 +234,23 @@ double Voice::tick (Engine& e)
 	}
 #endif
 
+	// What the next sample will most likely need: the vibrato factor at its
+	// phase (with this sample's depth), and the step and partial count for
+	// the frequency that follows (with this sample's glide).
+	{
+		Engine::Derived& next = e.derived;
+		const double nextVibrato = depth != 0.0 ? vibratoFactor (depth, modSines[0]) : 1.0;
+		next.vibratoDepth = depth;
+		next.vibratoFactor = nextVibrato;
+		const double nextF = std::min (glide (e.frequency, next.targetFrequency, next.glideCoefficient) * nextVibrato, kMaxVibratoRatio * fs);
+		next.nextFrequency = nextF;
+		next.nextRate = fs;
+		next.nextStep = nextF / (2.0 * fs);
+		next.nextHighestHarmonic = highestTriangleHarmonic (next.nextStep);
+	}
+
 	const OddSines sines = oddSines (sinTheta);
-	const Double2 triangles = triangle (sines, highestTriangleHarmonic (dt));
+	const Double2 triangles = triangle (sines, highestHarmonic);
 
 	// Mixer: square, triangle, and the sine with its added third and fifth
 	// harmonics (its character).
