@@ -102,12 +102,14 @@ __attribute__ ((always_inline)) inline OddSines oddSines (Double2 s1)
 }
 
 // (8/π²) · Σ (-1)^((i-1)/2) · sin(iθ) / i² over odd i up to `highestHarmonic`
-// (at most 63), for both sub-steps.
-__attribute__ ((always_inline)) inline Double2 triangle (const OddSines& sines, int highestHarmonic)
+// (at most 63), for both sub-steps, in parts: the sum of the lanes of each
+// sub-step is its triangle (in the AVX2 build lanes 0 and 2 for sub-step 0,
+// lanes 1 and 3 for sub-step 1; in the baseline build one lane each).
+__attribute__ ((always_inline)) inline TriangleVector triangleParts (const OddSines& sines, int highestHarmonic)
 {
 	const int partials = highestHarmonic >= 1 ? (highestHarmonic + 1) / 2 : 0;
 	if (partials == 0)
-		return splat (0.0);
+		return TriangleVector{};
 	const auto& weights = kTriangleWeights[partials];
 	const TriangleVector alpha = sines.twoCos16;
 
@@ -126,10 +128,20 @@ __attribute__ ((always_inline)) inline Double2 triangle (const OddSines& sines, 
 	}
 	// Added pairwise.
 #if defined(__AVX__)
-	const Double4 sum = (terms[0] + terms[1]) + (terms[2] + terms[3]);
-	return lowHalf (sum) + highHalf (sum);
+	return (terms[0] + terms[1]) + (terms[2] + terms[3]);
 #else
 	return ((terms[0] + terms[1]) + (terms[2] + terms[3])) + ((terms[4] + terms[5]) + (terms[6] + terms[7]));
+#endif
+}
+
+// The triangle at both sub-steps.
+__attribute__ ((always_inline)) inline Double2 triangle (const OddSines& sines, int highestHarmonic)
+{
+	const TriangleVector parts = triangleParts (sines, highestHarmonic);
+#if defined(__AVX__)
+	return lowHalf (parts) + highHalf (parts);
+#else
+	return parts;
 #endif
 }
 

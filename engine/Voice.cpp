@@ -250,15 +250,14 @@ double Voice::tick (Engine& e)
 	}
 
 	const OddSines sines = oddSines (sinTheta);
-	const Double2 triangles = triangle (sines, highestHarmonic);
-
-	// Mixer: square, triangle, and the sine with its added third and fifth
-	// harmonics (its character).
 	const Engine::Derived& d = e.derived;
 	const Double2 squares = {bandLimitedSquare (phases[0], dt), bandLimitedSquare (phases[1], dt)};
+	// Mixer: square, triangle, and the sine with its added third and fifth
+	// harmonics (its character). The triangle, which comes last, is added last.
 	const Double2 sineWithCharacter = mulAdd (splat (d.sineFifth), sines.s[2], mulAdd (splat (d.sineThird), sines.s[1], sines.s[0]));
-	const Double2 mixed =
-	    mulAdd (splat (d.sineGain), sineWithCharacter, mulAdd (splat (d.triangleGain), triangles, d.squareGain * squares));
+	const Double2 early = mulAdd (splat (d.sineGain), sineWithCharacter, d.squareGain * squares);
+
+	const Double2 mixed = mulAdd (splat (d.triangleGain), triangle (sines, highestHarmonic), early);
 
 	// Decimation: both sub-steps through the filter; the second one's output is kept.
 	runBiquad (e.decimator[1], runBiquad (e.decimator[0], mixed[0]));
