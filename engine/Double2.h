@@ -88,6 +88,34 @@ inline Double4 mulSub (Double4 a, Double4 b, Double4 c)
 #endif
 }
 
+// c - a · b, likewise.
+inline Double2 negMulAdd (Double2 a, Double2 b, Double2 c)
+{
+#if defined(__FMA__)
+	return _mm_fnmadd_pd (a, b, c);
+#else
+	return c - a * b;
+#endif
+}
+
+inline Double4 negMulAdd (Double4 a, Double4 b, Double4 c)
+{
+#if defined(__FMA__)
+	return _mm256_fnmadd_pd (a, b, c);
+#else
+	return c - a * b;
+#endif
+}
+
+inline double negMulAdd (double a, double b, double c)
+{
+#if defined(__FMA__)
+	return __builtin_fma (-a, b, c);
+#else
+	return c - a * b;
+#endif
+}
+
 inline double mulAdd (double a, double b, double c)
 {
 #if defined(__FMA__)

@@ -116,15 +116,19 @@ __attribute__ ((always_inline)) inline TriangleVector triangleParts (const OddSi
 	// Clenshaw: b_m = a_m + 2cos(16θ) · b_{m+1} - b_{m+2}, from the last term
 	// down; then Σ a_m sin(φ + 16mθ) = b_0 sin φ - b_1 sin(φ - 16θ), where
 	// series j starts at φ = (2j+1)θ and sin(φ - 16θ) = -sin((15-2j)θ).
+	// With b_0 written out, the sum is
+	//   b_1 · (2cos(16θ) sin φ - sin(φ - 16θ)) + (a_0 - b_2) · sin φ,
+	// whose parts wait for one multiply-add less.
 	TriangleVector terms[kTriangleGroups];
 #pragma GCC unroll 8
 	for (int g = 0; g < kTriangleGroups; ++g)
 	{
 		const TriangleCoefficients& w = weights[g];
+		const TriangleVector start = sines.start[g];
 		const TriangleVector b2 = mulAdd (alpha, w.a3, w.a2);
 		const TriangleVector b1 = mulAdd (alpha, b2, w.a1MinusA3);
-		const TriangleVector b0 = mulAdd (alpha, b1, w.a0 - b2);
-		terms[g] = mulAdd (b0, sines.start[g], b1 * sines.back[g]);
+		const TriangleVector turned = mulAdd (alpha, start, sines.back[g]);
+		terms[g] = mulAdd (b1, turned, negMulAdd (b2, start, w.a0 * start));
 	}
 	// Added pairwise.
 #if defined(__AVX__)
