@@ -247,10 +247,13 @@ double Voice::tick (Engine& e)
 		next.vibratoDepth = depth;
 		next.vibratoFactor = nextVibrato;
 		const double nextF = std::min (glide (e.frequency, next.targetFrequency, next.glideCoefficient) * nextVibrato, kMaxVibratoRatio * fs);
-		next.nextFrequency = nextF;
-		next.nextRate = fs;
-		next.nextStep = nextF / (2.0 * fs);
-		next.nextHighestHarmonic = highestTriangleHarmonic (next.nextStep);
+		if (nextF != next.nextFrequency || fs != next.nextRate) // a steady frequency keeps them
+		{
+			next.nextFrequency = nextF;
+			next.nextRate = fs;
+			next.nextStep = nextF / (2.0 * fs);
+			next.nextHighestHarmonic = highestTriangleHarmonic (next.nextStep);
+		}
 	}
 
 	const OddSines sines = oddSines (sinTheta);
