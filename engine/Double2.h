@@ -41,6 +41,8 @@ inline Double4 splat4 (double x) { return Double4{x, x, x, x}; }
 inline Double2 lowHalf (Double4 x) { return __builtin_shufflevector (x, x, 0, 1); }
 inline Double2 highHalf (Double4 x) { return __builtin_shufflevector (x, x, 2, 3); }
 inline Double4 join (Double2 low, Double2 high) { return __builtin_shufflevector (low, high, 0, 1, 2, 3); }
+inline Int2 lowHalf (Int4 x) { return __builtin_shufflevector (x, x, 0, 1); }
+inline Int2 highHalf (Int4 x) { return __builtin_shufflevector (x, x, 2, 3); }
 
 // Casts between vector types of one size keep the bits.
 inline Int2 bitsOf (Double2 x) { return (Int2) x; }
