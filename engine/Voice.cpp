@@ -116,6 +116,13 @@ __attribute__ ((always_inline)) inline double vibratoFactor (double depth, doubl
 	return exp2Small (depth * vibratoSine * (1.0 / kCentsPerOctave));
 }
 
+// sin(2π · phase) of the vibrato: the one worked out ahead for cachedPhase
+// where that is the phase.
+__attribute__ ((always_inline)) inline double vibratoSine (double cachedPhase, double cachedSine, double phase)
+{
+	return phase == cachedPhase ? cachedSine : sinCycles (splat (phase))[0];
+}
+
 // One step of the parameter smoothing, coefficient k.
 void smoothParameters (const ParamBlock& target, ParamBlock& smoothed, double k)
 {
@@ -197,25 +204,47 @@ double Voice::tick (Engine& e)
 	}
 
 	// Vibrato reads its phase before this sample's advance. Its factor was
-	// usually computed at the end of the previous sample, off the chain of
-	// work that each sample's oscillator waits for; it holds where the phase
-	// and the depth are the ones it was computed for. The mod wheel adds depth.
+	// usually worked out by the previous sample; it holds where the phase and
+	// the depth are the ones it was worked out for. The mod wheel adds depth.
+	Engine::Derived& d = e.derived;
 	const double depth = std::min (vibratoCents (e.smoothed[kVibratoDepthParam]) + kModWheelCents * e.modWheel, kMaxVibratoCents);
 	double vibrato = 1.0;
 	if (depth != 0.0)
 	{
-		if (e.vibratoPhase == e.derived.vibratoSinePhase && depth == e.derived.vibratoDepth)
-			vibrato = e.derived.vibratoFactor;
+		if (e.vibratoPhase == d.vibratoFactorPhase && depth == d.vibratoDepth)
+			vibrato = d.vibratoFactor;
 		else
+			vibrato = vibratoFactor (depth, e.vibratoPhase == d.vibratoFactorPhase ? d.vibratoFactorSine : vibratoSine (d.vibratoSinePhase, d.vibratoSine, e.vibratoPhase));
+	}
+	e.vibratoPhase = frac (e.vibratoPhase + d.vibratoStep);
+	e.tremoloPhase = frac (e.tremoloPhase + d.tremoloStep);
+	const double f = std::min (e.frequency * vibrato, kMaxVibratoRatio * fs);
+
+	// What the next sample will most likely need: the vibrato factor at its
+	// phase (with this sample's depth), and the step and partial count for
+	// the frequency that follows (with this sample's glide). The vibrato
+	// sine comes from two samples back, so none of this waits for this
+	// sample's oscillator.
+	{
+		double nextVibrato = 1.0;
+		if (depth != 0.0)
 		{
-			const double vibratoSine =
-			    e.vibratoPhase == e.derived.vibratoSinePhase ? e.derived.vibratoSine : sinCycles (splat (e.vibratoPhase))[0];
-			vibrato = vibratoFactor (depth, vibratoSine);
+			const double nextSine = vibratoSine (d.vibratoSinePhase, d.vibratoSine, e.vibratoPhase);
+			nextVibrato = vibratoFactor (depth, nextSine);
+			d.vibratoFactorPhase = e.vibratoPhase;
+			d.vibratoFactorSine = nextSine;
+			d.vibratoDepth = depth;
+			d.vibratoFactor = nextVibrato;
+		}
+		const double nextF = std::min (glide (e.frequency, d.targetFrequency, d.glideCoefficient) * nextVibrato, kMaxVibratoRatio * fs);
+		if (nextF != d.nextFrequency || fs != d.nextRate) // a steady frequency keeps them
+		{
+			d.nextFrequency = nextF;
+			d.nextRate = fs;
+			d.nextStep = nextF / (2.0 * fs);
+			d.nextHighestHarmonic = highestTriangleHarmonic (d.nextStep);
 		}
 	}
-	e.vibratoPhase = frac (e.vibratoPhase + e.derived.vibratoStep);
-	e.tremoloPhase = frac (e.tremoloPhase + e.derived.tremoloStep);
-	const double f = std::min (e.frequency * vibrato, kMaxVibratoRatio * fs);
 
 	// Two oscillator sub-steps at twice the rate. Their phases do not depend
 	// on the audio, so both are known before either is rendered. The step and
@@ -223,10 +252,10 @@ double Voice::tick (Engine& e)
 	// sample for this frequency (two divisions off the chain).
 	double dt;
 	int highestHarmonic;
-	if (__builtin_expect (f == e.derived.nextFrequency && fs == e.derived.nextRate, 1))
+	if (__builtin_expect (f == d.nextFrequency && fs == d.nextRate, 1))
 	{
-		dt = e.derived.nextStep;
-		highestHarmonic = e.derived.nextHighestHarmonic;
+		dt = d.nextStep;
+		highestHarmonic = d.nextHighestHarmonic;
 	}
 	else
 	{
@@ -236,14 +265,16 @@ double Voice::tick (Engine& e)
 	const double phases[2] = {e.phase, frac (e.phase + dt)};
 	e.phase = frac (phases[1] + dt);
 
-	// One evaluation gives the oscillator's sine at both sub-steps, the
-	// tremolo's sine (phase after its advance) and the vibrato sine for the
-	// next sample.
+	// The oscillator's sine at both sub-steps; the tremolo's sine (phase after
+	// its advance) and the vibrato sine for two samples on (while the
+	// vibrato is off, for the next sample: its phase is at hand).
+	const double laterVibratoPhase = depth != 0.0 ? frac (e.vibratoPhase + d.vibratoStep) : e.vibratoPhase;
 #if defined(__AVX__)
-	const Double4 allSines = sinCycles (Double4{phases[0], phases[1], e.vibratoPhase, e.tremoloPhase});
+	// One evaluation for all four.
+	const Double4 allSines = sinCycles (Double4{phases[0], phases[1], laterVibratoPhase, e.tremoloPhase});
 	const Double2 sinTheta = lowHalf (allSines), modSines = highHalf (allSines);
-	e.derived.vibratoSinePhase = e.vibratoPhase;
-	e.derived.vibratoSine = modSines[0];
+	d.vibratoSinePhase = laterVibratoPhase;
+	d.vibratoSine = modSines[0];
 #else
 	// Here the two pairs cost two evaluations; the second is left out while
 	// neither vibrato nor tremolo is on (the vibrato sine is then computed
@@ -252,32 +283,13 @@ double Voice::tick (Engine& e)
 	Double2 modSines = {0.0, 0.0};
 	if (depth != 0.0 || e.smoothed[kTremoloDepthParam] != 0.0)
 	{
-		modSines = sinCycles (Double2{e.vibratoPhase, e.tremoloPhase});
-		e.derived.vibratoSinePhase = e.vibratoPhase;
-		e.derived.vibratoSine = modSines[0];
+		modSines = sinCycles (Double2{laterVibratoPhase, e.tremoloPhase});
+		d.vibratoSinePhase = laterVibratoPhase;
+		d.vibratoSine = modSines[0];
 	}
 #endif
 
-	// What the next sample will most likely need: the vibrato factor at its
-	// phase (with this sample's depth), and the step and partial count for
-	// the frequency that follows (with this sample's glide).
-	{
-		Engine::Derived& next = e.derived;
-		const double nextVibrato = depth != 0.0 ? vibratoFactor (depth, modSines[0]) : 1.0;
-		next.vibratoDepth = depth;
-		next.vibratoFactor = nextVibrato;
-		const double nextF = std::min (glide (e.frequency, next.targetFrequency, next.glideCoefficient) * nextVibrato, kMaxVibratoRatio * fs);
-		if (nextF != next.nextFrequency || fs != next.nextRate) // a steady frequency keeps them
-		{
-			next.nextFrequency = nextF;
-			next.nextRate = fs;
-			next.nextStep = nextF / (2.0 * fs);
-			next.nextHighestHarmonic = highestTriangleHarmonic (next.nextStep);
-		}
-	}
-
 	const OddSines sines = oddSines (sinTheta);
-	const Engine::Derived& d = e.derived;
 	const Double2 squares = bandLimitedSquares (Double2{phases[0], phases[1]}, dt);
 	// Mixer: square, triangle, and the sine with its added third and fifth
 	// harmonics (its character). The triangle, which comes last, is added last.
