@@ -220,11 +220,30 @@ double Voice::tick (Engine& e)
 	e.tremoloPhase = frac (e.tremoloPhase + d.tremoloStep);
 	const double f = std::min (e.frequency * vibrato, kMaxVibratoRatio * fs);
 
+	// Two oscillator sub-steps at twice the rate. Their phases do not depend
+	// on the audio, so both are known before either is rendered. The step and
+	// the triangle's partial count were usually worked out by the previous
+	// sample for this frequency (two divisions off the chain).
+	double dt;
+	int highestHarmonic;
+	if (__builtin_expect (f == d.nextFrequency && fs == d.nextRate, 1))
+	{
+		dt = d.nextStep;
+		highestHarmonic = d.nextHighestHarmonic;
+	}
+	else
+	{
+		dt = f / (2.0 * fs);
+		highestHarmonic = highestTriangleHarmonic (dt);
+	}
+	const double phases[2] = {e.phase, frac (e.phase + dt)};
+	e.phase = frac (phases[1] + dt);
+
 	// What the next sample will most likely need: the vibrato factor at its
 	// phase (with this sample's depth), and the step and partial count for
 	// the frequency that follows (with this sample's glide). The vibrato
-	// sine comes from two samples back, so none of this waits for this
-	// sample's oscillator.
+	// sine was worked out by the sample before, so none of this waits for
+	// this sample's oscillator.
 	{
 		double nextVibrato = 1.0;
 		if (depth != 0.0)
@@ -245,25 +264,6 @@ double Voice::tick (Engine& e)
 			d.nextHighestHarmonic = highestTriangleHarmonic (d.nextStep);
 		}
 	}
-
-	// Two oscillator sub-steps at twice the rate. Their phases do not depend
-	// on the audio, so both are known before either is rendered. The step and
-	// the triangle's partial count were usually worked out by the previous
-	// sample for this frequency (two divisions off the chain).
-	double dt;
-	int highestHarmonic;
-	if (__builtin_expect (f == d.nextFrequency && fs == d.nextRate, 1))
-	{
-		dt = d.nextStep;
-		highestHarmonic = d.nextHighestHarmonic;
-	}
-	else
-	{
-		dt = f / (2.0 * fs);
-		highestHarmonic = highestTriangleHarmonic (dt);
-	}
-	const double phases[2] = {e.phase, frac (e.phase + dt)};
-	e.phase = frac (phases[1] + dt);
 
 	// The oscillator's sine at both sub-steps; the tremolo's sine (phase after
 	// its advance) and the vibrato sine for two samples on (while the
