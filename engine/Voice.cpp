@@ -190,19 +190,6 @@ double Voice::tick (Engine& e)
 	// Glide towards the target pitch, exponential in hertz.
 	e.frequency = glide (e.frequency, e.derived.targetFrequency, e.derived.glideCoefficient);
 
-	// Envelope: linear attack and release, or the retrigger fade to 0.
-	if (e.retriggerFade > 0.0)
-	{
-		const double old = e.retriggerFade;
-		e.retriggerFade = old - 1.0;
-		e.envelope = e.envelope * std::max (0.0, (old - 1.0) / old);
-	}
-	else
-	{
-		e.envelope = e.gate ? e.envelope + e.derived.attackStep : e.envelope - e.derived.releaseStep;
-		e.envelope = std::min (std::max (e.envelope, 0.0), 1.0);
-	}
-
 	// Vibrato reads its phase before this sample's advance. Its factor was
 	// usually worked out by the previous sample; it holds where the phase and
 	// the depth are the ones it was worked out for. The mod wheel adds depth.
@@ -305,6 +292,20 @@ double Voice::tick (Engine& e)
 	{
 		section.z1 = flushTiny (section.z1);
 		section.z2 = flushTiny (section.z2);
+	}
+
+	// Envelope: linear attack and release, or the retrigger fade to 0. It
+	// does not feed the oscillator, so it comes after it.
+	if (e.retriggerFade > 0.0)
+	{
+		const double old = e.retriggerFade;
+		e.retriggerFade = old - 1.0;
+		e.envelope = e.envelope * std::max (0.0, (old - 1.0) / old);
+	}
+	else
+	{
+		e.envelope = e.gate ? e.envelope + e.derived.attackStep : e.envelope - e.derived.releaseStep;
+		e.envelope = std::min (std::max (e.envelope, 0.0), 1.0);
 	}
 
 	// Gain stages: envelope, tremolo (phase after its advance), velocity, output level.
