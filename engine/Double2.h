@@ -13,7 +13,7 @@
 
 #include "engine/VoicePath.h"
 
-#if defined(__FMA__)
+#if defined(__AVX__)
 #include <immintrin.h>
 #endif
 
@@ -39,7 +39,14 @@ inline Double4 splat4 (double x) { return Double4{x, x, x, x}; }
 
 // The two halves of a Double4, and a Double4 from two halves.
 inline Double2 lowHalf (Double4 x) { return __builtin_shufflevector (x, x, 0, 1); }
-inline Double2 highHalf (Double4 x) { return __builtin_shufflevector (x, x, 2, 3); }
+inline Double2 highHalf (Double4 x)
+{
+#if defined(__AVX__)
+	return _mm256_extractf128_pd (x, 1); // in a register (g++ may go through memory otherwise)
+#else
+	return __builtin_shufflevector (x, x, 2, 3);
+#endif
+}
 inline Double4 join (Double2 low, Double2 high) { return __builtin_shufflevector (low, high, 0, 1, 2, 3); }
 inline Int2 lowHalf (Int4 x) { return __builtin_shufflevector (x, x, 0, 1); }
 inline Int2 highHalf (Int4 x) { return __builtin_shufflevector (x, x, 2, 3); }
