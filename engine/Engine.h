@@ -137,7 +137,17 @@ private:
 		double squareGain = 0.0, triangleGain = 0.0, sineGain = 0.0;
 		double sineThird = 0.0, sineFifth = 0.0;
 
-		double vibratoSinePhase = kUnset, vibratoSine = 0.0; // sin(2π · vibratoPhase)
+		// sin(2π · phase) of a vibrato phase, worked out two samples ahead.
+		double vibratoSinePhase = kUnset, vibratoSine = 0.0;
+		// The vibrato's sine and factor (for the depth vibratoDepth) at the
+		// phase vibratoFactorPhase, worked out a sample ahead.
+		double vibratoFactorPhase = kUnset, vibratoFactorSine = 0.0;
+		double vibratoDepth = kUnset, vibratoFactor = 1.0;
+		// The oscillator step (and the triangle's highest harmonic) for the
+		// frequency nextFrequency at the rate nextRate, worked out ahead.
+		double nextFrequency = kUnset, nextRate = kUnset;
+		double nextStep = 0.0;
+		int nextHighestHarmonic = 0;
 
 		double outputKey = kUnset;
 		double outputGain = 0.0;

@@ -7,18 +7,40 @@ namespace TARNO_VOICE_PATH {
 
 namespace {
 
+// The coefficient of term m of series j when the first p odd partials are summed.
+double weight (int p, int m, int j)
+{
+	const int partial = j + kTriangleSeries * m; // 0-based index among odd harmonics
+	const double harmonic = 2 * partial + 1;
+	const double sign = j % 2 == 0 ? 1.0 : -1.0; // + for 1, 5, 9...; - for 3, 7, 11...
+	return partial < p ? sign * kTriangleGain / (harmonic * harmonic) : 0.0;
+}
+
+// The coefficient of term m of every series in group g, each series in the
+// lanes of its two sub-steps; f gives a coefficient from m and the series.
+template <typename F>
+TriangleVector lanes (int g, int m, F&& f)
+{
+	TriangleVector v{};
+	for (int lane = 0; lane < 2 * kSeriesPerGroup; ++lane)
+		v[lane] = f (m, kSeriesPerGroup * g + lane / 2);
+	return v;
+}
+
 TriangleWeights makeWeights ()
 {
 	TriangleWeights w{};
 	for (int p = 0; p <= kTriangleMaxPartials; ++p)
-		for (int m = 0; m < kTriangleTermsPerSeries; ++m)
-			for (int j = 0; j < kTriangleSeries; ++j)
-			{
-				const int partial = j + kTriangleSeries * m; // 0-based index among odd harmonics
-				const double harmonic = 2 * partial + 1;
-				const double sign = j % 2 == 0 ? 1.0 : -1.0; // + for 1, 5, 9...; - for 3, 7, 11...
-				w[p][m][j] = splat (partial < p ? sign * kTriangleGain / (harmonic * harmonic) : 0.0);
-			}
+		for (int g = 0; g < kTriangleGroups; ++g)
+		{
+			auto a = [p] (int m, int j) { return weight (p, m, j); };
+			auto a1MinusA3 = [p] (int, int j) { return weight (p, 1, j) - weight (p, 3, j); };
+			TriangleCoefficients& c = w[p][g];
+			c.a3 = lanes (g, 3, a);
+			c.a2 = lanes (g, 2, a);
+			c.a1MinusA3 = lanes (g, 1, a1MinusA3);
+			c.a0 = lanes (g, 0, a);
+		}
 	return w;
 }
 

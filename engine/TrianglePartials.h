@@ -10,72 +10,143 @@
 namespace Tarno {
 namespace TARNO_VOICE_PATH {
 
-// Sines of the first odd multiples of the oscillator angle θ, and what the
-// partial sums need from them.
-struct OddSines
-{
-	Double2 s[8];     // sin θ, sin 3θ, ..., sin 15θ
-	Double2 twoCos16; // 2 cos 16θ
-};
-
 // The 32 odd partials are split into eight interleaved series that each
 // step by 16θ: series j holds harmonics 2j+1, 2j+17, 2j+33, 2j+49. Each
 // series is summed with Clenshaw's recurrence; the eight are independent,
-// which keeps the chain of dependent operations short, and each runs for
-// both sub-steps in one Double2.
+// which keeps the chain of dependent operations short.
 constexpr int kTriangleSeries = 8;
 constexpr int kTriangleTermsPerSeries = 4;
 constexpr int kTriangleMaxPartials = kTriangleSeries * kTriangleTermsPerSeries;
 
-// weights[p][m][j]: the coefficient of term m in series j when only the
-// first p odd partials are summed (0 beyond them), in both lanes.
-using TriangleWeights = std::array<std::array<std::array<Double2, kTriangleSeries>, kTriangleTermsPerSeries>,
-                                   kTriangleMaxPartials + 1>;
+// The AVX2 build runs two series side by side for both sub-steps in one
+// Double4, lanes {series 2g at sub-step 0, at sub-step 1, series 2g + 1 at
+// sub-step 0, at sub-step 1}; the baseline build runs one series for both
+// sub-steps in one Double2.
+#if defined(__AVX__)
+using TriangleVector = Double4;
+constexpr int kSeriesPerGroup = 2;
+#else
+using TriangleVector = Double2;
+constexpr int kSeriesPerGroup = 1;
+#endif
+constexpr int kTriangleGroups = kTriangleSeries / kSeriesPerGroup;
+
+// What the recurrence of one group of series needs: the coefficients a3 and
+// a2 of their last two terms, a1 - a3, and a0 (0 beyond the partials summed).
+struct TriangleCoefficients
+{
+	TriangleVector a3, a2, a1MinusA3, a0;
+};
+
+// weights[p][g]: the coefficients of group g when only the first p odd
+// partials are summed.
+using TriangleWeights = std::array<std::array<TriangleCoefficients, kTriangleGroups>, kTriangleMaxPartials + 1>;
 extern const TriangleWeights kTriangleWeights;
 
-// Builds the odd sines from sin θ and cos θ by angle addition.
-__attribute__ ((always_inline)) inline OddSines oddSines (Double2 s1, Double2 c1)
+// Sines of the first odd multiples of the oscillator angle θ, as the partial
+// sums need them: for each group, in the lanes of its series j, sin φ where
+// the series starts (φ = (2j+1)θ) and -sin(φ - 16θ) = sin((15-2j)θ); and
+// 2 cos 16θ in every lane.
+struct OddSines
 {
-	// The odd sines follow sin((k+2)θ) = 2 cos 2θ · sin kθ − sin((k−2)θ),
-	// starting from sin(−θ) = −sin θ; 2 cos 16θ comes from doubling the angle.
+	Double2 s[3]; // sin θ, sin 3θ, sin 5θ (the sine's character)
+	TriangleVector start[kTriangleGroups], back[kTriangleGroups];
+	TriangleVector twoCos16;
+};
+
+// Builds the odd sines from sin θ by angle addition:
+// sin(a + d) = 2 cos d · sin a - sin(a - d), with 2 cos 2θ = 2 - 4 sin² θ
+// and 2 cos 2d = (2 cos d)² - 2. Steps of 4θ and 8θ (instead of one step of
+// 2θ at a time) keep the chain of dependent operations short.
+__attribute__ ((always_inline)) inline OddSines oddSines (Double2 s1)
+{
+	const Double2 twoCos2 = mulAdd (s1 * s1, splat (-4.0), splat (2.0));
+	const Double2 s3 = mulAdd (twoCos2, s1, s1); // sin 3θ = 2 cos 2θ sin θ + sin θ
 	OddSines o;
-	const Double2 twoCos2 = 2.0 * ((c1 - s1) * (c1 + s1));
 	o.s[0] = s1;
-	o.s[1] = mulAdd (twoCos2, s1, s1);
-	for (int k = 2; k < 8; ++k)
-		o.s[k] = mulSub (twoCos2, o.s[k - 1], o.s[k - 2]);
-	const Double2 c2 = 0.5 * twoCos2;
-	const Double2 c4 = 2.0 * c2 * c2 - 1.0;
-	const Double2 c8 = 2.0 * c4 * c4 - 1.0;
-	o.twoCos16 = 2.0 * (2.0 * c8 * c8 - 1.0);
+	o.s[1] = s3;
+#if defined(__AVX__)
+	// Lanes {sin aθ, sin bθ} written {a, b}, each for both sub-steps.
+	const Double4 c2 = join (twoCos2, twoCos2);
+	const Double4 c4 = mulAdd (c2, c2, splat4 (-2.0)), c8 = mulAdd (c4, c4, splat4 (-2.0));
+	const Double4 s1s3 = join (s1, s3), s3s1 = join (s3, s1);
+	const Double4 s5s7 = mulAdd (c4, s1s3, s3s1), s7s5 = mulAdd (c4, s3s1, s1s3);
+	const Double4 s9s11 = mulAdd (c8, s1s3, s7s5), s11s9 = mulAdd (c8, s3s1, s5s7);
+	const Double4 s13s15 = mulAdd (c8, s5s7, s3s1), s15s13 = mulAdd (c8, s7s5, s1s3);
+	o.s[2] = lowHalf (s5s7);
+	o.start[0] = s1s3, o.back[0] = s15s13;
+	o.start[1] = s5s7, o.back[1] = s11s9;
+	o.start[2] = s9s11, o.back[2] = s7s5;
+	o.start[3] = s13s15, o.back[3] = s3s1;
+	o.twoCos16 = mulAdd (c8, c8, splat4 (-2.0));
+#else
+	const Double2 c4 = mulAdd (twoCos2, twoCos2, splat (-2.0)), c8 = mulAdd (c4, c4, splat (-2.0));
+	Double2 s[8];
+	s[0] = s1;
+	s[1] = s3;
+	s[2] = mulAdd (c4, s[0], s[1]); // sin 5θ = 2 cos 4θ sin θ + sin 3θ
+	s[3] = mulAdd (c4, s[1], s[0]);
+	s[4] = mulAdd (c8, s[0], s[3]); // sin 9θ = 2 cos 8θ sin θ + sin 7θ
+	s[5] = mulAdd (c8, s[1], s[2]);
+	s[6] = mulAdd (c8, s[2], s[1]);
+	s[7] = mulAdd (c8, s[3], s[0]);
+	o.s[2] = s[2];
+	for (int j = 0; j < kTriangleSeries; ++j)
+	{
+		o.start[j] = s[j];
+		o.back[j] = s[kTriangleSeries - 1 - j];
+	}
+	o.twoCos16 = mulAdd (c8, c8, splat (-2.0));
+#endif
 	return o;
 }
 
 // (8/π²) · Σ (-1)^((i-1)/2) · sin(iθ) / i² over odd i up to `highestHarmonic`
-// (at most 63).
-__attribute__ ((always_inline)) inline Double2 triangle (const OddSines& sines, int highestHarmonic)
+// (at most 63), for both sub-steps, in parts: the sum of the lanes of each
+// sub-step is its triangle (in the AVX2 build lanes 0 and 2 for sub-step 0,
+// lanes 1 and 3 for sub-step 1; in the baseline build one lane each).
+__attribute__ ((always_inline)) inline TriangleVector triangleParts (const OddSines& sines, int highestHarmonic)
 {
 	const int partials = highestHarmonic >= 1 ? (highestHarmonic + 1) / 2 : 0;
 	if (partials == 0)
-		return splat (0.0);
+		return TriangleVector{};
 	const auto& weights = kTriangleWeights[partials];
-	const Double2 alpha = sines.twoCos16;
+	const TriangleVector alpha = sines.twoCos16;
 
 	// Clenshaw: b_m = a_m + 2cos(16θ) · b_{m+1} - b_{m+2}, from the last term
 	// down; then Σ a_m sin(φ + 16mθ) = b_0 sin φ - b_1 sin(φ - 16θ), where
 	// series j starts at φ = (2j+1)θ and sin(φ - 16θ) = -sin((15-2j)θ).
-	Double2 terms[kTriangleSeries];
+	// With b_0 written out, the sum is
+	//   b_1 · (2cos(16θ) sin φ - sin(φ - 16θ)) + (a_0 - b_2) · sin φ,
+	// whose parts wait for one multiply-add less.
+	TriangleVector terms[kTriangleGroups];
 #pragma GCC unroll 8
-	for (int j = 0; j < kTriangleSeries; ++j)
+	for (int g = 0; g < kTriangleGroups; ++g)
 	{
-		const Double2 b3 = weights[3][j];
-		const Double2 b2 = mulAdd (alpha, b3, weights[2][j]);
-		const Double2 b1 = mulAdd (alpha, b2, weights[1][j] - b3);
-		const Double2 b0 = mulAdd (alpha, b1, weights[0][j] - b2);
-		terms[j] = mulAdd (b0, sines.s[j], b1 * sines.s[kTriangleSeries - 1 - j]);
+		const TriangleCoefficients& w = weights[g];
+		const TriangleVector start = sines.start[g];
+		const TriangleVector b2 = mulAdd (alpha, w.a3, w.a2);
+		const TriangleVector b1 = mulAdd (alpha, b2, w.a1MinusA3);
+		const TriangleVector turned = mulAdd (alpha, start, sines.back[g]);
+		terms[g] = mulAdd (b1, turned, negMulAdd (b2, start, w.a0 * start));
 	}
-	// Added pairwise, three additions deep instead of eight.
+	// Added pairwise.
+#if defined(__AVX__)
+	return (terms[0] + terms[1]) + (terms[2] + terms[3]);
+#else
 	return ((terms[0] + terms[1]) + (terms[2] + terms[3])) + ((terms[4] + terms[5]) + (terms[6] + terms[7]));
+#endif
+}
+
+// The triangle at both sub-steps.
+__attribute__ ((always_inline)) inline Double2 triangle (const OddSines& sines, int highestHarmonic)
+{
+	const TriangleVector parts = triangleParts (sines, highestHarmonic);
+#if defined(__AVX__)
+	return lowHalf (parts) + highHalf (parts);
+#else
+	return parts;
+#endif
 }
 
 } // namespace TARNO_VOICE_PATH

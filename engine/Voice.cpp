@@ -28,7 +28,8 @@ constexpr double kSmoothingSnap = 1e-13;
 constexpr double kFilterFloor = 1e-200;
 
 // x - floor(x), with the common cases (a phase that moved by less than a
-// cycle) done without the library call.
+// cycle) done without the library call. The branches are almost always
+// predicted, which keeps the phase's chain from one sample to the next short.
 __attribute__ ((always_inline)) inline double frac (double x)
 {
 	if (x >= 0.0 && x < 1.0)
@@ -59,12 +60,36 @@ __attribute__ ((always_inline)) inline double bandLimitedSquare (double phase, d
 	return (phase < 0.5 ? 1.0 : -1.0) + blep (phase, dt) - blep (frac (phase + 0.5), dt);
 }
 
-// Transposed direct form II.
+// The square at two phases. Away from both discontinuities (nearly every
+// sample) both steps are 0 and the square is its sign: in the AVX2 build one
+// four-wide test instead of several tests and branches per phase (the
+// baseline would split it into more work than it saves).
+__attribute__ ((always_inline)) inline Double2 bandLimitedSquares (Double2 phase, double dt)
+{
+#if defined(__AVX__)
+	const Double2 one = splat (1.0);
+	const Double2 shifted = phase + 0.5;
+	const Double2 opposite = shifted - fromBits (bitsOf (one) & (shifted >= 1.0)); // frac, for phases in [0, 1)
+	const Double4 t = join (phase, opposite);
+	const Int4 stepping = (t < dt) | (t > 1.0 - dt); // where blep (t, dt) is not 0
+	const Int2 outside = ~((phase >= 0.0) & (phase < 1.0));
+	const Int2 busy = (lowHalf (stepping) | highHalf (stepping)) | outside;
+	if (__builtin_expect ((busy[0] | busy[1]) == 0, 1))
+		return fromBits (bitsOf (one) | (bitsOf (splat (-0.0)) & ~(phase < 0.5)));
+#endif
+	return Double2{bandLimitedSquare (phase[0], dt), bandLimitedSquare (phase[1], dt)};
+}
+
+// Transposed direct form II: y = b0 x + z1, z1 = b1 x - a1 y + z2,
+// z2 = b2 x - a2 y. The new z1 is taken as (b1 - a1 b0) x + (z2 - a1 z1),
+// whose parts are known before x: it is one multiply-add after x, instead
+// of three.
 __attribute__ ((always_inline)) inline double runBiquad (Biquad& f, double x)
 {
 	const double y = mulAdd (f.b0, x, f.z1);
-	f.z1 = mulAdd (-f.a1, y, f.b1 * x) + f.z2;
-	f.z2 = mulAdd (-f.a2, y, f.b2 * x);
+	const double fromInput = negMulAdd (f.a1, f.b0, f.b1), fromState = negMulAdd (f.a1, f.z1, f.z2);
+	f.z1 = mulAdd (fromInput, x, fromState);
+	f.z2 = negMulAdd (f.a2, y, f.b2 * x);
 	return y;
 }
 
@@ -77,6 +102,25 @@ __attribute__ ((always_inline)) inline int highestTriangleHarmonic (double dt)
 	if (n >= kMaxTriangleHarmonic)
 		return kMaxTriangleHarmonic;
 	return n >= 1.0 ? static_cast<int> (n) : 0; // NaN gives 0
+}
+
+// The frequency one sample on, gliding towards the target.
+__attribute__ ((always_inline)) inline double glide (double frequency, double target, double coefficient)
+{
+	return coefficient != 0.0 ? frequency + (target - frequency) * coefficient : target;
+}
+
+// The vibrato's frequency factor, depth in cents.
+__attribute__ ((always_inline)) inline double vibratoFactor (double depth, double vibratoSine)
+{
+	return exp2Small (depth * vibratoSine * (1.0 / kCentsPerOctave));
+}
+
+// sin(2π · phase) of the vibrato: the one worked out ahead for cachedPhase
+// where that is the phase.
+__attribute__ ((always_inline)) inline double vibratoSine (double cachedPhase, double cachedSine, double phase)
+{
+	return phase == cachedPhase ? cachedSine : sinCycles (splat (phase))[0];
 }
 
 // One step of the parameter smoothing, coefficient k.
@@ -144,12 +188,114 @@ double Voice::tick (Engine& e)
 	}
 
 	// Glide towards the target pitch, exponential in hertz.
-	if (e.derived.glideCoefficient != 0.0)
-		e.frequency = e.frequency + (e.derived.targetFrequency - e.frequency) * e.derived.glideCoefficient;
-	else
-		e.frequency = e.derived.targetFrequency;
+	e.frequency = glide (e.frequency, e.derived.targetFrequency, e.derived.glideCoefficient);
 
-	// Envelope: linear attack and release, or the retrigger fade to 0.
+	// Vibrato reads its phase before this sample's advance. Its factor was
+	// usually worked out by the previous sample; it holds where the phase and
+	// the depth are the ones it was worked out for. The mod wheel adds depth.
+	Engine::Derived& d = e.derived;
+	const double depth = std::min (vibratoCents (e.smoothed[kVibratoDepthParam]) + kModWheelCents * e.modWheel, kMaxVibratoCents);
+	double vibrato = 1.0;
+	if (depth != 0.0)
+	{
+		if (e.vibratoPhase == d.vibratoFactorPhase && depth == d.vibratoDepth)
+			vibrato = d.vibratoFactor;
+		else
+			vibrato = vibratoFactor (depth, e.vibratoPhase == d.vibratoFactorPhase ? d.vibratoFactorSine : vibratoSine (d.vibratoSinePhase, d.vibratoSine, e.vibratoPhase));
+	}
+	e.vibratoPhase = frac (e.vibratoPhase + d.vibratoStep);
+	e.tremoloPhase = frac (e.tremoloPhase + d.tremoloStep);
+	const double f = std::min (e.frequency * vibrato, kMaxVibratoRatio * fs);
+
+	// Two oscillator sub-steps at twice the rate. Their phases do not depend
+	// on the audio, so both are known before either is rendered. The step and
+	// the triangle's partial count were usually worked out by the previous
+	// sample for this frequency (two divisions off the chain).
+	double dt;
+	int highestHarmonic;
+	if (__builtin_expect (f == d.nextFrequency && fs == d.nextRate, 1))
+	{
+		dt = d.nextStep;
+		highestHarmonic = d.nextHighestHarmonic;
+	}
+	else
+	{
+		dt = f / (2.0 * fs);
+		highestHarmonic = highestTriangleHarmonic (dt);
+	}
+	const double phases[2] = {e.phase, frac (e.phase + dt)};
+	e.phase = frac (phases[1] + dt);
+
+	// What the next sample will most likely need: the vibrato factor at its
+	// phase (with this sample's depth), and the step and partial count for
+	// the frequency that follows (with this sample's glide). The vibrato
+	// sine was worked out by the sample before, so none of this waits for
+	// this sample's oscillator.
+	{
+		double nextVibrato = 1.0;
+		if (depth != 0.0)
+		{
+			const double nextSine = vibratoSine (d.vibratoSinePhase, d.vibratoSine, e.vibratoPhase);
+			nextVibrato = vibratoFactor (depth, nextSine);
+			d.vibratoFactorPhase = e.vibratoPhase;
+			d.vibratoFactorSine = nextSine;
+			d.vibratoDepth = depth;
+			d.vibratoFactor = nextVibrato;
+		}
+		const double nextF = std::min (glide (e.frequency, d.targetFrequency, d.glideCoefficient) * nextVibrato, kMaxVibratoRatio * fs);
+		if (nextF != d.nextFrequency || fs != d.nextRate) // a steady frequency keeps them
+		{
+			d.nextFrequency = nextF;
+			d.nextRate = fs;
+			d.nextStep = nextF / (2.0 * fs);
+			d.nextHighestHarmonic = highestTriangleHarmonic (d.nextStep);
+		}
+	}
+
+	// The oscillator's sine at both sub-steps; the tremolo's sine (phase after
+	// its advance) and the vibrato sine for two samples on (while the
+	// vibrato is off, for the next sample: its phase is at hand).
+	const double laterVibratoPhase = depth != 0.0 ? frac (e.vibratoPhase + d.vibratoStep) : e.vibratoPhase;
+#if defined(__AVX__)
+	// One evaluation for all four.
+	const Double4 allSines = sinCycles (Double4{phases[0], phases[1], laterVibratoPhase, e.tremoloPhase});
+	const Double2 sinTheta = lowHalf (allSines), modSines = highHalf (allSines);
+	d.vibratoSinePhase = laterVibratoPhase;
+	d.vibratoSine = modSines[0];
+#else
+	// Here the two pairs cost two evaluations; the second is left out while
+	// neither vibrato nor tremolo is on (the vibrato sine is then computed
+	// where it is needed).
+	const Double2 sinTheta = sinCycles (Double2{phases[0], phases[1]});
+	Double2 modSines = {0.0, 0.0};
+	if (depth != 0.0 || e.smoothed[kTremoloDepthParam] != 0.0)
+	{
+		modSines = sinCycles (Double2{laterVibratoPhase, e.tremoloPhase});
+		d.vibratoSinePhase = laterVibratoPhase;
+		d.vibratoSine = modSines[0];
+	}
+#endif
+
+	const OddSines sines = oddSines (sinTheta);
+	const Double2 squares = bandLimitedSquares (Double2{phases[0], phases[1]}, dt);
+	// Mixer: square, triangle, and the sine with its added third and fifth
+	// harmonics (its character). The triangle, which comes last, is added last.
+	const Double2 sineWithCharacter = mulAdd (splat (d.sineFifth), sines.s[2], mulAdd (splat (d.sineThird), sines.s[1], sines.s[0]));
+	const Double2 early = mulAdd (splat (d.sineGain), sineWithCharacter, d.squareGain * squares);
+
+	const Double2 mixed = mulAdd (splat (d.triangleGain), triangle (sines, highestHarmonic), early);
+
+	// Decimation: both sub-steps through the filter; the second one's output is kept.
+	runBiquad (e.decimator[1], runBiquad (e.decimator[0], mixed[0]));
+	const double y = runBiquad (e.decimator[1], runBiquad (e.decimator[0], mixed[1]));
+	for (Biquad& section : e.decimator)
+	{
+		section.z1 = flushTiny (section.z1);
+		section.z2 = flushTiny (section.z2);
+	}
+
+	// Envelope: linear attack and release, or the retrigger fade to 0. It
+	// does not feed the oscillator, so it comes after it.
 	if (e.retriggerFade > 0.0)
 	{
 		const double old = e.retriggerFade;
@@ -162,54 +308,8 @@ double Voice::tick (Engine& e)
 		e.envelope = std::min (std::max (e.envelope, 0.0), 1.0);
 	}
 
-	// Vibrato reads its phase before this sample's advance. Its sine was
-	// usually computed at the end of the previous sample, off the chain of
-	// work that each sample's oscillator waits for.
-	const double vibratoSine =
-	    e.vibratoPhase == e.derived.vibratoSinePhase ? e.derived.vibratoSine : sinCycles (splat (e.vibratoPhase))[0];
-	e.vibratoPhase = frac (e.vibratoPhase + e.derived.vibratoStep);
-	e.tremoloPhase = frac (e.tremoloPhase + e.derived.tremoloStep);
-
-	// The mod wheel adds vibrato depth.
-	const double depth = std::min (vibratoCents (e.smoothed[kVibratoDepthParam]) + kModWheelCents * e.modWheel, kMaxVibratoCents);
-	const double vibrato = depth == 0.0 ? 1.0 : exp2Small (depth * vibratoSine * (1.0 / kCentsPerOctave));
-	const double f = std::min (e.frequency * vibrato, kMaxVibratoRatio * fs);
-
-	// Two oscillator sub-steps at twice the rate. Their phases do not depend
-	// on the audio, so both are known before either is rendered.
-	const double dt = f / (2.0 * fs);
-	const double phases[2] = {e.phase, frac (e.phase + dt)};
-	e.phase = frac (phases[1] + dt);
-
-	Double2 sinTheta, cosTheta;
-	sinCosCycles (Double2{phases[0], phases[1]}, sinTheta, cosTheta);
-	const OddSines sines = oddSines (sinTheta, cosTheta);
-	const Double2 triangles = triangle (sines, highestTriangleHarmonic (dt));
-
-	// Mixer: square, triangle, and the sine with its added third and fifth
-	// harmonics (its character).
-	const Engine::Derived& d = e.derived;
-	const Double2 squares = {bandLimitedSquare (phases[0], dt), bandLimitedSquare (phases[1], dt)};
-	const Double2 sineWithCharacter = mulAdd (splat (d.sineFifth), sines.s[2], mulAdd (splat (d.sineThird), sines.s[1], sines.s[0]));
-	const Double2 mixed =
-	    mulAdd (splat (d.sineGain), sineWithCharacter, mulAdd (splat (d.triangleGain), triangles, d.squareGain * squares));
-
-	// Decimation: both sub-steps through the filter; the second one's output is kept.
-	runBiquad (e.decimator[1], runBiquad (e.decimator[0], mixed[0]));
-	const double y = runBiquad (e.decimator[1], runBiquad (e.decimator[0], mixed[1]));
-	for (Biquad& section : e.decimator)
-	{
-		section.z1 = flushTiny (section.z1);
-		section.z2 = flushTiny (section.z2);
-	}
-
 	// Gain stages: envelope, tremolo (phase after its advance), velocity, output level.
 	const double tremoloDepth = e.smoothed[kTremoloDepthParam];
-	// Tremolo reads its phase after the advance; the vibrato sine for the next
-	// sample comes in the same evaluation.
-	const Double2 modSines = sinCycles (Double2{e.vibratoPhase, e.tremoloPhase});
-	e.derived.vibratoSinePhase = e.vibratoPhase;
-	e.derived.vibratoSine = modSines[0];
 	const double tremolo = tremoloDepth == 0.0 ? 1.0 : 1.0 - tremoloDepth * (0.5 + 0.5 * modSines[1]);
 	const double velocityGain = 1.0 - e.smoothed[kVelocityParam] * (1.0 - e.velocity);
 	// The gains do not wait for the oscillator; one multiplication joins them.

@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <string>
 
 using namespace Tarno;
 using namespace TarnoTest;
@@ -133,6 +134,36 @@ TEST (EngineGolden, ParameterSweepsAndSettledValuesMatch)
 		SCOPED_TRACE (pathName (path));
 		sweepsAndSettling (path);
 	}
+}
+
+// The voice works some values out a sample ahead (the vibrato factor, the
+// oscillator step); fields written between samples must void them. With
+// everything on, and with the default patch, whose frequency stays put.
+TEST (EngineGolden, FieldsWrittenBetweenSamplesMatch)
+{
+	for (VoicePath path : runnablePaths ())
+		for (bool everythingOn : {true, false})
+		{
+			SCOPED_TRACE (std::string (pathName (path)) + (everythingOn ? ", everything on" : ", default patch"));
+			Pair p (48000, path);
+			p.both ([everythingOn] (Engine& e) {
+				if (everythingOn)
+					applyEverythingOn (e);
+				e.noteOn (0, 50, 0.9f);
+			});
+			EXPECT_TRUE (p.render (24000, [] (int64_t i, Engine& e) {
+				switch (i % 4000)
+				{
+				case 1000: e.phase = 1.25; break; // outside [0, 1) as well
+				case 1500: e.vibratoPhase = i % 8000 == 1500 ? 0.8 : -0.3; break;
+				case 2000: e.frequency *= 1.5; break;
+				case 2500: e.modWheel = e.modWheel > 0.5 ? 0.25 : 1.0; break;
+				case 3000: e.sampleRate = e.sampleRate == 48000 ? 44100 : 48000; break;
+				case 3500: e.tremoloPhase = 0.75; break;
+				default: break;
+				}
+			}));
+		}
 }
 
 // The baseline runs everywhere; prepare picks the AVX2 path exactly where
