@@ -13,7 +13,6 @@
 #ifdef TARNO_HAVE_CAIRO_CANVAS
 
 #include "editor/CairoCanvas.h"
-#include "editor/Overlay.h"
 #include "editor/PanelLayout.h"
 #include "editor/ScaledCanvas.h"
 #include "editor/SkinPainter.h"
@@ -29,10 +28,10 @@ constexpr int kWidth = 860, kHeight = 530;
 constexpr double kRepaintsPerSecond = 10.0;
 constexpr Tarno::Rgb kPanel = {20, 34, 38};
 
-void repaint (Tarno::Canvas& canvas, int32_t skin, const Tarno::ParamBlock& values, int32_t active)
+void repaint (Tarno::CairoCanvas& canvas, int32_t skin, const Tarno::ParamBlock& values, int32_t active,
+              double f = 1.0)
 {
-	Tarno::paintSkin (canvas, skin, values, active);
-	Tarno::paintOverlay (canvas, values, skin);
+	Tarno::paintPanel (canvas, skin, values, active, f);
 	benchmark::ClobberMemory ();
 }
 
@@ -90,11 +89,8 @@ void BM_RepaintScaled (benchmark::State& state)
 	const auto skin = static_cast<int32_t> (state.range (0));
 	const double f = double (state.range (1)) / 100.0;
 	Tarno::CairoCanvas canvas (Tarno::scaledLength (kWidth, f), Tarno::scaledLength (kHeight, f), kPanel);
-	Tarno::ScaledCanvas scaled (canvas, f);
-	Tarno::Canvas& target = f == 1.0 ? static_cast<Tarno::Canvas&> (canvas) : scaled;
-	const Tarno::ParamBlock values = Tarno::kDefaultParams;
 	for (auto _ : state)
-		repaint (target, skin, values, -1);
+		repaint (canvas, skin, Tarno::kDefaultParams, -1, f);
 	setCounters (state);
 }
 

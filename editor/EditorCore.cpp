@@ -1,6 +1,5 @@
 #include "editor/EditorCore.h"
 
-#include "editor/Overlay.h"
 #include "editor/PanelLayout.h"
 #include "editor/ScaledCanvas.h"
 #include "editor/SkinPainter.h"
@@ -32,18 +31,7 @@ void EditorCore::paint (Canvas& canvas)
 {
 	lastPainted = current ();
 	painted = true;
-	auto paintOn = [this] (Canvas& c) {
-		paintSkin (c, lastPainted.skin, lastPainted.values, lastPainted.activeParam);
-		paintOverlay (c, lastPainted.values, lastPainted.skin);
-	};
-	// At 1.0 the panel goes straight onto the window's canvas.
-	if (scale () == 1.0)
-		paintOn (canvas);
-	else
-	{
-		ScaledCanvas scaled (canvas, scale ());
-		paintOn (scaled);
-	}
+	paintPanel (canvas, lastPainted.skin, lastPainted.values, lastPainted.activeParam, scale ());
 }
 
 void EditorCore::setScale (double f)

@@ -45,7 +45,6 @@ public:
 			plugFrame->resizeView (this, &size);
 		return Steinberg::kResultTrue;
 	}
-	double scale () const { return contentScale; }
 
 	// kInvalidArgument for a null IID or a null result pointer.
 	Steinberg::tresult PLUGIN_API queryInterface (const Steinberg::TUID iid, void** obj) SMTG_OVERRIDE

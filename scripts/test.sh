@@ -120,10 +120,12 @@ native_stage() {
   echo "######## $preset: tests ########"
   rm -f "$junit"
   # The Linux editor's tests open real windows: a virtual X display when
-  # xvfb-run is present (they skip themselves without a display).
+  # xvfb-run is present (they skip themselves without a display), large
+  # enough for the editor at content scale 2, and one that does not reset
+  # when its last client leaves (a test starting then could not connect).
   local rc
   if command -v xvfb-run >/dev/null 2>&1; then
-    xvfb-run -a -s "-screen 0 2560x1600x24" ctest --preset "$preset" --output-junit "$junit" </dev/null
+    xvfb-run -a -s "-screen 0 2560x1600x24 -noreset" ctest --preset "$preset" --output-junit "$junit" </dev/null
     rc=$?
   else
     ctest --preset "$preset" --output-junit "$junit"
@@ -158,7 +160,7 @@ windows_stage() {
   # helper processes to exit before the display goes away.
   local run="ctest --preset windows --output-junit '$junit'; rc=\$?; wineserver -w; exit \$rc"
   if command -v xvfb-run >/dev/null 2>&1; then
-    xvfb-run -a -s "-screen 0 2560x1600x24" bash -c "$run" </dev/null
+    xvfb-run -a -s "-screen 0 2560x1600x24 -noreset" bash -c "$run" </dev/null
     rc=$?
     if [ ! -f "$log" ]; then
       echo "xvfb-run did not get as far as ctest (status $rc); running without a display"

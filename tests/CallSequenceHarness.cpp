@@ -120,15 +120,6 @@ private:
 	size_t position = 0;
 };
 
-template <typename T>
-IPtr<T> query (FUnknown* object)
-{
-	void* obj = nullptr;
-	if (object == nullptr || object->queryInterface (T::iid, &obj) != kResultOk || obj == nullptr)
-		return nullptr;
-	return owned (static_cast<T*> (obj));
-}
-
 // The text a hidden parameter shows: its value clamped as the processor
 // clamps it, with four decimals and no sign on zero, or On/Off for the
 // sustain pedal.

@@ -17,6 +17,7 @@
 #include "params/ParamTable.h"
 #include "params/Presets.h"
 #include "tests/EditGestureModel.h"
+#include "tests/ScaleProbes.h"
 #include "tests/StreamUtil.h"
 
 #include "pluginterfaces/gui/iplugview.h"
@@ -1071,7 +1072,14 @@ public:
 	std::vector<ViewRect> requests;
 };
 
-int maxDifference (Rgb a, Rgb b) { return std::max ({std::abs (a.r - b.r), std::abs (a.g - b.g), std::abs (a.b - b.b)}); }
+// An image's pixels as the scale probes take them.
+auto pixels (const Image& image)
+{
+	return [&image] (int x, int y) {
+		const Rgb p = image.at (x, y);
+		return Pixel {p.r, p.g, p.b};
+	};
+}
 
 } // namespace
 
@@ -1104,14 +1112,8 @@ TEST_F (EditorWindow, ContentScale)
 		one[skin] = capture (child);
 	}
 	// The pixels of the title "TARNOVELLE" in ORIGINAL's panel.
-	auto ink = [] (const Image& image, int left, int top, int right, int bottom) {
-		int n = 0;
-		for (int y = top; y < bottom; ++y)
-			for (int x = left; x < right; ++x)
-				n += maxDifference (image.at (x, y), Rgb {20, 34, 38}) > 85;
-		return n;
-	};
-	const int titleInk = ink (one[0], 20, 15, 330, 65);
+	const Pixel ground = {20, 34, 38};
+	const int titleInk = ink (pixels (one[0]), 20, 15, 330, 65, ground);
 	EXPECT_GT (titleInk, 500);
 
 	for (float f : {1.5f, 2.0f})
@@ -1139,28 +1141,15 @@ TEST_F (EditorWindow, ContentScale)
 			// scaled squares. Lines of text end a pixel or two off their
 			// scaled place (hinted glyphs do not grow exactly in proportion),
 			// so a few probes next to them may differ.
-			int probes = 0, wrong = 0;
-			for (int y = 2; y < kHeight - 2; y += 3)
-				for (int x = 2; x < kWidth - 2; x += 3)
-				{
-					const Rgb c = one[skin].at (x, y);
-					bool flat = true;
-					for (int dy = -2; dy <= 2 && flat; ++dy)
-						for (int dx = -2; dx <= 2 && flat; ++dx)
-							flat = maxDifference (one[skin].at (x + dx, y + dy), c) <= 2;
-					if (!flat)
-						continue;
-					++probes;
-					wrong += maxDifference (big.at (centre (x), centre (y)), c) > 4;
-				}
-			EXPECT_GT (probes, 5000) << "skin " << skin;
-			EXPECT_LT (wrong, probes / 200) << "skin " << skin << ": of " << probes;
+			const FlatProbes r = probeFlatAreas (kWidth, kHeight, f, pixels (one[skin]), pixels (big));
+			EXPECT_GT (r.probes, 5000) << "skin " << skin;
+			EXPECT_LT (r.wrong, r.probes / 200) << "skin " << skin << ": of " << r.probes;
 			if (skin == 0)
 			{
 				EXPECT_EQ (big.at (centre (700), centre (350)), (Rgb {226, 176, 104})) << "Legato ON lit";
 				EXPECT_EQ (big.at (centre (530), centre (45)), (Rgb {226, 176, 104})) << "ORIGINAL button face";
 				EXPECT_TRUE (big.hasNear (centre (knobX (0) + 3), centre (knobY (0) - 21), kPointer)) << "Square's pointer";
-				const int bigInk = ink (big, scaled (20), scaled (15), scaled (330), scaled (65));
+				const int bigInk = ink (pixels (big), scaled (20), scaled (15), scaled (330), scaled (65), ground);
 				EXPECT_NEAR (double (bigInk) / titleInk, f * f, 0.3 * f * f) << "the title's ink";
 			}
 		}

@@ -108,15 +108,6 @@ void expectRefused (const std::string& what, tresult expected, const std::functi
 	EXPECT_TRUE (out.untouched ()) << what << " wrote to its out-argument";
 }
 
-template <typename T>
-IPtr<T> query (FUnknown* object)
-{
-	void* obj = nullptr;
-	if (object == nullptr || object->queryInterface (T::iid, &obj) != kResultOk || obj == nullptr)
-		return nullptr;
-	return owned (static_cast<T*> (obj));
-}
-
 // The bundle loaded through our host, and raw objects made by its factory.
 struct Bundle
 {

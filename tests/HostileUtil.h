@@ -6,6 +6,7 @@
 #pragma once
 
 #include "pluginterfaces/base/funknown.h"
+#include "pluginterfaces/base/smartpointer.h"
 #include "pluginterfaces/vst/ivstmessage.h"
 #include "pluginterfaces/vst/vsttypes.h"
 
@@ -20,6 +21,16 @@
 namespace TarnoTest {
 
 using Text16 = std::basic_string<Steinberg::char16>;
+
+// The object's interface T (its own reference), or null when it has none.
+template <typename T>
+Steinberg::IPtr<T> query (Steinberg::FUnknown* object)
+{
+	void* obj = nullptr;
+	if (object == nullptr || object->queryInterface (T::iid, &obj) != Steinberg::kResultOk || obj == nullptr)
+		return nullptr;
+	return Steinberg::owned (static_cast<T*> (obj));
+}
 
 inline Text16 text16 (const char* ascii)
 {

@@ -8,6 +8,7 @@
 #include "editor/PanelLayout.h"
 #include "editor/ScaledCanvas.h"
 #include "editor/SkinPainter.h"
+#include "tests/ScaleProbes.h"
 
 #include <gtest/gtest.h>
 
@@ -80,17 +81,13 @@ std::unique_ptr<CairoCanvas> panel (int32_t skin, double f, Through through = Th
 	return canvas;
 }
 
-int distance (Rgb a, Rgb b) { return std::max ({std::abs (a.r - b.r), std::abs (a.g - b.g), std::abs (a.b - b.b)}); }
-
-// Pixels in the rectangle that differ from `background` by more than a
-// third of the range: the ink of text drawn there.
-int ink (const CairoCanvas& c, const Rect& r, Rgb background)
+// The canvas's pixels as the probes take them.
+auto pixels (const CairoCanvas& c)
 {
-	int n = 0;
-	for (int y = r.top; y < r.bottom; ++y)
-		for (int x = r.left; x < r.right; ++x)
-			n += distance (c.pixel (x, y), background) > 85;
-	return n;
+	return [&c] (int x, int y) {
+		const Rgb p = c.pixel (x, y);
+		return TarnoTest::Pixel {p.r, p.g, p.b};
+	};
 }
 
 } // namespace
@@ -138,24 +135,10 @@ TEST (ContentScale, FlatAreasAtTheirScaledPlace)
 		for (double f : {1.5, 2.0})
 		{
 			const auto big = panel (skin, f, Through::scaledNoText);
-			int probes = 0, wrong = 0;
-			for (int y = 2; y < kPanelHeight - 2; y += 3)
-				for (int x = 2; x < kPanelWidth - 2; x += 3)
-				{
-					const Rgb c = one->pixel (x, y);
-					bool flat = true;
-					for (int dy = -2; dy <= 2 && flat; ++dy)
-						for (int dx = -2; dx <= 2 && flat; ++dx)
-							flat = distance (one->pixel (x + dx, y + dy), c) <= 2;
-					if (!flat)
-						continue;
-					++probes;
-					const Rgb s = big->pixel (int (std::floor ((x + 0.5) * f)), int (std::floor ((y + 0.5) * f)));
-					if (distance (s, c) > 4 && ++wrong <= 5)
-						ADD_FAILURE () << "skin " << skin << " at " << f << ": panel (" << x << ", " << y << ")";
-				}
-			EXPECT_GT (probes, 5000) << skin;
-			EXPECT_EQ (wrong, 0) << "skin " << skin << " at " << f << ", of " << probes;
+			const auto r = TarnoTest::probeFlatAreas (kPanelWidth, kPanelHeight, f, pixels (*one), pixels (*big));
+			EXPECT_GT (r.probes, 5000) << skin;
+			EXPECT_EQ (r.wrong, 0) << "skin " << skin << " at " << f << ", of " << r.probes << "; first at panel ("
+			                       << r.firstWrongX << ", " << r.firstWrongY << ")";
 		}
 	}
 }
@@ -172,11 +155,11 @@ TEST (ContentScale, TextInkGrowsWithTheSquare)
 		const auto big = panel (kSkinOriginal, f);
 		for (const Rect& r : texts)
 		{
-			const Rgb background = one->pixel (r.left, r.top);
-			const int small = ink (*one, r, background);
-			const Rect scaled = {scaledLength (r.left, f), scaledLength (r.top, f), scaledLength (r.right, f),
-			                     scaledLength (r.bottom, f)};
-			const double ratio = double (ink (*big, scaled, background)) / small;
+			const TarnoTest::Pixel background = pixels (*one) (r.left, r.top);
+			const int small = TarnoTest::ink (pixels (*one), r.left, r.top, r.right, r.bottom, background);
+			auto s = [f] (int v) { return scaledLength (v, f); };
+			const double ratio =
+				double (TarnoTest::ink (pixels (*big), s (r.left), s (r.top), s (r.right), s (r.bottom), background)) / small;
 			EXPECT_GT (small, 20) << r.left;
 			EXPECT_NEAR (ratio, f * f, 0.3 * f * f) << "text at " << r.left << ", " << r.top << " at " << f;
 		}

@@ -232,6 +232,15 @@ protected:
 		XSync (x.display, False);
 		loop.runFor (10);
 	}
+	// Presses ORIGINAL's Release knob and drags it up by `pixels`, the
+	// button held.
+	void startReleaseDrag (int pixels)
+	{
+		const Point c = skinLayout (kSkinOriginal).cell (kReleaseParam);
+		moveTo (c.x + 40, c.y + 60);
+		button (1, true);
+		moveTo (c.x + 40, c.y + 60 - pixels);
+	}
 	// Two clicks in quick succession (the server's event times decide).
 	void doubleClick (int px, int py)
 	{
@@ -282,10 +291,7 @@ protected:
 			values[size_t (i)] = value (ParamID (i));
 		const int w = scaledLength (kPanelWidth, f), h = scaledLength (kPanelHeight, f);
 		CairoCanvas expected (w, h, Rgb {20, 34, 38});
-		ScaledCanvas scaled (expected, f);
-		Canvas& target = f == 1.0 ? static_cast<Canvas&> (expected) : scaled;
-		paintSkin (target, s, values, -1);
-		paintOverlay (target, values, s);
+		paintPanel (expected, s, values, -1, f);
 		expected.flush ();
 		const unsigned char* data = cairo_image_surface_get_data (expected.image ());
 		const int stride = cairo_image_surface_get_stride (expected.image ());
@@ -534,10 +540,7 @@ TEST_F (X11EditorTest, GesturesAtContentScale)
 TEST_F (X11EditorTest, DragsEndWhateverHappens)
 {
 	attach ();
-	const Point c = skinLayout (kSkinOriginal).cell (kReleaseParam);
-	moveTo (c.x + 40, c.y + 60);
-	button (1, true);
-	moveTo (c.x + 40, c.y + 50);
+	startReleaseDrag (10);
 	const std::vector<ParamID> release = {kReleaseParam};
 	EXPECT_TRUE (eventually ([&] { return handler.openGestures () == release; }));
 	XUnmapWindow (x.display, parent);
@@ -546,9 +549,7 @@ TEST_F (X11EditorTest, DragsEndWhateverHappens)
 	XMapWindow (x.display, parent);
 	loop.runFor (450); // a press now would be a double-click
 
-	moveTo (c.x + 40, c.y + 60);
-	button (1, true);
-	moveTo (c.x + 40, c.y + 55);
+	startReleaseDrag (5);
 	EXPECT_TRUE (eventually ([&] { return handler.openGestures () == release; }));
 	view->removed ();
 	EXPECT_EQ (handler.openGestures (), std::vector<ParamID> {}) << "removed during the drag";
@@ -585,10 +586,7 @@ TEST_F (X11EditorTest, IdleDrawsNothingAndHostChangesShow)
 TEST_F (X11EditorTest, ParentDestroyedAndConnectionLost)
 {
 	attach ();
-	const Point c = skinLayout (kSkinOriginal).cell (kReleaseParam);
-	moveTo (c.x + 40, c.y + 60);
-	button (1, true);
-	moveTo (c.x + 40, c.y + 50);
+	startReleaseDrag (10);
 	XDestroyWindow (x.display, parent);
 	button (1, false);
 	EXPECT_TRUE (eventually ([&] { return handler.openGestures ().empty (); })) << "parent destroyed during a drag";

@@ -147,10 +147,7 @@ int main (int argc, char** argv)
 
 	CairoCanvas canvas (scaledLength (kPanelWidth, scale), scaledLength (kPanelHeight, scale),
 	                    OriginalColours::kBackground);
-	ScaledCanvas scaled (canvas, scale);
-	Canvas& target = scale == 1.0 ? static_cast<Canvas&> (canvas) : scaled;
-	paintSkin (target, skin, values, static_cast<int32_t> (active));
-	paintOverlay (target, values, skin);
+	paintPanel (canvas, skin, values, static_cast<int32_t> (active), scale);
 	canvas.flush ();
 	if (!canvas.writePng (out))
 	{

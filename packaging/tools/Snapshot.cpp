@@ -2,7 +2,6 @@
 
 #include "editor/EditorFonts.h"
 #include "editor/OriginalSkin.h"
-#include "editor/Overlay.h"
 #include "editor/PanelLayout.h"
 #include "editor/ScaledCanvas.h"
 #include "editor/SkinPainter.h"
@@ -23,14 +22,6 @@ namespace Tarno {
 namespace Packaging {
 
 namespace {
-
-void paintPanel (Canvas& canvas, double scale)
-{
-	ScaledCanvas scaled (canvas, scale);
-	Canvas& target = scale == 1.0 ? canvas : scaled;
-	paintSkin (target, kSkinOriginal, kDefaultParams, -1);
-	paintOverlay (target, kDefaultParams, kSkinOriginal);
-}
 
 #if defined(_WIN32)
 
@@ -131,7 +122,7 @@ bool paintAndWrite (const std::string& path, double scale, std::string& error)
 	HGDIOBJ previous = SelectObject (dc, bitmap);
 	{
 		GdiCanvas canvas (dc, session.brush, session.fonts, 3);
-		paintPanel (canvas, scale);
+		paintPanel (canvas, kSkinOriginal, kDefaultParams, -1, scale);
 	}
 	GdiFlush ();
 
@@ -161,7 +152,7 @@ bool paintAndWrite (const std::string& path, double scale, std::string& error)
 {
 	CairoCanvas canvas (scaledLength (kPanelWidth, scale), scaledLength (kPanelHeight, scale),
 	                    OriginalColours::kBackground);
-	paintPanel (canvas, scale);
+	paintPanel (canvas, kSkinOriginal, kDefaultParams, -1, scale);
 	canvas.flush ();
 	if (canvas.writePng (path))
 		return true;

@@ -18,19 +18,7 @@ deb="$build/packages/tarnovelle_${version}_amd64.deb"
 archive="$build/packages/Tarnovelle-${version}-linux-x86_64.tar.gz"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
-
-check() { # check DESCRIPTION COMMAND...
-  local what=$1
-  shift
-  if "$@"; then
-    echo "ok    $what"
-  else
-    echo "FAIL  $what"
-    failures=$((failures + 1))
-    return 1
-  fi
-}
+source "$(dirname "$0")/checks.sh"
 
 # Renders the demo phrase through BUNDLE with RENDERER into OUT.
 render() {

@@ -19,19 +19,7 @@ setup="$build/packages/Tarnovelle-${version}-setup.exe"
 zip="$build/packages/Tarnovelle-${version}-windows-x64.zip"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
-
-check() { # check DESCRIPTION COMMAND...
-  local what=$1
-  shift
-  if "$@"; then
-    echo "ok    $what"
-  else
-    echo "FAIL  $what"
-    failures=$((failures + 1))
-    return 1
-  fi
-}
+source "$(dirname "$0")/checks.sh"
 
 : "${WINEPREFIX:?set WINEPREFIX to the Wine prefix of the tests}"
 programs="$WINEPREFIX/drive_c/Program Files"
