@@ -43,7 +43,7 @@ void Engine::setParametersNow (const ParamBlock& values)
 {
 	target = smoothed = values;
 	smoothing = false;
-	parametersChanged = true;
+	inputsChanged = true;
 }
 
 void Engine::setSmoothed (int32_t id, double value)
@@ -51,7 +51,7 @@ void Engine::setSmoothed (int32_t id, double value)
 	if (!isTableParam (id))
 		return;
 	smoothed[id] = value;
-	smoothing = parametersChanged = true;
+	smoothing = inputsChanged = true;
 }
 
 void Engine::reset ()
@@ -60,22 +60,22 @@ void Engine::reset ()
 	envelope = 0.0;
 	retriggerFade = 0.0;
 	sustain = gate = frequencySet = false;
-	currentNote = -1;
+	currentSlot = -1;
 	noteCounter = 0;
 	clearNotes ();
 	smoothed = target;
 	smoothing = false;
-	parametersChanged = true;
-	pitchBend = 0.5;
-	modWheel = 0.0;
+	inputsChanged = true;
+	bend = 0.5;
+	wheel = 0.0;
 	for (Biquad& section : decimator)
 		section.z1 = section.z2 = 0.0;
 }
 
-void Engine::prepare (double rate)
+void Engine::prepare (double newRate)
 {
 	// std::max would pass a NaN rate through; this comparison does not.
-	sampleRate = rate >= kMinSampleRate ? rate : kMinSampleRate;
+	rate = newRate >= kMinSampleRate ? newRate : kMinSampleRate;
 	usePath (fastestPath ());
 	reset ();
 	for (int i = 0; i < 2; ++i)
@@ -89,29 +89,30 @@ void Engine::updateDerived ()
 {
 	// Called by the voice when an input changed since the last call.
 	Derived& d = derived;
-	const double fs = sampleRate;
-	parametersChanged = false;
-	d.noteSeen = currentNote;
-	d.bendSeen = pitchBend;
-	d.rateSeen = fs;
-	const double note = currentNote < 0 ? 0.0 : (currentNote % kNumPitches) - kReferencePitch;
+	const double fs = rate;
+	inputsChanged = false;
+	const double semitonesFromReference = currentSlot < 0 ? 0.0 : (currentSlot % kNumPitches) - kReferencePitch;
 
 	if (!(fs == d.rate))
 	{
 		d.rate = fs;
 		d.smoothingCoefficient = 1.0 - std::exp (-1.0 / (kSmoothingTime * fs));
+		d.nextFrequency = Derived::kUnset; // its step was for the old rate
 	}
 
 	// Target pitch, limited to [16 Hz, min(16 kHz, 0.4 · fs)].
-	const double pitchKey[4] = {note, target[kTransposeParam], smoothed[kFineTuneParam], pitchBend};
+	const double pitchKey[4] = {semitonesFromReference, target[kTransposeParam], smoothed[kFineTuneParam], bend};
 	if (!std::equal (pitchKey, pitchKey + 4, d.pitchKey) || !(fs == d.pitchRate))
 	{
 		std::copy (pitchKey, pitchKey + 4, d.pitchKey);
 		d.pitchRate = fs;
-		const double semitones = transposeSemitones (target[kTransposeParam]) + note + fineSemitones (smoothed[kFineTuneParam]) +
-		                         kPitchBendRange * (pitchBend - 0.5);
+		const double semitones = transposeSemitones (target[kTransposeParam]) + semitonesFromReference +
+		                         fineSemitones (smoothed[kFineTuneParam]) + kPitchBendRange * (bend - 0.5);
 		const double ceiling = std::min (kMaxFrequency, kMaxTargetRatio * fs);
 		d.targetFrequency = std::min (std::max (semitonesToHz (semitones), kMinFrequency), ceiling);
+		// As the voice works it out from a frequency with no vibrato.
+		d.fixedStep = std::min (d.targetFrequency, kMaxVibratoRatio * fs) / (2.0 * fs);
+		d.fixedPartials = trianglePartialCount (d.fixedStep);
 	}
 
 	if (!(smoothed[kGlissandoParam] == d.glideKey) || !(fs == d.glideRate))
@@ -141,6 +142,9 @@ void Engine::updateDerived ()
 		d.releaseStep = 1.0 / (releaseSeconds (target[kReleaseParam]) * fs);
 	}
 
+	d.vibratoCents = std::min (vibratoCents (smoothed[kVibratoDepthParam]) + kModWheelCents * wheel, kMaxVibratoCents);
+	d.fixedPitch = d.glideCoefficient == 0.0 && d.vibratoCents == 0.0;
+
 	const double mixKey[4] = {smoothed[kSquareParam], smoothed[kTriangleParam], smoothed[kSineParam], smoothed[kSineCharacterParam]};
 	if (!std::equal (mixKey, mixKey + 4, d.mixKey))
 	{
@@ -160,6 +164,7 @@ void Engine::updateDerived ()
 		d.outputKey = smoothed[kOutputParam];
 		d.outputGain = std::pow (10.0, outputDecibels (smoothed[kOutputParam]) / kDecibelsPerDecade);
 	}
+	d.noteGain = (1.0 - smoothed[kVelocityParam] * (1.0 - currentVelocity)) * d.outputGain;
 }
 
 } // namespace Tarno

@@ -39,7 +39,8 @@ public:
 	void reset ();
 	// Sets the sample rate (at least 8000 Hz), resets and loads the decimator,
 	// and picks the fastest path this processor runs.
-	void prepare (double rate);
+	void prepare (double newRate);
+	double sampleRate () const { return rate; }
 
 	// Whether this processor runs a path (the baseline always).
 	static bool pathAvailable (VoicePath p);
@@ -68,20 +69,24 @@ public:
 	void selectNote ();
 	void allNotesOff ();
 
-	double sampleRate = 44100.0;
+	// The inputs the voice derives its pitch and gain from: they change only
+	// through the operations above (setParameter for bend and wheel).
+	double pitchBend () const { return bend; }
+	double modWheel () const { return wheel; }
+	int32_t currentNote () const { return currentSlot; } // slot index, -1 before the first note
+	double velocity () const { return currentVelocity; }
+
+	// The voice's running state, stepped by tick (and by the literal
+	// evaluation of the voice in the tests, which may also write it).
 	double phase = 0.0;
 	double vibratoPhase = 0.0;
 	double tremoloPhase = 0.0;
 	double envelope = 0.0;
 	double frequency = 440.0;
-	double velocity = 1.0;
-	double pitchBend = 0.5;
-	double modWheel = 0.0;
 	double retriggerFade = 0.0;
 	bool gate = false;
 	bool frequencySet = false;
 	bool sustain = false;
-	int32_t currentNote = -1;
 	uint64_t noteCounter = 0;
 	NoteSlot notes[kNumNoteSlots];
 	Biquad decimator[2];
@@ -93,12 +98,18 @@ private:
 	VoicePath voicePath = VoicePath::baseline;
 	double (*tickFunction) (Engine&);
 
+	double rate = 44100.0;
+	double bend = 0.5;
+	double wheel = 0.0;
+	int32_t currentSlot = -1;
+	double currentVelocity = 1.0;
+
 	ParamBlock target = kDefaultParams;
 	ParamBlock smoothed = kDefaultParams;
-	// Whether smoothed may differ from target, and whether a parameter
-	// changed since the derived values were computed.
+	// Whether smoothed may differ from target, and whether a parameter or an
+	// input above changed since the derived values were computed.
 	bool smoothing = false;
-	bool parametersChanged = true;
+	bool inputsChanged = true;
 
 	// The slots whose stamp is not 0, in no order: the only ones selectNote
 	// needs to look at.
@@ -107,28 +118,30 @@ private:
 	void stampSlot (int32_t index, uint64_t stamp);
 	void clearNotes ();
 
-	// Values that depend only on inputs that rarely change, recomputed when a
-	// parameter changed or when the note, the bend or the rate differ from
-	// the ones they were computed from (those fields may be written freely
-	// between ticks).
+	// Values that depend only on inputs that rarely change, recomputed by the
+	// first tick after one of them changed. Each group keeps the inputs it
+	// was computed from and is recomputed only when they differ.
 	struct Derived
 	{
-		// What the values below were last computed from.
-		int32_t noteSeen = -2;
-		double bendSeen = kUnset, rateSeen = kUnset;
-
 		double rate = kUnset;
 		double smoothingCoefficient = 0.0;
 
 		double pitchKey[4] = {kUnset, kUnset, kUnset, kUnset}; // note, transpose, fine, bend
 		double pitchRate = kUnset;
 		double targetFrequency = 0.0;
+		// The oscillator step and the triangle's odd partial count at the
+		// target frequency: the pitch of every sample while there is neither
+		// glide nor vibrato (fixedPitch).
+		double fixedStep = 0.0;
+		int fixedPartials = 0;
+		bool fixedPitch = false;
 
 		double glideKey = kUnset, glideRate = kUnset;
 		double glideCoefficient = 0.0; // 0: jump to the target
 
 		double vibratoRateKey = kUnset, tremoloRateKey = kUnset, modRate = kUnset;
 		double vibratoStep = 0.0, tremoloStep = 0.0;
+		double vibratoCents = 0.0; // depth with the mod wheel's share, at most 150
 
 		double attackKey = kUnset, releaseKey = kUnset, envelopeRate = kUnset;
 		double attackStep = 0.0, releaseStep = 0.0; // envelope change per sample
@@ -139,18 +152,19 @@ private:
 
 		// sin(2π · phase) of a vibrato phase, worked out two samples ahead.
 		double vibratoSinePhase = kUnset, vibratoSine = 0.0;
-		// The vibrato's sine and factor (for the depth vibratoDepth) at the
-		// phase vibratoFactorPhase, worked out a sample ahead.
+		// The vibrato's sine and factor (for the depth vibratoFactorDepth) at
+		// the phase vibratoFactorPhase, worked out a sample ahead.
 		double vibratoFactorPhase = kUnset, vibratoFactorSine = 0.0;
-		double vibratoDepth = kUnset, vibratoFactor = 1.0;
-		// The oscillator step (and the triangle's highest harmonic) for the
-		// frequency nextFrequency at the rate nextRate, worked out ahead.
-		double nextFrequency = kUnset, nextRate = kUnset;
+		double vibratoFactorDepth = kUnset, vibratoFactor = 1.0;
+		// The oscillator step (and the triangle's odd partial count) for the
+		// frequency nextFrequency, worked out ahead; void after a rate change.
+		double nextFrequency = kUnset;
 		double nextStep = 0.0;
-		int nextHighestHarmonic = 0;
+		int nextPartials = 0;
 
 		double outputKey = kUnset;
 		double outputGain = 0.0;
+		double noteGain = 0.0; // velocity and output level
 
 		// Never equal to anything, so the first tick computes everything.
 		static constexpr double kUnset = __builtin_nan ("");

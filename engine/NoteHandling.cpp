@@ -23,13 +23,19 @@ void Engine::setParameter (int32_t id, double value)
 	if (isTableParam (id))
 	{
 		target[id] = value;
-		smoothing = parametersChanged = true;
+		smoothing = inputsChanged = true;
 		return;
 	}
 	switch (id)
 	{
-		case kPitchBendParam: pitchBend = value; break;
-		case kModWheelParam: modWheel = value; break;
+		case kPitchBendParam:
+			bend = value;
+			inputsChanged = true;
+			break;
+		case kModWheelParam:
+			wheel = value;
+			inputsChanged = true;
+			break;
 		case kSustainParam:
 			sustain = value >= 0.5;
 			if (!sustain)
@@ -74,7 +80,7 @@ void Engine::noteOn (int16_t channel, int16_t pitch, float noteVelocity)
 	selectNote ();
 
 	if (wasSounding && target[kLegatoParam] < 0.5)
-		retriggerFade = kRetriggerFadeTime * sampleRate;
+		retriggerFade = kRetriggerFadeTime * rate;
 
 	if (!frequencySet)
 	{
@@ -117,8 +123,9 @@ void Engine::selectNote ()
 	}
 	if (best >= 0)
 	{
-		currentNote = best;
-		velocity = notes[best].velocity;
+		currentSlot = best;
+		currentVelocity = notes[best].velocity;
+		inputsChanged = true;
 		gate = true;
 	}
 	else

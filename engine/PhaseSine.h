@@ -12,9 +12,10 @@
 namespace Tarno {
 namespace TARNO_VOICE_PATH {
 
-// sin(2π · phase) of every lane, for phases in [-2^50, 2^50].
+// sin(2π · phase) of every lane, for phases in [-2^50, 2^50]; `reduced`
+// receives each phase's signed distance to its nearest half cycle (exact).
 template <typename V>
-__attribute__ ((always_inline)) inline V sinCycles (V phase)
+__attribute__ ((always_inline)) inline V sinCycles (V phase, V& reduced)
 {
 	const V zero = {};
 	auto all = [zero] (double a) { return zero + a; };
@@ -37,7 +38,15 @@ __attribute__ ((always_inline)) inline V sinCycles (V phase)
 	const V sinR = r * mulAdd (z4, mulAdd (z2, pair (c[6], c[7]), pair (c[4], c[5])), mulAdd (z2, pair (c[2], c[3]), pair (c[0], c[1])));
 
 	// sin(2π (r + n/2)) = (-1)^n sin(2π r): an odd n flips the sign bit.
+	reduced = r;
 	return fromBits (bitsOf (sinR) ^ (n << 63));
+}
+
+template <typename V>
+__attribute__ ((always_inline)) inline V sinCycles (V phase)
+{
+	V reduced;
+	return sinCycles (phase, reduced);
 }
 
 } // namespace TARNO_VOICE_PATH

@@ -101,13 +101,12 @@ __attribute__ ((always_inline)) inline OddSines oddSines (Double2 s1)
 	return o;
 }
 
-// (8/π²) · Σ (-1)^((i-1)/2) · sin(iθ) / i² over odd i up to `highestHarmonic`
-// (at most 63), for both sub-steps, in parts: the sum of the lanes of each
+// (8/π²) · Σ (-1)^((i-1)/2) · sin(iθ) / i² over the first `partials` odd i
+// (at most 32), for both sub-steps, in parts: the sum of the lanes of each
 // sub-step is its triangle (in the AVX2 build lanes 0 and 2 for sub-step 0,
 // lanes 1 and 3 for sub-step 1; in the baseline build one lane each).
-__attribute__ ((always_inline)) inline TriangleVector triangleParts (const OddSines& sines, int highestHarmonic)
+__attribute__ ((always_inline)) inline TriangleVector triangleParts (const OddSines& sines, int partials)
 {
-	const int partials = highestHarmonic >= 1 ? (highestHarmonic + 1) / 2 : 0;
 	if (partials == 0)
 		return TriangleVector{};
 	const auto& weights = kTriangleWeights[partials];
@@ -139,9 +138,9 @@ __attribute__ ((always_inline)) inline TriangleVector triangleParts (const OddSi
 }
 
 // The triangle at both sub-steps.
-__attribute__ ((always_inline)) inline Double2 triangle (const OddSines& sines, int highestHarmonic)
+__attribute__ ((always_inline)) inline Double2 triangle (const OddSines& sines, int partials)
 {
-	const TriangleVector parts = triangleParts (sines, highestHarmonic);
+	const TriangleVector parts = triangleParts (sines, partials);
 #if defined(__AVX__)
 	return lowHalf (parts) + highHalf (parts);
 #else

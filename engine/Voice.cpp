@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <emmintrin.h>
 
 namespace Tarno {
 namespace TARNO_VOICE_PATH {
@@ -60,23 +61,21 @@ __attribute__ ((always_inline)) inline double bandLimitedSquare (double phase, d
 	return (phase < 0.5 ? 1.0 : -1.0) + blep (phase, dt) - blep (frac (phase + 0.5), dt);
 }
 
-// The square at two phases. Away from both discontinuities (nearly every
-// sample) both steps are 0 and the square is its sign: in the AVX2 build one
-// four-wide test instead of several tests and branches per phase (the
-// baseline would split it into more work than it saves).
-__attribute__ ((always_inline)) inline Double2 bandLimitedSquares (Double2 phase, double dt)
+// How far beyond dt a phase must be from a discontinuity for the quick test
+// below: more than the rounding of t < dt and t > 1 - dt can move.
+constexpr double kStepMargin = 0x1p-40;
+
+// The square at two phases. Both steps are 0 unless a phase in [0, 1) lies
+// within dt of a discontinuity (0, 0.5 or 1), i.e. unless its distance to
+// the nearest half cycle (`reduced`, from the sine's reduction) is below dt.
+// Away from them, nearly every sample, the square is its sign: one test of
+// both phases instead of four comparisons and branches each.
+__attribute__ ((always_inline)) inline Double2 bandLimitedSquares (Double2 phase, Double2 reduced, double dt)
 {
-#if defined(__AVX__)
-	const Double2 one = splat (1.0);
-	const Double2 shifted = phase + 0.5;
-	const Double2 opposite = shifted - fromBits (bitsOf (one) & (shifted >= 1.0)); // frac, for phases in [0, 1)
-	const Double4 t = join (phase, opposite);
-	const Int4 stepping = (t < dt) | (t > 1.0 - dt); // where blep (t, dt) is not 0
-	const Int2 outside = ~((phase >= 0.0) & (phase < 1.0));
-	const Int2 busy = (lowHalf (stepping) | highHalf (stepping)) | outside;
-	if (__builtin_expect ((busy[0] | busy[1]) == 0, 1))
-		return fromBits (bitsOf (one) | (bitsOf (splat (-0.0)) & ~(phase < 0.5)));
-#endif
+	const Int2 distance = bitsOf (reduced) & ~bitsOf (splat (-0.0)); // |reduced|
+	const Int2 clear = (phase >= 0.0) & (phase < 1.0) & (fromBits (distance) >= dt + kStepMargin);
+	if (__builtin_expect (_mm_movemask_pd ((__m128d) clear) == 3, 1))
+		return fromBits (bitsOf (splat (1.0)) | (bitsOf (splat (-0.0)) & ~(phase < 0.5)));
 	return Double2{bandLimitedSquare (phase[0], dt), bandLimitedSquare (phase[1], dt)};
 }
 
@@ -94,15 +93,6 @@ __attribute__ ((always_inline)) inline double runBiquad (Biquad& f, double x)
 }
 
 __attribute__ ((always_inline)) inline double flushTiny (double z) { return std::fabs (z) < kFilterFloor ? 0.0 : z; }
-
-// The highest triangle harmonic below 0.96 · fs, at most 63.
-__attribute__ ((always_inline)) inline int highestTriangleHarmonic (double dt)
-{
-	const double n = kTriangleBandLimit / dt;
-	if (n >= kMaxTriangleHarmonic)
-		return kMaxTriangleHarmonic;
-	return n >= 1.0 ? static_cast<int> (n) : 0; // NaN gives 0
-}
 
 // The frequency one sample on, gliding towards the target.
 __attribute__ ((always_inline)) inline double glide (double frequency, double target, double coefficient)
@@ -154,19 +144,11 @@ bool sameBits (const ParamBlock& a, const ParamBlock& b)
 	return (diff[0] | diff[1]) == 0;
 }
 
-bool sameBits (double a, double b)
-{
-	uint64_t x, y;
-	std::memcpy (&x, &a, sizeof x);
-	std::memcpy (&y, &b, sizeof y);
-	return x == y;
-}
-
 } // namespace
 
 double Voice::tick (Engine& e)
 {
-	const double fs = e.sampleRate;
+	const double fs = e.rate;
 
 	// Parameter smoothing: one pole with an 8 ms time constant. Once every
 	// value has reached its target there is nothing to do.
@@ -176,62 +158,64 @@ double Voice::tick (Engine& e)
 		smoothParameters (e.target, e.smoothed,
 		                  d.rate == fs ? d.smoothingCoefficient : 1.0 - std::exp (-1.0 / (kSmoothingTime * fs)));
 		e.smoothing = !sameBits (e.target, e.smoothed);
-		e.parametersChanged = true;
+		e.inputsChanged = true;
 	}
-	// The derived values are recomputed when one of their inputs changed
-	// (bit for bit) since they were computed.
-	{
-		const Engine::Derived& d = e.derived;
-		if (e.parametersChanged || e.currentNote != d.noteSeen || !sameBits (e.pitchBend, d.bendSeen) ||
-		    !sameBits (fs, d.rateSeen))
-			e.updateDerived ();
-	}
-
-	// Glide towards the target pitch, exponential in hertz.
-	e.frequency = glide (e.frequency, e.derived.targetFrequency, e.derived.glideCoefficient);
-
-	// Vibrato reads its phase before this sample's advance. Its factor was
-	// usually worked out by the previous sample; it holds where the phase and
-	// the depth are the ones it was worked out for. The mod wheel adds depth.
+	if (e.inputsChanged)
+		e.updateDerived ();
 	Engine::Derived& d = e.derived;
-	const double depth = std::min (vibratoCents (e.smoothed[kVibratoDepthParam]) + kModWheelCents * e.modWheel, kMaxVibratoCents);
-	double vibrato = 1.0;
-	if (depth != 0.0)
-	{
-		if (e.vibratoPhase == d.vibratoFactorPhase && depth == d.vibratoDepth)
-			vibrato = d.vibratoFactor;
-		else
-			vibrato = vibratoFactor (depth, e.vibratoPhase == d.vibratoFactorPhase ? d.vibratoFactorSine : vibratoSine (d.vibratoSinePhase, d.vibratoSine, e.vibratoPhase));
-	}
-	e.vibratoPhase = frac (e.vibratoPhase + d.vibratoStep);
-	e.tremoloPhase = frac (e.tremoloPhase + d.tremoloStep);
-	const double f = std::min (e.frequency * vibrato, kMaxVibratoRatio * fs);
 
-	// Two oscillator sub-steps at twice the rate. Their phases do not depend
-	// on the audio, so both are known before either is rendered. The step and
-	// the triangle's partial count were usually worked out by the previous
-	// sample for this frequency (two divisions off the chain).
+	// The oscillator's step (cycles per sub-step at twice the rate) and the
+	// triangle's partial count for this sample's frequency.
+	const double depth = d.vibratoCents;
 	double dt;
-	int highestHarmonic;
-	if (__builtin_expect (f == d.nextFrequency && fs == d.nextRate, 1))
+	int partials;
+	if (d.fixedPitch)
 	{
-		dt = d.nextStep;
-		highestHarmonic = d.nextHighestHarmonic;
+		// Neither glide nor vibrato: every sample has the target's pitch.
+		e.frequency = d.targetFrequency;
+		dt = d.fixedStep;
+		partials = d.fixedPartials;
+		e.vibratoPhase = frac (e.vibratoPhase + d.vibratoStep);
+		e.tremoloPhase = frac (e.tremoloPhase + d.tremoloStep);
 	}
 	else
 	{
-		dt = f / (2.0 * fs);
-		highestHarmonic = highestTriangleHarmonic (dt);
-	}
-	const double phases[2] = {e.phase, frac (e.phase + dt)};
-	e.phase = frac (phases[1] + dt);
+		// Glide towards the target pitch, exponential in hertz.
+		e.frequency = glide (e.frequency, d.targetFrequency, d.glideCoefficient);
 
-	// What the next sample will most likely need: the vibrato factor at its
-	// phase (with this sample's depth), and the step and partial count for
-	// the frequency that follows (with this sample's glide). The vibrato
-	// sine was worked out by the sample before, so none of this waits for
-	// this sample's oscillator.
-	{
+		// Vibrato reads its phase before this sample's advance. Its factor
+		// was usually worked out by the previous sample; it holds where the
+		// phase and the depth are the ones it was worked out for.
+		double vibrato = 1.0;
+		if (depth != 0.0)
+		{
+			if (e.vibratoPhase == d.vibratoFactorPhase && depth == d.vibratoFactorDepth)
+				vibrato = d.vibratoFactor;
+			else
+				vibrato = vibratoFactor (depth, e.vibratoPhase == d.vibratoFactorPhase ? d.vibratoFactorSine : vibratoSine (d.vibratoSinePhase, d.vibratoSine, e.vibratoPhase));
+		}
+		e.vibratoPhase = frac (e.vibratoPhase + d.vibratoStep);
+		e.tremoloPhase = frac (e.tremoloPhase + d.tremoloStep);
+		const double f = std::min (e.frequency * vibrato, kMaxVibratoRatio * fs);
+
+		// The step and the partial count were usually worked out by the
+		// previous sample for this frequency (two divisions off the chain).
+		if (__builtin_expect (f == d.nextFrequency, 1))
+		{
+			dt = d.nextStep;
+			partials = d.nextPartials;
+		}
+		else
+		{
+			dt = f / (2.0 * fs);
+			partials = trianglePartialCount (dt);
+		}
+
+		// What the next sample will most likely need: the vibrato factor at
+		// its phase (with this sample's depth), and the step and partial
+		// count for the frequency that follows (with this sample's glide).
+		// The vibrato sine was worked out by the sample before, so none of
+		// this waits for this sample's oscillator.
 		double nextVibrato = 1.0;
 		if (depth != 0.0)
 		{
@@ -239,18 +223,22 @@ double Voice::tick (Engine& e)
 			nextVibrato = vibratoFactor (depth, nextSine);
 			d.vibratoFactorPhase = e.vibratoPhase;
 			d.vibratoFactorSine = nextSine;
-			d.vibratoDepth = depth;
+			d.vibratoFactorDepth = depth;
 			d.vibratoFactor = nextVibrato;
 		}
 		const double nextF = std::min (glide (e.frequency, d.targetFrequency, d.glideCoefficient) * nextVibrato, kMaxVibratoRatio * fs);
-		if (nextF != d.nextFrequency || fs != d.nextRate) // a steady frequency keeps them
+		if (nextF != d.nextFrequency) // a steady frequency keeps them
 		{
 			d.nextFrequency = nextF;
-			d.nextRate = fs;
 			d.nextStep = nextF / (2.0 * fs);
-			d.nextHighestHarmonic = highestTriangleHarmonic (d.nextStep);
+			d.nextPartials = trianglePartialCount (d.nextStep);
 		}
 	}
+
+	// Two oscillator sub-steps. Their phases do not depend on the audio, so
+	// both are known before either is rendered.
+	const double phases[2] = {e.phase, frac (e.phase + dt)};
+	e.phase = frac (phases[1] + dt);
 
 	// The oscillator's sine at both sub-steps; the tremolo's sine (phase after
 	// its advance) and the vibrato sine for two samples on (while the
@@ -258,15 +246,17 @@ double Voice::tick (Engine& e)
 	const double laterVibratoPhase = depth != 0.0 ? frac (e.vibratoPhase + d.vibratoStep) : e.vibratoPhase;
 #if defined(__AVX__)
 	// One evaluation for all four.
-	const Double4 allSines = sinCycles (Double4{phases[0], phases[1], laterVibratoPhase, e.tremoloPhase});
-	const Double2 sinTheta = lowHalf (allSines), modSines = highHalf (allSines);
+	Double4 reduced;
+	const Double4 allSines = sinCycles (Double4{phases[0], phases[1], laterVibratoPhase, e.tremoloPhase}, reduced);
+	const Double2 sinTheta = lowHalf (allSines), modSines = highHalf (allSines), oscReduced = lowHalf (reduced);
 	d.vibratoSinePhase = laterVibratoPhase;
 	d.vibratoSine = modSines[0];
 #else
 	// Here the two pairs cost two evaluations; the second is left out while
 	// neither vibrato nor tremolo is on (the vibrato sine is then computed
 	// where it is needed).
-	const Double2 sinTheta = sinCycles (Double2{phases[0], phases[1]});
+	Double2 oscReduced;
+	const Double2 sinTheta = sinCycles (Double2{phases[0], phases[1]}, oscReduced);
 	Double2 modSines = {0.0, 0.0};
 	if (depth != 0.0 || e.smoothed[kTremoloDepthParam] != 0.0)
 	{
@@ -277,13 +267,13 @@ double Voice::tick (Engine& e)
 #endif
 
 	const OddSines sines = oddSines (sinTheta);
-	const Double2 squares = bandLimitedSquares (Double2{phases[0], phases[1]}, dt);
+	const Double2 squares = bandLimitedSquares (Double2{phases[0], phases[1]}, oscReduced, dt);
 	// Mixer: square, triangle, and the sine with its added third and fifth
 	// harmonics (its character). The triangle, which comes last, is added last.
 	const Double2 sineWithCharacter = mulAdd (splat (d.sineFifth), sines.s[2], mulAdd (splat (d.sineThird), sines.s[1], sines.s[0]));
 	const Double2 early = mulAdd (splat (d.sineGain), sineWithCharacter, d.squareGain * squares);
 
-	const Double2 mixed = mulAdd (splat (d.triangleGain), triangle (sines, highestHarmonic), early);
+	const Double2 mixed = mulAdd (splat (d.triangleGain), triangle (sines, partials), early);
 
 	// Decimation: both sub-steps through the filter; the second one's output is kept.
 	runBiquad (e.decimator[1], runBiquad (e.decimator[0], mixed[0]));
@@ -304,16 +294,16 @@ double Voice::tick (Engine& e)
 	}
 	else
 	{
-		e.envelope = e.gate ? e.envelope + e.derived.attackStep : e.envelope - e.derived.releaseStep;
+		e.envelope = e.gate ? e.envelope + d.attackStep : e.envelope - d.releaseStep;
 		e.envelope = std::min (std::max (e.envelope, 0.0), 1.0);
 	}
 
-	// Gain stages: envelope, tremolo (phase after its advance), velocity, output level.
+	// Gain stages: envelope, tremolo (phase after its advance), and velocity
+	// with output level. The gains do not wait for the oscillator; one
+	// multiplication joins them.
 	const double tremoloDepth = e.smoothed[kTremoloDepthParam];
 	const double tremolo = tremoloDepth == 0.0 ? 1.0 : 1.0 - tremoloDepth * (0.5 + 0.5 * modSines[1]);
-	const double velocityGain = 1.0 - e.smoothed[kVelocityParam] * (1.0 - e.velocity);
-	// The gains do not wait for the oscillator; one multiplication joins them.
-	const double out = y * (e.envelope * tremolo * velocityGain * e.derived.outputGain);
+	const double out = y * (e.envelope * tremolo * d.noteGain);
 
 	return std::isfinite (out) ? out : 0.0;
 }

@@ -23,6 +23,18 @@ inline double transposeSemitones (double u)
 
 inline double fineSemitones (double u) { return (kFineSpanCents * clampNormalized (u) - kFineMinCents) / kCentsPerSemitone; }
 
+// The triangle's odd partials (harmonics 1, 3, 5...) below its band limit
+// for an oscillator step of dt cycles per sub-step: harmonics up to
+// 0.48 / dt, at most 63; none for a NaN step. Always inlined: the AVX2 build
+// of the voice calls it too, and must not leave a copy another caller could
+// link to.
+__attribute__ ((always_inline)) inline int trianglePartialCount (double dt)
+{
+	const double n = kTriangleBandLimit / dt;
+	const int highest = n >= kMaxTriangleHarmonic ? kMaxTriangleHarmonic : n >= 1.0 ? static_cast<int> (n) : 0;
+	return (highest + 1) / 2;
+}
+
 inline double semitonesToHz (double semitones)
 {
 	return kReferenceFrequency * std::pow (2.0, semitones / kSemitonesPerOctave);

@@ -137,8 +137,9 @@ TEST (EngineGolden, ParameterSweepsAndSettledValuesMatch)
 }
 
 // The voice works some values out a sample ahead (the vibrato factor, the
-// oscillator step); fields written between samples must void them. With
-// everything on, and with the default patch, whose frequency stays put.
+// oscillator step) or once for a steady pitch; fields written and inputs
+// changed between samples must void them. With everything on, and with the
+// default patch, whose frequency stays put.
 TEST (EngineGolden, FieldsWrittenBetweenSamplesMatch)
 {
 	for (VoicePath path : runnablePaths ())
@@ -157,8 +158,8 @@ TEST (EngineGolden, FieldsWrittenBetweenSamplesMatch)
 				case 1000: e.phase = 1.25; break; // outside [0, 1) as well
 				case 1500: e.vibratoPhase = i % 8000 == 1500 ? 0.8 : -0.3; break;
 				case 2000: e.frequency *= 1.5; break;
-				case 2500: e.modWheel = e.modWheel > 0.5 ? 0.25 : 1.0; break;
-				case 3000: e.sampleRate = e.sampleRate == 48000 ? 44100 : 48000; break;
+				case 2500: e.setParameter (kModWheelParam, e.modWheel () > 0.5 ? 0.25 : 1.0); break;
+				case 3000: e.setParameter (kPitchBendParam, e.pitchBend () > 0.5 ? 0.375 : 0.75); break;
 				case 3500: e.tremoloPhase = 0.75; break;
 				default: break;
 				}

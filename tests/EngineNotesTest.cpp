@@ -35,22 +35,22 @@ TEST_F (Notes, LegatoOnKeepsTheEnvelopeAndReturnsToTheHeldNote)
 	run (200);
 	const double level = e->envelope;
 	e->noteOn (0, 64, 0.9f);
-	EXPECT_EQ (e->currentNote, slot (0, 64));
+	EXPECT_EQ (e->currentNote (), slot (0, 64));
 	EXPECT_EQ (e->retriggerFade, 0.0);
-	EXPECT_EQ (e->velocity, double (0.9f));
+	EXPECT_EQ (e->velocity (), double (0.9f));
 	e->tick ();
 	EXPECT_GT (e->envelope, level);
 	EXPECT_DOUBLE_EQ (e->frequency, noteFrequency (64));
 
 	e->noteOff (0, 64);
-	EXPECT_EQ (e->currentNote, slot (0, 60));
-	EXPECT_EQ (e->velocity, 0.5);
+	EXPECT_EQ (e->currentNote (), slot (0, 60));
+	EXPECT_EQ (e->velocity (), 0.5);
 	EXPECT_TRUE (e->gate);
 	EXPECT_EQ (e->retriggerFade, 0.0);
 
 	e->noteOff (0, 60);
 	EXPECT_FALSE (e->gate);
-	EXPECT_EQ (e->currentNote, slot (0, 60)); // releases at its last pitch
+	EXPECT_EQ (e->currentNote (), slot (0, 60)); // releases at its last pitch
 	run (10);
 	EXPECT_DOUBLE_EQ (e->frequency, noteFrequency (60));
 }
@@ -68,7 +68,7 @@ TEST_F (Notes, LegatoOffFadesOnlyWhenANoteWasSounding)
 	EXPECT_DOUBLE_EQ (e->retriggerFade, 88.2);
 	run (100);
 	e->noteOff (0, 67);
-	EXPECT_EQ (e->currentNote, slot (0, 64)); // back to the held note without a fade
+	EXPECT_EQ (e->currentNote (), slot (0, 64)); // back to the held note without a fade
 	EXPECT_LE (e->retriggerFade, 0.0);
 
 	// After everything is released, a new note does not fade even while the
@@ -89,11 +89,11 @@ TEST_F (Notes, LastNotePriorityAcrossChannels)
 	e->noteOn (0, 60, 1.0f);
 	e->noteOn (15, 60, 1.0f); // same pitch on another channel: its own slot
 	e->noteOn (7, 72, 1.0f);
-	EXPECT_EQ (e->currentNote, slot (7, 72));
+	EXPECT_EQ (e->currentNote (), slot (7, 72));
 	e->noteOff (15, 60); // not selected: nothing changes
-	EXPECT_EQ (e->currentNote, slot (7, 72));
+	EXPECT_EQ (e->currentNote (), slot (7, 72));
 	e->noteOff (7, 72);
-	EXPECT_EQ (e->currentNote, slot (0, 60)); // newest still held
+	EXPECT_EQ (e->currentNote (), slot (0, 60)); // newest still held
 	EXPECT_TRUE (e->notes[slot (0, 60)].held);
 	EXPECT_FALSE (e->notes[slot (15, 60)].held);
 	e->noteOff (1, 60); // the other channel's release does not touch channel 0
@@ -108,10 +108,10 @@ TEST_F (Notes, RepeatedKeyTakesTheNewestStamp)
 	e->noteOn (0, 60, 1.0f);
 	e->noteOn (0, 62, 1.0f);
 	e->noteOn (0, 60, 0.3f); // pressed again: newest
-	EXPECT_EQ (e->currentNote, slot (0, 60));
+	EXPECT_EQ (e->currentNote (), slot (0, 60));
 	EXPECT_EQ (e->notes[slot (0, 60)].stamp, 3u);
 	e->noteOff (0, 60);
-	EXPECT_EQ (e->currentNote, slot (0, 62));
+	EXPECT_EQ (e->currentNote (), slot (0, 62));
 }
 
 TEST_F (Notes, SustainHoldsReleasedNotes)
@@ -122,17 +122,17 @@ TEST_F (Notes, SustainHoldsReleasedNotes)
 	e->noteOn (0, 60, 1.0f);
 	e->noteOff (0, 60);
 	EXPECT_TRUE (e->gate); // A keeps sounding
-	EXPECT_EQ (e->currentNote, slot (0, 60));
+	EXPECT_EQ (e->currentNote (), slot (0, 60));
 	run (100);
 	e->noteOn (0, 64, 1.0f);
 	EXPECT_GT (e->retriggerFade, 0.0); // B takes over with a fade
 	e->noteOff (0, 64);
-	EXPECT_EQ (e->currentNote, slot (0, 64)); // B keeps sounding
+	EXPECT_EQ (e->currentNote (), slot (0, 64)); // B keeps sounding
 	EXPECT_TRUE (e->gate);
 	e->setParameter (kSustainParam, 0.49);
 	EXPECT_FALSE (e->sustain);
 	EXPECT_FALSE (e->gate); // nothing held: B releases
-	EXPECT_EQ (e->currentNote, slot (0, 64));
+	EXPECT_EQ (e->currentNote (), slot (0, 64));
 	EXPECT_EQ (e->notes[slot (0, 60)].stamp, 0u);
 }
 
@@ -145,10 +145,10 @@ TEST_F (Notes, LiftingThePedalReturnsToTheHeldKeyWithoutFade)
 	e->noteOn (0, 67, 1.0f);
 	e->noteOff (0, 67);
 	run (200);
-	EXPECT_EQ (e->currentNote, slot (0, 67));
+	EXPECT_EQ (e->currentNote (), slot (0, 67));
 	e->setParameter (kSustainParam, 0.0);
-	EXPECT_EQ (e->currentNote, slot (0, 60));
-	EXPECT_EQ (e->velocity, double (0.4f));
+	EXPECT_EQ (e->currentNote (), slot (0, 60));
+	EXPECT_EQ (e->velocity (), double (0.4f));
 	EXPECT_TRUE (e->gate);
 	EXPECT_LE (e->retriggerFade, 0.0);
 }
@@ -162,8 +162,8 @@ TEST_F (Notes, AllNotesOffReleasesAtTheLastPitchWhateverTheValue)
 	e->setParameter (kAllNotesOffParam, 0.0);
 	EXPECT_FALSE (e->gate);
 	EXPECT_FALSE (e->sustain);
-	EXPECT_EQ (e->currentNote, slot (2, 55));
-	EXPECT_EQ (e->velocity, double (0.6f));
+	EXPECT_EQ (e->currentNote (), slot (2, 55));
+	EXPECT_EQ (e->velocity (), double (0.6f));
 	EXPECT_EQ (e->noteCounter, 2u);
 	for (const NoteSlot& s : e->notes)
 		ASSERT_TRUE (!s.held && s.stamp == 0 && s.velocity == 1.0);
@@ -176,19 +176,19 @@ TEST_F (Notes, VelocityZeroIsANoteOffAndOddVelocitiesAreKept)
 	e->noteOn (0, 60, 1.0f);
 	e->noteOn (0, 62, 1.0f);
 	e->noteOn (0, 62, 0.0f);
-	EXPECT_EQ (e->currentNote, slot (0, 60));
+	EXPECT_EQ (e->currentNote (), slot (0, 60));
 	EXPECT_FALSE (e->notes[slot (0, 62)].held);
 	EXPECT_EQ (e->noteCounter, 2u);
 	e->noteOn (0, 64, -0.5f);
-	EXPECT_EQ (e->currentNote, slot (0, 60));
+	EXPECT_EQ (e->currentNote (), slot (0, 60));
 
 	e->noteOn (0, 65, 3.0f);
-	EXPECT_EQ (e->velocity, 1.0);
+	EXPECT_EQ (e->velocity (), 1.0);
 	e->noteOn (0, 66, std::numeric_limits<float>::quiet_NaN ());
-	EXPECT_EQ (e->currentNote, slot (0, 66)); // sounds, at velocity 0
-	EXPECT_EQ (e->velocity, 0.0);
+	EXPECT_EQ (e->currentNote (), slot (0, 66)); // sounds, at velocity 0
+	EXPECT_EQ (e->velocity (), 0.0);
 	e->noteOn (0, 67, std::numeric_limits<float>::infinity ());
-	EXPECT_EQ (e->velocity, 0.0);
+	EXPECT_EQ (e->velocity (), 0.0);
 }
 
 TEST_F (Notes, OutOfRangeChannelsAndPitchesAreIgnored)
@@ -239,8 +239,8 @@ TEST_F (Notes, PitchBendAndModWheelAreStoredAsGiven)
 {
 	e->setParameter (kPitchBendParam, 0.25);
 	e->setParameter (kModWheelParam, 0.75);
-	EXPECT_EQ (e->pitchBend, 0.25);
-	EXPECT_EQ (e->modWheel, 0.75);
+	EXPECT_EQ (e->pitchBend (), 0.25);
+	EXPECT_EQ (e->modWheel (), 0.75);
 	e->setParameter (kSquareParam, 0.125);
 	EXPECT_EQ (e->targetValues ()[kSquareParam], 0.125);
 	EXPECT_EQ (e->smoothedValues ()[kSquareParam], kDefaultParams[kSquareParam]);
@@ -306,8 +306,8 @@ TEST_F (Notes, RandomPlayingFollowsTheNewestSoundingKey)
 		ASSERT_EQ (e->gate, newest >= 0) << "step " << step;
 		if (newest >= 0)
 		{
-			ASSERT_EQ (e->currentNote, newest) << "step " << step;
-			ASSERT_EQ (e->velocity, double (model[newest].velocity)) << "step " << step;
+			ASSERT_EQ (e->currentNote (), newest) << "step " << step;
+			ASSERT_EQ (e->velocity (), double (model[newest].velocity)) << "step " << step;
 		}
 	}
 }

@@ -36,19 +36,19 @@ double settledFrequency (double rate, int16_t pitch, void (*setup) (Engine&))
 TEST (EngineVoice, ConstructionAndPrepare)
 {
 	auto fresh = std::make_unique<Engine> ();
-	EXPECT_EQ (fresh->sampleRate, 44100.0);
+	EXPECT_EQ (fresh->sampleRate (), 44100.0);
 	EXPECT_EQ (fresh->frequency, 440.0);
-	EXPECT_EQ (fresh->currentNote, -1);
+	EXPECT_EQ (fresh->currentNote (), -1);
 	EXPECT_EQ (fresh->targetValues (), kDefaultParams);
 	// Until prepare has loaded the decimator the engine renders silence.
 	fresh->noteOn (0, 60, 1.0f);
 	for (int i = 0; i < 2000; ++i)
 		ASSERT_EQ (fresh->tick (), 0.0);
 
-	EXPECT_EQ (preparedEngine (4000.0)->sampleRate, 8000.0);
-	EXPECT_EQ (preparedEngine (kNaN)->sampleRate, 8000.0);
-	EXPECT_EQ (preparedEngine (-kInf)->sampleRate, 8000.0);
-	EXPECT_EQ (preparedEngine (96000.0)->sampleRate, 96000.0);
+	EXPECT_EQ (preparedEngine (4000.0)->sampleRate (), 8000.0);
+	EXPECT_EQ (preparedEngine (kNaN)->sampleRate (), 8000.0);
+	EXPECT_EQ (preparedEngine (-kInf)->sampleRate (), 8000.0);
+	EXPECT_EQ (preparedEngine (96000.0)->sampleRate (), 96000.0);
 }
 
 TEST (EngineVoice, DecimatorIsAFourthOrderButterworthAt044OfTheRate)
@@ -377,17 +377,17 @@ TEST (EngineVoice, ResetKeepsParametersAndClearsTheVoice)
 	e->reset ();
 	EXPECT_EQ (e->smoothedValues (), e->targetValues ());
 	EXPECT_EQ (e->targetValues ()[kSquareParam], 0.9);
-	EXPECT_EQ (e->pitchBend, 0.5);
-	EXPECT_EQ (e->modWheel, 0.0);
+	EXPECT_EQ (e->pitchBend (), 0.5);
+	EXPECT_EQ (e->modWheel (), 0.0);
 	EXPECT_FALSE (e->sustain);
 	EXPECT_FALSE (e->gate);
 	EXPECT_FALSE (e->frequencySet);
-	EXPECT_EQ (e->currentNote, -1);
+	EXPECT_EQ (e->currentNote (), -1);
 	EXPECT_EQ (e->noteCounter, 0u);
 	EXPECT_EQ (e->envelope, 0.0);
 	EXPECT_EQ (e->phase, 0.0);
 	EXPECT_EQ (e->frequency, frequency);
-	EXPECT_EQ (e->velocity, 0.5);
+	EXPECT_EQ (e->velocity (), 0.5);
 	EXPECT_EQ (e->decimator[0].z1, 0.0);
 	EXPECT_EQ (e->decimator[1].z2, 0.0);
 	EXPECT_EQ (e->notes[3 * 128 + 50].stamp, 0u);

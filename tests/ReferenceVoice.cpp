@@ -45,7 +45,7 @@ double section (Tarno::Biquad& s, double x)
 
 double referenceTick (Tarno::Engine& e)
 {
-	const double fs = e.sampleRate;
+	const double fs = e.sampleRate ();
 
 	const Tarno::ParamBlock& target = e.targetValues ();
 	double k = 1 - std::exp (-1 / (0.008 * fs));
@@ -53,10 +53,10 @@ double referenceTick (Tarno::Engine& e)
 		e.setSmoothed (i, e.smoothedValues ()[i] + (target[i] - e.smoothedValues ()[i]) * k);
 	const Tarno::ParamBlock& smoothed = e.smoothedValues ();
 
-	double n = e.currentNote < 0 ? 0 : (e.currentNote % 128) - 69;
+	double n = e.currentNote () < 0 ? 0 : (e.currentNote () % 128) - 69;
 	double transpose = 12 * std::round (6 * clampN (target[10]) - 3);
 	double fine = (200 * clampN (smoothed[11]) - 100) / 100;
-	double s = transpose + n + fine + 4 * (e.pitchBend - 0.5);
+	double s = transpose + n + fine + 4 * (e.pitchBend () - 0.5);
 	double F = 440 * std::pow (2.0, s / 12);
 	double H = std::min (16000.0, 0.4 * fs);
 	F = std::min (std::max (F, 16.0), H);
@@ -84,7 +84,7 @@ double referenceTick (Tarno::Engine& e)
 		e.envelope = std::min (std::max (e.envelope, 0.0), 1.0);
 	}
 
-	double D = std::min (100 * clampN (smoothed[7]) + 50 * e.modWheel, 150.0);
+	double D = std::min (100 * clampN (smoothed[7]) + 50 * e.modWheel (), 150.0);
 	double V = std::pow (2.0, D * std::sin (2 * pi * e.vibratoPhase) / 1200);
 	double f = std::min (e.frequency * V, 0.44 * fs);
 
@@ -128,7 +128,7 @@ double referenceTick (Tarno::Engine& e)
 
 	double gainDb = 60 * clampN (smoothed[12]) - 60;
 	double out = y * e.envelope * (1 - smoothed[9] * (0.5 + 0.5 * std::sin (2 * pi * e.tremoloPhase))) *
-	             (1 - smoothed[13] * (1 - e.velocity)) * std::pow (10.0, gainDb / 20);
+	             (1 - smoothed[13] * (1 - e.velocity ())) * std::pow (10.0, gainDb / 20);
 	if (std::isnan (out) || std::isinf (out))
 		return 0;
 	return out;
