@@ -75,7 +75,12 @@ __attribute__ ((always_inline)) inline Double2 bandLimitedSquares (Double2 phase
 	const Int2 distance = bitsOf (reduced) & ~bitsOf (splat (-0.0)); // |reduced|
 	const Int2 clear = (phase >= 0.0) & (phase < 1.0) & (fromBits (distance) >= dt + kStepMargin);
 	if (__builtin_expect (_mm_movemask_pd ((__m128d) clear) == 3, 1))
-		return fromBits (bitsOf (splat (1.0)) | (bitsOf (splat (-0.0)) & ~(phase < 0.5)));
+	{
+		// -1 with its sign flipped where phase - 0.5 is negative: +1 below
+		// half a cycle, -1 from there on.
+		const Int2 below = bitsOf (phase - 0.5) & bitsOf (splat (-0.0));
+		return fromBits (bitsOf (splat (-1.0)) ^ below);
+	}
 	return Double2{bandLimitedSquare (phase[0], dt), bandLimitedSquare (phase[1], dt)};
 }
 
