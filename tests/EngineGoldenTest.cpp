@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 using namespace Tarno;
 using namespace TarnoTest;
@@ -155,15 +156,45 @@ TEST (EngineGolden, FieldsWrittenBetweenSamplesMatch)
 			EXPECT_TRUE (p.render (24000, [] (int64_t i, Engine& e) {
 				switch (i % 4000)
 				{
+				case 500: e.setParameter (kGlissandoParam, i % 8000 == 500 ? 0.1 : 0.0); break;
 				case 1000: e.phase = 1.25; break; // outside [0, 1) as well
 				case 1500: e.vibratoPhase = i % 8000 == 1500 ? 0.8 : -0.3; break;
 				case 2000: e.frequency *= 1.5; break;
-				case 2500: e.setParameter (kModWheelParam, e.modWheel () > 0.5 ? 0.25 : 1.0); break;
+				case 2500: // 0, 1, 0.25, 0 again: vibrato on and off
+					e.setParameter (kModWheelParam, e.modWheel () == 0.0 ? 1.0 : e.modWheel () == 1.0 ? 0.25 : 0.0);
+					break;
 				case 3000: e.setParameter (kPitchBendParam, e.pitchBend () > 0.5 ? 0.375 : 0.75); break;
 				case 3500: e.tremoloPhase = 0.75; break;
 				default: break;
 				}
 			}));
+		}
+}
+
+// The square's steps are worked out only near its discontinuities (0, 0.5
+// and 1 cycle); phases at and around dt from each, on both sides, must still
+// give the literal square.
+TEST (EngineGolden, SquareNearItsSteps)
+{
+	for (VoicePath path : runnablePaths ())
+		for (double rate : {44100.0, 96000.0})
+		{
+			SCOPED_TRACE (std::string (pathName (path)) + " " + std::to_string (rate));
+			Pair p (rate, path);
+			p.both ([] (Engine& e) {
+				e.setParameter (kSquareParam, 1.0);
+				e.noteOn (0, 69, 1.0f);
+			});
+			ASSERT_TRUE (p.render (int64_t (rate / 10), [] (int64_t, Engine&) {})); // past the attack
+			const double dt = p.fast->frequency / (2.0 * rate);
+			const double offsets[] = {0.0, 0x1p-52, 0x1p-50, 0x1p-41, 0x1p-40, 0x1p-39, 1e-9};
+			std::vector<double> phases;
+			for (double edge : {0.0, 0.5, 1.0})
+				for (double side : {-1.0, 1.0})
+					for (double offset : offsets)
+						for (double sign : {-1.0, 1.0})
+							phases.push_back (edge + side * (dt + sign * offset * (1.0 + dt)));
+			EXPECT_TRUE (p.render (int64_t (phases.size ()), [&phases] (int64_t i, Engine& e) { e.phase = phases[size_t (i)]; }));
 		}
 }
 
