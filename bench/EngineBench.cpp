@@ -280,12 +280,13 @@ int countSubnormals (const Engine& e)
 	auto check = [&n] (double x) { n += std::fpclassify (x) == FP_SUBNORMAL ? 1 : 0; };
 	for (double x : e.smoothedValues ())
 		check (x);
-	for (const Tarno::Biquad& section : e.decimator)
+	for (const Tarno::Biquad& section : e.state ().decimator)
 	{
 		check (section.z1);
 		check (section.z2);
 	}
-	for (double x : {e.envelope, e.frequency, e.phase, e.vibratoPhase, e.tremoloPhase, e.retriggerFade})
+	const Tarno::VoiceState& v = e.state ();
+	for (double x : {v.envelope, v.frequency, v.phase, v.vibratoPhase, v.tremoloPhase, v.retriggerFade})
 		check (x);
 	return n;
 }

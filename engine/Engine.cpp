@@ -56,19 +56,19 @@ void Engine::setSmoothed (int32_t id, double value)
 
 void Engine::reset ()
 {
-	phase = vibratoPhase = tremoloPhase = 0.0;
-	envelope = 0.0;
-	retriggerFade = 0.0;
-	sustain = gate = frequencySet = false;
+	voice.phase = voice.vibratoPhase = voice.tremoloPhase = 0.0;
+	voice.envelope = 0.0;
+	voice.retriggerFade = 0.0;
+	pedalDown = gateOpen = pitchStarted = false;
 	currentSlot = -1;
-	noteCounter = 0;
+	stampCounter = 0;
 	clearNotes ();
 	smoothed = target;
 	smoothing = false;
 	inputsChanged = true;
 	bend = 0.5;
 	wheel = 0.0;
-	for (Biquad& section : decimator)
+	for (Biquad& section : voice.decimator)
 		section.z1 = section.z2 = 0.0;
 }
 
@@ -81,7 +81,7 @@ void Engine::prepare (double newRate)
 	for (int i = 0; i < 2; ++i)
 	{
 		const BiquadCoefficients& c = kDecimatorSections[i];
-		decimator[i] = Biquad{c.b0, c.b1, c.b2, c.a1, c.a2, 0.0, 0.0};
+		voice.decimator[i] = Biquad{c.b0, c.b1, c.b2, c.a1, c.a2, 0.0, 0.0};
 	}
 }
 

@@ -28,6 +28,18 @@ struct Biquad
 	double z1 = 0, z2 = 0;
 };
 
+// The voice's running state: what each sample steps on to the next.
+struct VoiceState
+{
+	double phase = 0.0;         // oscillator, in cycles
+	double vibratoPhase = 0.0;  // in cycles
+	double tremoloPhase = 0.0;  // in cycles
+	double envelope = 0.0;
+	double frequency = 440.0;   // Hz, gliding towards the target pitch
+	double retriggerFade = 0.0; // samples of the retrigger fade still to go
+	Biquad decimator[2];        // silent (all zero) until prepare loads it
+};
+
 class Engine
 {
 public:
@@ -76,20 +88,23 @@ public:
 	int32_t currentNote () const { return currentSlot; } // slot index, -1 before the first note
 	double velocity () const { return currentVelocity; }
 
-	// The voice's running state, stepped by tick (and by the literal
-	// evaluation of the voice in the tests, which may also write it).
-	double phase = 0.0;
-	double vibratoPhase = 0.0;
-	double tremoloPhase = 0.0;
-	double envelope = 0.0;
-	double frequency = 440.0;
-	double retriggerFade = 0.0;
-	bool gate = false;
-	bool frequencySet = false;
-	bool sustain = false;
-	uint64_t noteCounter = 0;
-	NoteSlot notes[kNumNoteSlots];
-	Biquad decimator[2];
+	// The note logic's state: whether the voice is gated, the pedal down,
+	// a first pitch set (later notes glide from it), how many note-ons were
+	// stamped since the reset, and each slot (channel · 128 + pitch; an
+	// index out of range reads as a key never played).
+	bool gate () const { return gateOpen; }
+	bool sustain () const { return pedalDown; }
+	bool frequencySet () const { return pitchStarted; }
+	uint64_t noteCounter () const { return stampCounter; }
+	const NoteSlot& noteSlot (int32_t index) const;
+
+	// The voice's running state. setState replaces it as a whole: the literal
+	// evaluation of the voice in the tests steps a copy and writes it back,
+	// and tests start the voice from chosen phases. What the voice worked out
+	// ahead is kept with the state it was worked out from, so any state may
+	// be set between samples.
+	const VoiceState& state () const { return voice; }
+	void setState (const VoiceState& s) { voice = s; }
 
 private:
 	friend struct baseline::Voice;
@@ -97,6 +112,13 @@ private:
 
 	VoicePath voicePath = VoicePath::baseline;
 	double (*tickFunction) (Engine&);
+
+	VoiceState voice;
+	bool gateOpen = false;
+	bool pitchStarted = false;
+	bool pedalDown = false;
+	uint64_t stampCounter = 0;
+	NoteSlot slots[kNumNoteSlots];
 
 	double rate = 44100.0;
 	double bend = 0.5;

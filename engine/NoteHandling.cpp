@@ -37,12 +37,12 @@ void Engine::setParameter (int32_t id, double value)
 			inputsChanged = true;
 			break;
 		case kSustainParam:
-			sustain = value >= 0.5;
-			if (!sustain)
+			pedalDown = value >= 0.5;
+			if (!pedalDown)
 			{
 				// Keys released while the pedal was down end now.
 				for (int32_t i = liveCount - 1; i >= 0; --i)
-					if (!notes[liveSlots[i]].held)
+					if (!slots[liveSlots[i]].held)
 						stampSlot (liveSlots[i], 0);
 				selectNote ();
 			}
@@ -63,8 +63,8 @@ void Engine::noteOn (int16_t channel, int16_t pitch, float noteVelocity)
 		noteOff (channel, pitch);
 		return;
 	}
-	++noteCounter;
-	const bool wasSounding = gate;
+	++stampCounter;
+	const bool wasSounding = gateOpen;
 
 	double v = noteVelocity;
 	if (!std::isfinite (v))
@@ -73,22 +73,22 @@ void Engine::noteOn (int16_t channel, int16_t pitch, float noteVelocity)
 		v = 1.0;
 
 	const int32_t index = slotIndex (channel, pitch);
-	NoteSlot& slot = notes[index];
+	NoteSlot& slot = slots[index];
 	slot.held = true;
 	slot.velocity = v;
-	stampSlot (index, noteCounter);
+	stampSlot (index, stampCounter);
 	selectNote ();
 
 	if (wasSounding && target[kLegatoParam] < 0.5)
-		retriggerFade = kRetriggerFadeTime * rate;
+		voice.retriggerFade = kRetriggerFadeTime * rate;
 
-	if (!frequencySet)
+	if (!pitchStarted)
 	{
 		// The first note after a reset starts at its own pitch (no glide),
 		// from the unsmoothed tuning and without pitch bend or limits.
-		frequency = semitonesToHz (pitch - kReferencePitch + transposeSemitones (target[kTransposeParam]) +
+		voice.frequency = semitonesToHz (pitch - kReferencePitch + transposeSemitones (target[kTransposeParam]) +
 		                           fineSemitones (target[kFineTuneParam]));
-		frequencySet = true;
+		pitchStarted = true;
 	}
 }
 
@@ -97,8 +97,8 @@ void Engine::noteOff (int16_t channel, int16_t pitch)
 	if (!validNote (channel, pitch))
 		return;
 	const int32_t index = slotIndex (channel, pitch);
-	notes[index].held = false;
-	if (!sustain)
+	slots[index].held = false;
+	if (!pedalDown)
 		stampSlot (index, 0);
 	selectNote ();
 }
@@ -110,11 +110,11 @@ void Engine::selectNote ()
 	// Only live slots have a stamp.
 	int32_t best = -1;
 	uint64_t bestStamp = 0;
-	const bool pedal = sustain;
+	const bool pedal = pedalDown;
 	for (int32_t k = 0; k < liveCount; ++k)
 	{
 		const int32_t i = liveSlots[k];
-		const uint64_t stamp = notes[i].held || pedal ? notes[i].stamp : 0;
+		const uint64_t stamp = slots[i].held || pedal ? slots[i].stamp : 0;
 		if (stamp > bestStamp)
 		{
 			best = i;
@@ -124,28 +124,34 @@ void Engine::selectNote ()
 	if (best >= 0)
 	{
 		currentSlot = best;
-		currentVelocity = notes[best].velocity;
+		currentVelocity = slots[best].velocity;
 		inputsChanged = true;
-		gate = true;
+		gateOpen = true;
 	}
 	else
 	{
-		gate = false;
+		gateOpen = false;
 	}
+}
+
+const NoteSlot& Engine::noteSlot (int32_t index) const
+{
+	static const NoteSlot kNeverPlayed{};
+	return index >= 0 && index < kNumNoteSlots ? slots[index] : kNeverPlayed;
 }
 
 void Engine::allNotesOff ()
 {
 	clearNotes ();
-	gate = false;
-	sustain = false;
+	gateOpen = false;
+	pedalDown = false;
 }
 
 void Engine::stampSlot (int32_t index, uint64_t stamp)
 {
 	// A slot leaves the list only once its key is up; it goes back to the
 	// state of a key never played.
-	NoteSlot& slot = notes[index];
+	NoteSlot& slot = slots[index];
 	const bool wasLive = slot.stamp != 0, live = stamp != 0;
 	slot.stamp = stamp;
 	if (live && !wasLive)
@@ -164,7 +170,7 @@ void Engine::stampSlot (int32_t index, uint64_t stamp)
 void Engine::clearNotes ()
 {
 	for (int32_t k = 0; k < liveCount; ++k)
-		notes[liveSlots[k]] = NoteSlot{};
+		slots[liveSlots[k]] = NoteSlot{};
 	liveCount = 0;
 }
 

@@ -153,6 +153,7 @@ bool sameBits (const ParamBlock& a, const ParamBlock& b)
 
 double Voice::tick (Engine& e)
 {
+	VoiceState& v = e.voice;
 	const double fs = e.rate;
 
 	// Parameter smoothing: one pole with an 8 ms time constant. Once every
@@ -177,16 +178,16 @@ double Voice::tick (Engine& e)
 	if (d.fixedPitch)
 	{
 		// Neither glide nor vibrato: every sample has the target's pitch.
-		e.frequency = d.targetFrequency;
+		v.frequency = d.targetFrequency;
 		dt = d.fixedStep;
 		partials = d.fixedPartials;
-		e.vibratoPhase = frac (e.vibratoPhase + d.vibratoStep);
-		e.tremoloPhase = frac (e.tremoloPhase + d.tremoloStep);
+		v.vibratoPhase = frac (v.vibratoPhase + d.vibratoStep);
+		v.tremoloPhase = frac (v.tremoloPhase + d.tremoloStep);
 	}
 	else
 	{
 		// Glide towards the target pitch, exponential in hertz.
-		e.frequency = glide (e.frequency, d.targetFrequency, d.glideCoefficient);
+		v.frequency = glide (v.frequency, d.targetFrequency, d.glideCoefficient);
 
 		// Vibrato reads its phase before this sample's advance. Its factor
 		// was usually worked out by the previous sample; it holds where the
@@ -194,14 +195,14 @@ double Voice::tick (Engine& e)
 		double vibrato = 1.0;
 		if (depth != 0.0)
 		{
-			if (e.vibratoPhase == d.vibratoFactorPhase && depth == d.vibratoFactorDepth)
+			if (v.vibratoPhase == d.vibratoFactorPhase && depth == d.vibratoFactorDepth)
 				vibrato = d.vibratoFactor;
 			else
-				vibrato = vibratoFactor (depth, e.vibratoPhase == d.vibratoFactorPhase ? d.vibratoFactorSine : vibratoSine (d.vibratoSinePhase, d.vibratoSine, e.vibratoPhase));
+				vibrato = vibratoFactor (depth, v.vibratoPhase == d.vibratoFactorPhase ? d.vibratoFactorSine : vibratoSine (d.vibratoSinePhase, d.vibratoSine, v.vibratoPhase));
 		}
-		e.vibratoPhase = frac (e.vibratoPhase + d.vibratoStep);
-		e.tremoloPhase = frac (e.tremoloPhase + d.tremoloStep);
-		const double f = std::min (e.frequency * vibrato, kMaxVibratoRatio * fs);
+		v.vibratoPhase = frac (v.vibratoPhase + d.vibratoStep);
+		v.tremoloPhase = frac (v.tremoloPhase + d.tremoloStep);
+		const double f = std::min (v.frequency * vibrato, kMaxVibratoRatio * fs);
 
 		// The step and the partial count were usually worked out by the
 		// previous sample for this frequency (two divisions off the chain).
@@ -224,14 +225,14 @@ double Voice::tick (Engine& e)
 		double nextVibrato = 1.0;
 		if (depth != 0.0)
 		{
-			const double nextSine = vibratoSine (d.vibratoSinePhase, d.vibratoSine, e.vibratoPhase);
+			const double nextSine = vibratoSine (d.vibratoSinePhase, d.vibratoSine, v.vibratoPhase);
 			nextVibrato = vibratoFactor (depth, nextSine);
-			d.vibratoFactorPhase = e.vibratoPhase;
+			d.vibratoFactorPhase = v.vibratoPhase;
 			d.vibratoFactorSine = nextSine;
 			d.vibratoFactorDepth = depth;
 			d.vibratoFactor = nextVibrato;
 		}
-		const double nextF = std::min (glide (e.frequency, d.targetFrequency, d.glideCoefficient) * nextVibrato, kMaxVibratoRatio * fs);
+		const double nextF = std::min (glide (v.frequency, d.targetFrequency, d.glideCoefficient) * nextVibrato, kMaxVibratoRatio * fs);
 		if (nextF != d.nextFrequency) // a steady frequency keeps them
 		{
 			d.nextFrequency = nextF;
@@ -242,17 +243,17 @@ double Voice::tick (Engine& e)
 
 	// Two oscillator sub-steps. Their phases do not depend on the audio, so
 	// both are known before either is rendered.
-	const double phases[2] = {e.phase, frac (e.phase + dt)};
-	e.phase = frac (phases[1] + dt);
+	const double phases[2] = {v.phase, frac (v.phase + dt)};
+	v.phase = frac (phases[1] + dt);
 
 	// The oscillator's sine at both sub-steps; the tremolo's sine (phase after
 	// its advance) and the vibrato sine for two samples on (while the
 	// vibrato is off, for the next sample: its phase is at hand).
-	const double laterVibratoPhase = depth != 0.0 ? frac (e.vibratoPhase + d.vibratoStep) : e.vibratoPhase;
+	const double laterVibratoPhase = depth != 0.0 ? frac (v.vibratoPhase + d.vibratoStep) : v.vibratoPhase;
 #if defined(__AVX__)
 	// One evaluation for all four.
 	Double4 reduced;
-	const Double4 allSines = sinCycles (Double4{phases[0], phases[1], laterVibratoPhase, e.tremoloPhase}, reduced);
+	const Double4 allSines = sinCycles (Double4{phases[0], phases[1], laterVibratoPhase, v.tremoloPhase}, reduced);
 	const Double2 sinTheta = lowHalf (allSines), modSines = highHalf (allSines), oscReduced = lowHalf (reduced);
 	d.vibratoSinePhase = laterVibratoPhase;
 	d.vibratoSine = modSines[0];
@@ -265,7 +266,7 @@ double Voice::tick (Engine& e)
 	Double2 modSines = {0.0, 0.0};
 	if (depth != 0.0 || e.smoothed[kTremoloDepthParam] != 0.0)
 	{
-		modSines = sinCycles (Double2{laterVibratoPhase, e.tremoloPhase});
+		modSines = sinCycles (Double2{laterVibratoPhase, v.tremoloPhase});
 		d.vibratoSinePhase = laterVibratoPhase;
 		d.vibratoSine = modSines[0];
 	}
@@ -281,9 +282,9 @@ double Voice::tick (Engine& e)
 	const Double2 mixed = mulAdd (splat (d.triangleGain), triangle (sines, partials), early);
 
 	// Decimation: both sub-steps through the filter; the second one's output is kept.
-	runBiquad (e.decimator[1], runBiquad (e.decimator[0], mixed[0]));
-	const double y = runBiquad (e.decimator[1], runBiquad (e.decimator[0], mixed[1]));
-	for (Biquad& section : e.decimator)
+	runBiquad (v.decimator[1], runBiquad (v.decimator[0], mixed[0]));
+	const double y = runBiquad (v.decimator[1], runBiquad (v.decimator[0], mixed[1]));
+	for (Biquad& section : v.decimator)
 	{
 		section.z1 = flushTiny (section.z1);
 		section.z2 = flushTiny (section.z2);
@@ -291,16 +292,16 @@ double Voice::tick (Engine& e)
 
 	// Envelope: linear attack and release, or the retrigger fade to 0. It
 	// does not feed the oscillator, so it comes after it.
-	if (e.retriggerFade > 0.0)
+	if (v.retriggerFade > 0.0)
 	{
-		const double old = e.retriggerFade;
-		e.retriggerFade = old - 1.0;
-		e.envelope = e.envelope * std::max (0.0, (old - 1.0) / old);
+		const double old = v.retriggerFade;
+		v.retriggerFade = old - 1.0;
+		v.envelope = v.envelope * std::max (0.0, (old - 1.0) / old);
 	}
 	else
 	{
-		e.envelope = e.gate ? e.envelope + d.attackStep : e.envelope - d.releaseStep;
-		e.envelope = std::min (std::max (e.envelope, 0.0), 1.0);
+		v.envelope = e.gateOpen ? v.envelope + d.attackStep : v.envelope - d.releaseStep;
+		v.envelope = std::min (std::max (v.envelope, 0.0), 1.0);
 	}
 
 	// Gain stages: envelope, tremolo (phase after its advance), and velocity
@@ -308,7 +309,7 @@ double Voice::tick (Engine& e)
 	// multiplication joins them.
 	const double tremoloDepth = e.smoothed[kTremoloDepthParam];
 	const double tremolo = tremoloDepth == 0.0 ? 1.0 : 1.0 - tremoloDepth * (0.5 + 0.5 * modSines[1]);
-	const double out = y * (e.envelope * tremolo * d.noteGain);
+	const double out = y * (v.envelope * tremolo * d.noteGain);
 
 	return std::isfinite (out) ? out : 0.0;
 }

@@ -59,12 +59,16 @@ std::vector<double> renderSquare (double (*tick) (Engine&))
 // oversampled mix. Shows what the filter has to remove.
 double unfilteredTick (Engine& e)
 {
-	Biquad saved[2] = {e.decimator[0], e.decimator[1]};
-	for (Biquad& b : e.decimator)
+	const VoiceState saved = e.state ();
+	VoiceState passThrough = saved;
+	for (Biquad& b : passThrough.decimator)
 		b = Biquad{1.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
+	e.setState (passThrough);
 	const double out = e.tick ();
-	e.decimator[0] = saved[0];
-	e.decimator[1] = saved[1];
+	VoiceState after = e.state ();
+	for (int i = 0; i < 2; ++i)
+		after.decimator[i] = saved.decimator[i];
+	e.setState (after);
 	return out;
 }
 
@@ -73,7 +77,7 @@ double decimatorDb (const Engine& e, double hz)
 {
 	const std::complex<double> z1 = std::polar (1.0, -2.0 * kPi * hz / (2.0 * kRate));
 	std::complex<double> h = 1.0;
-	for (const Biquad& b : e.decimator)
+	for (const Biquad& b : e.state ().decimator)
 		h *= (b.b0 + b.b1 * z1 + b.b2 * z1 * z1) / (1.0 + b.a1 * z1 + b.a2 * z1 * z1);
 	return 20.0 * std::log10 (std::abs (h));
 }

@@ -19,6 +19,15 @@ namespace {
 
 constexpr double kTolerance = 1e-9;
 
+// Writes part of the voice's running state between samples.
+template <typename F>
+void editState (Engine& e, F&& f)
+{
+	VoiceState s = e.state ();
+	f (s);
+	e.setState (s);
+}
+
 struct Pair
 {
 	std::unique_ptr<Engine> fast, literal;
@@ -138,7 +147,7 @@ TEST (EngineGolden, ParameterSweepsAndSettledValuesMatch)
 }
 
 // The voice works some values out a sample ahead (the vibrato factor, the
-// oscillator step) or once for a steady pitch; fields written and inputs
+// oscillator step) or once for a steady pitch; running state written and inputs
 // changed between samples must void them. With everything on, and with the
 // default patch, whose frequency stays put.
 TEST (EngineGolden, FieldsWrittenBetweenSamplesMatch)
@@ -157,14 +166,14 @@ TEST (EngineGolden, FieldsWrittenBetweenSamplesMatch)
 				switch (i % 4000)
 				{
 				case 500: e.setParameter (kGlissandoParam, i % 8000 == 500 ? 0.1 : 0.0); break;
-				case 1000: e.phase = 1.25; break; // outside [0, 1) as well
-				case 1500: e.vibratoPhase = i % 8000 == 1500 ? 0.8 : -0.3; break;
-				case 2000: e.frequency *= 1.5; break;
+				case 1000: editState (e, [] (VoiceState& s) { s.phase = 1.25; }); break; // outside [0, 1) as well
+				case 1500: editState (e, [i] (VoiceState& s) { s.vibratoPhase = i % 8000 == 1500 ? 0.8 : -0.3; }); break;
+				case 2000: editState (e, [] (VoiceState& s) { s.frequency *= 1.5; }); break;
 				case 2500: // 0, 1, 0.25, 0 again: vibrato on and off
 					e.setParameter (kModWheelParam, e.modWheel () == 0.0 ? 1.0 : e.modWheel () == 1.0 ? 0.25 : 0.0);
 					break;
 				case 3000: e.setParameter (kPitchBendParam, e.pitchBend () > 0.5 ? 0.375 : 0.75); break;
-				case 3500: e.tremoloPhase = 0.75; break;
+				case 3500: editState (e, [] (VoiceState& s) { s.tremoloPhase = 0.75; }); break;
 				default: break;
 				}
 			}));
@@ -186,7 +195,7 @@ TEST (EngineGolden, SquareNearItsSteps)
 				e.noteOn (0, 69, 1.0f);
 			});
 			ASSERT_TRUE (p.render (int64_t (rate / 10), [] (int64_t, Engine&) {})); // past the attack
-			const double dt = p.fast->frequency / (2.0 * rate);
+			const double dt = p.fast->state ().frequency / (2.0 * rate);
 			const double offsets[] = {0.0, 0x1p-52, 0x1p-50, 0x1p-41, 0x1p-40, 0x1p-39, 1e-9};
 			std::vector<double> phases;
 			for (double edge : {0.0, 0.5, 1.0})
@@ -194,7 +203,9 @@ TEST (EngineGolden, SquareNearItsSteps)
 					for (double offset : offsets)
 						for (double sign : {-1.0, 1.0})
 							phases.push_back (edge + side * (dt + sign * offset * (1.0 + dt)));
-			EXPECT_TRUE (p.render (int64_t (phases.size ()), [&phases] (int64_t i, Engine& e) { e.phase = phases[size_t (i)]; }));
+			EXPECT_TRUE (p.render (int64_t (phases.size ()), [&phases] (int64_t i, Engine& e) {
+				editState (e, [&] (VoiceState& s) { s.phase = phases[size_t (i)]; });
+			}));
 		}
 }
 

@@ -33,55 +33,55 @@ TEST_F (Notes, LegatoOnKeepsTheEnvelopeAndReturnsToTheHeldNote)
 	legato (true);
 	e->noteOn (0, 60, 0.5f);
 	run (200);
-	const double level = e->envelope;
+	const double level = e->state ().envelope;
 	e->noteOn (0, 64, 0.9f);
 	EXPECT_EQ (e->currentNote (), slot (0, 64));
-	EXPECT_EQ (e->retriggerFade, 0.0);
+	EXPECT_EQ (e->state ().retriggerFade, 0.0);
 	EXPECT_EQ (e->velocity (), double (0.9f));
 	e->tick ();
-	EXPECT_GT (e->envelope, level);
-	EXPECT_DOUBLE_EQ (e->frequency, noteFrequency (64));
+	EXPECT_GT (e->state ().envelope, level);
+	EXPECT_DOUBLE_EQ (e->state ().frequency, noteFrequency (64));
 
 	e->noteOff (0, 64);
 	EXPECT_EQ (e->currentNote (), slot (0, 60));
 	EXPECT_EQ (e->velocity (), 0.5);
-	EXPECT_TRUE (e->gate);
-	EXPECT_EQ (e->retriggerFade, 0.0);
+	EXPECT_TRUE (e->gate ());
+	EXPECT_EQ (e->state ().retriggerFade, 0.0);
 
 	e->noteOff (0, 60);
-	EXPECT_FALSE (e->gate);
+	EXPECT_FALSE (e->gate ());
 	EXPECT_EQ (e->currentNote (), slot (0, 60)); // releases at its last pitch
 	run (10);
-	EXPECT_DOUBLE_EQ (e->frequency, noteFrequency (60));
+	EXPECT_DOUBLE_EQ (e->state ().frequency, noteFrequency (60));
 }
 
 TEST_F (Notes, LegatoOffFadesOnlyWhenANoteWasSounding)
 {
 	legato (false);
 	e->noteOn (0, 60, 1.0f);
-	EXPECT_EQ (e->retriggerFade, 0.0); // nothing sounded before
+	EXPECT_EQ (e->state ().retriggerFade, 0.0); // nothing sounded before
 	run (500);
 	e->noteOn (0, 64, 1.0f);
-	EXPECT_DOUBLE_EQ (e->retriggerFade, 88.2);
+	EXPECT_DOUBLE_EQ (e->state ().retriggerFade, 88.2);
 	run (5);
 	e->noteOn (0, 67, 1.0f); // a second note-on restarts the full fade
-	EXPECT_DOUBLE_EQ (e->retriggerFade, 88.2);
+	EXPECT_DOUBLE_EQ (e->state ().retriggerFade, 88.2);
 	run (100);
 	e->noteOff (0, 67);
 	EXPECT_EQ (e->currentNote (), slot (0, 64)); // back to the held note without a fade
-	EXPECT_LE (e->retriggerFade, 0.0);
+	EXPECT_LE (e->state ().retriggerFade, 0.0);
 
 	// After everything is released, a new note does not fade even while the
 	// envelope is still releasing.
 	e->noteOff (0, 64);
 	e->noteOff (0, 60);
 	run (10);
-	ASSERT_GT (e->envelope, 0.0);
-	const double level = e->envelope;
+	ASSERT_GT (e->state ().envelope, 0.0);
+	const double level = e->state ().envelope;
 	e->noteOn (0, 70, 1.0f);
-	EXPECT_LE (e->retriggerFade, 0.0);
+	EXPECT_LE (e->state ().retriggerFade, 0.0);
 	e->tick ();
-	EXPECT_GT (e->envelope, level);
+	EXPECT_GT (e->state ().envelope, level);
 }
 
 TEST_F (Notes, LastNotePriorityAcrossChannels)
@@ -94,13 +94,15 @@ TEST_F (Notes, LastNotePriorityAcrossChannels)
 	EXPECT_EQ (e->currentNote (), slot (7, 72));
 	e->noteOff (7, 72);
 	EXPECT_EQ (e->currentNote (), slot (0, 60)); // newest still held
-	EXPECT_TRUE (e->notes[slot (0, 60)].held);
-	EXPECT_FALSE (e->notes[slot (15, 60)].held);
+	EXPECT_TRUE (e->noteSlot (slot (0, 60)).held);
+	EXPECT_FALSE (e->noteSlot (slot (15, 60)).held);
+	for (int32_t outside : {-1, kNumNoteSlots}) // reads as a key never played
+		EXPECT_TRUE (!e->noteSlot (outside).held && e->noteSlot (outside).stamp == 0);
 	e->noteOff (1, 60); // the other channel's release does not touch channel 0
-	EXPECT_TRUE (e->gate);
+	EXPECT_TRUE (e->gate ());
 	e->noteOff (0, 60);
-	EXPECT_FALSE (e->gate);
-	EXPECT_EQ (e->noteCounter, 3u);
+	EXPECT_FALSE (e->gate ());
+	EXPECT_EQ (e->noteCounter (), 3u);
 }
 
 TEST_F (Notes, RepeatedKeyTakesTheNewestStamp)
@@ -109,7 +111,7 @@ TEST_F (Notes, RepeatedKeyTakesTheNewestStamp)
 	e->noteOn (0, 62, 1.0f);
 	e->noteOn (0, 60, 0.3f); // pressed again: newest
 	EXPECT_EQ (e->currentNote (), slot (0, 60));
-	EXPECT_EQ (e->notes[slot (0, 60)].stamp, 3u);
+	EXPECT_EQ (e->noteSlot (slot (0, 60)).stamp, 3u);
 	e->noteOff (0, 60);
 	EXPECT_EQ (e->currentNote (), slot (0, 62));
 }
@@ -118,22 +120,22 @@ TEST_F (Notes, SustainHoldsReleasedNotes)
 {
 	legato (false);
 	e->setParameter (kSustainParam, 1.0);
-	EXPECT_TRUE (e->sustain);
+	EXPECT_TRUE (e->sustain ());
 	e->noteOn (0, 60, 1.0f);
 	e->noteOff (0, 60);
-	EXPECT_TRUE (e->gate); // A keeps sounding
+	EXPECT_TRUE (e->gate ()); // A keeps sounding
 	EXPECT_EQ (e->currentNote (), slot (0, 60));
 	run (100);
 	e->noteOn (0, 64, 1.0f);
-	EXPECT_GT (e->retriggerFade, 0.0); // B takes over with a fade
+	EXPECT_GT (e->state ().retriggerFade, 0.0); // B takes over with a fade
 	e->noteOff (0, 64);
 	EXPECT_EQ (e->currentNote (), slot (0, 64)); // B keeps sounding
-	EXPECT_TRUE (e->gate);
+	EXPECT_TRUE (e->gate ());
 	e->setParameter (kSustainParam, 0.49);
-	EXPECT_FALSE (e->sustain);
-	EXPECT_FALSE (e->gate); // nothing held: B releases
+	EXPECT_FALSE (e->sustain ());
+	EXPECT_FALSE (e->gate ()); // nothing held: B releases
 	EXPECT_EQ (e->currentNote (), slot (0, 64));
-	EXPECT_EQ (e->notes[slot (0, 60)].stamp, 0u);
+	EXPECT_EQ (e->noteSlot (slot (0, 60)).stamp, 0u);
 }
 
 TEST_F (Notes, LiftingThePedalReturnsToTheHeldKeyWithoutFade)
@@ -149,8 +151,8 @@ TEST_F (Notes, LiftingThePedalReturnsToTheHeldKeyWithoutFade)
 	e->setParameter (kSustainParam, 0.0);
 	EXPECT_EQ (e->currentNote (), slot (0, 60));
 	EXPECT_EQ (e->velocity (), double (0.4f));
-	EXPECT_TRUE (e->gate);
-	EXPECT_LE (e->retriggerFade, 0.0);
+	EXPECT_TRUE (e->gate ());
+	EXPECT_LE (e->state ().retriggerFade, 0.0);
 }
 
 TEST_F (Notes, AllNotesOffReleasesAtTheLastPitchWhateverTheValue)
@@ -160,15 +162,18 @@ TEST_F (Notes, AllNotesOffReleasesAtTheLastPitchWhateverTheValue)
 	e->noteOn (2, 55, 0.6f);
 	run (100);
 	e->setParameter (kAllNotesOffParam, 0.0);
-	EXPECT_FALSE (e->gate);
-	EXPECT_FALSE (e->sustain);
+	EXPECT_FALSE (e->gate ());
+	EXPECT_FALSE (e->sustain ());
 	EXPECT_EQ (e->currentNote (), slot (2, 55));
 	EXPECT_EQ (e->velocity (), double (0.6f));
-	EXPECT_EQ (e->noteCounter, 2u);
-	for (const NoteSlot& s : e->notes)
+	EXPECT_EQ (e->noteCounter (), 2u);
+	for (int32_t i = 0; i < kNumNoteSlots; ++i)
+	{
+		const NoteSlot& s = e->noteSlot (i);
 		ASSERT_TRUE (!s.held && s.stamp == 0 && s.velocity == 1.0);
+	}
 	run (10);
-	EXPECT_DOUBLE_EQ (e->frequency, noteFrequency (55));
+	EXPECT_DOUBLE_EQ (e->state ().frequency, noteFrequency (55));
 }
 
 TEST_F (Notes, VelocityZeroIsANoteOffAndOddVelocitiesAreKept)
@@ -177,8 +182,8 @@ TEST_F (Notes, VelocityZeroIsANoteOffAndOddVelocitiesAreKept)
 	e->noteOn (0, 62, 1.0f);
 	e->noteOn (0, 62, 0.0f);
 	EXPECT_EQ (e->currentNote (), slot (0, 60));
-	EXPECT_FALSE (e->notes[slot (0, 62)].held);
-	EXPECT_EQ (e->noteCounter, 2u);
+	EXPECT_FALSE (e->noteSlot (slot (0, 62)).held);
+	EXPECT_EQ (e->noteCounter (), 2u);
 	e->noteOn (0, 64, -0.5f);
 	EXPECT_EQ (e->currentNote (), slot (0, 60));
 
@@ -198,17 +203,17 @@ TEST_F (Notes, OutOfRangeChannelsAndPitchesAreIgnored)
 	e->noteOn (-1, 60, 1.0f);
 	e->noteOn (0, -1, 1.0f);
 	e->noteOn (32767, 32767, 1.0f);
-	EXPECT_FALSE (e->gate);
-	EXPECT_EQ (e->noteCounter, 0u);
+	EXPECT_FALSE (e->gate ());
+	EXPECT_EQ (e->noteCounter (), 0u);
 	e->noteOn (0, 127, 1.0f);
 	e->noteOff (16, 127);
 	e->noteOff (0, -128);
-	EXPECT_TRUE (e->gate);
+	EXPECT_TRUE (e->gate ());
 	e->setParameter (99, 1.0);
 	e->setParameter (104, 1.0);
 	e->setParameter (-1, 1.0);
 	EXPECT_EQ (e->targetValues (), kDefaultParams);
-	EXPECT_TRUE (e->gate);
+	EXPECT_TRUE (e->gate ());
 }
 
 TEST_F (Notes, FirstNoteJumpsUsingUnsmoothedTuningAndNoBend)
@@ -218,21 +223,21 @@ TEST_F (Notes, FirstNoteJumpsUsingUnsmoothedTuningAndNoBend)
 	e->setParameter (kFineTuneParam, 1.0);        // +1 semitone, not yet smoothed
 	e->setParameter (kPitchBendParam, 1.0);
 	e->noteOn (0, 69, 1.0f);
-	EXPECT_DOUBLE_EQ (e->frequency, 440.0 * std::pow (2.0, -11.0 / 12.0));
-	EXPECT_TRUE (e->frequencySet);
+	EXPECT_DOUBLE_EQ (e->state ().frequency, 440.0 * std::pow (2.0, -11.0 / 12.0));
+	EXPECT_TRUE (e->frequencySet ());
 	e->tick (); // from here on the target includes the bend and glides there
-	EXPECT_GT (e->frequency, 440.0 * std::pow (2.0, -11.0 / 12.0));
+	EXPECT_GT (e->state ().frequency, 440.0 * std::pow (2.0, -11.0 / 12.0));
 
 	// The second note glides, however long after the first.
 	e->noteOff (0, 69);
 	run (44100);
-	const double before = e->frequency;
+	const double before = e->state ().frequency;
 	e->noteOn (0, 81, 1.0f);
-	EXPECT_EQ (e->frequency, before);
+	EXPECT_EQ (e->state ().frequency, before);
 	// A reset makes the next note jump again.
 	e->reset ();
 	e->noteOn (0, 57, 1.0f);
-	EXPECT_DOUBLE_EQ (e->frequency, 440.0 * std::pow (2.0, -23.0 / 12.0));
+	EXPECT_DOUBLE_EQ (e->state ().frequency, 440.0 * std::pow (2.0, -23.0 / 12.0));
 }
 
 TEST_F (Notes, PitchBendAndModWheelAreStoredAsGiven)
@@ -303,7 +308,7 @@ TEST_F (Notes, RandomPlayingFollowsTheNewestSoundingKey)
 		for (int32_t k = 0; k < kNumNoteSlots; ++k)
 			if (model[k].stamp != 0 && (newest < 0 || model[k].stamp > model[newest].stamp))
 				newest = k;
-		ASSERT_EQ (e->gate, newest >= 0) << "step " << step;
+		ASSERT_EQ (e->gate (), newest >= 0) << "step " << step;
 		if (newest >= 0)
 		{
 			ASSERT_EQ (e->currentNote (), newest) << "step " << step;

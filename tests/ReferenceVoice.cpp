@@ -46,6 +46,7 @@ double section (Tarno::Biquad& s, double x)
 double referenceTick (Tarno::Engine& e)
 {
 	const double fs = e.sampleRate ();
+	Tarno::VoiceState v = e.state ();
 
 	const Tarno::ParamBlock& target = e.targetValues ();
 	double k = 1 - std::exp (-1 / (0.008 * fs));
@@ -63,33 +64,33 @@ double referenceTick (Tarno::Engine& e)
 
 	double T = 2000 * clampN (smoothed[5]) * 0.001;
 	if (T >= 0.0005)
-		e.frequency = e.frequency + (F - e.frequency) * (1 - std::exp (-1 / (T * fs)));
+		v.frequency = v.frequency + (F - v.frequency) * (1 - std::exp (-1 / (T * fs)));
 	else
-		e.frequency = F;
+		v.frequency = F;
 
 	double A = (2 + 2998 * clampN (target[3])) * 0.001;
 	double R = (5 + 4995 * clampN (target[4])) * 0.001;
-	if (e.retriggerFade > 0)
+	if (v.retriggerFade > 0)
 	{
-		double old = e.retriggerFade;
-		e.retriggerFade = old - 1;
-		e.envelope = e.envelope * std::max (0.0, (old - 1) / old);
+		double old = v.retriggerFade;
+		v.retriggerFade = old - 1;
+		v.envelope = v.envelope * std::max (0.0, (old - 1) / old);
 	}
 	else
 	{
-		if (e.gate)
-			e.envelope = e.envelope + 1 / (A * fs);
+		if (e.gate ())
+			v.envelope = v.envelope + 1 / (A * fs);
 		else
-			e.envelope = e.envelope - 1 / (R * fs);
-		e.envelope = std::min (std::max (e.envelope, 0.0), 1.0);
+			v.envelope = v.envelope - 1 / (R * fs);
+		v.envelope = std::min (std::max (v.envelope, 0.0), 1.0);
 	}
 
 	double D = std::min (100 * clampN (smoothed[7]) + 50 * e.modWheel (), 150.0);
-	double V = std::pow (2.0, D * std::sin (2 * pi * e.vibratoPhase) / 1200);
-	double f = std::min (e.frequency * V, 0.44 * fs);
+	double V = std::pow (2.0, D * std::sin (2 * pi * v.vibratoPhase) / 1200);
+	double f = std::min (v.frequency * V, 0.44 * fs);
 
-	e.vibratoPhase = frac (e.vibratoPhase + (4 + 4 * clampN (smoothed[6])) / fs);
-	e.tremoloPhase = frac (e.tremoloPhase + (4 + 4 * clampN (smoothed[8])) / fs);
+	v.vibratoPhase = frac (v.vibratoPhase + (4 + 4 * clampN (smoothed[6])) / fs);
+	v.tremoloPhase = frac (v.tremoloPhase + (4 + 4 * clampN (smoothed[8])) / fs);
 
 	double dt = f / (2 * fs);
 	double L0 = smoothed[0], L1 = smoothed[1], L2 = smoothed[2];
@@ -97,8 +98,8 @@ double referenceTick (Tarno::Engine& e)
 	double y = 0;
 	for (int sub = 0; sub < 2; ++sub)
 	{
-		double theta = 2 * pi * e.phase;
-		double square = (e.phase < 0.5 ? 1.0 : -1.0) + blep (e.phase, dt) - blep (frac (e.phase + 0.5), dt);
+		double theta = 2 * pi * v.phase;
+		double square = (v.phase < 0.5 ? 1.0 : -1.0) + blep (v.phase, dt) - blep (frac (v.phase + 0.5), dt);
 
 		int N = std::min (static_cast<int> (std::trunc (0.48 / dt)), 63);
 		double triangle = 0;
@@ -122,13 +123,14 @@ double referenceTick (Tarno::Engine& e)
 		double sine = (std::sin (theta) + 0.035 * c * std::sin (3 * theta) + 0.01 * c * std::sin (5 * theta)) /
 		              (1 + 0.045 * c);
 		double x = (L0 * square + L1 * triangle + L2 * sine) / std::max (1.0, L0 + L1 + L2);
-		y = section (e.decimator[1], section (e.decimator[0], x));
-		e.phase = frac (e.phase + dt);
+		y = section (v.decimator[1], section (v.decimator[0], x));
+		v.phase = frac (v.phase + dt);
 	}
 
 	double gainDb = 60 * clampN (smoothed[12]) - 60;
-	double out = y * e.envelope * (1 - smoothed[9] * (0.5 + 0.5 * std::sin (2 * pi * e.tremoloPhase))) *
+	double out = y * v.envelope * (1 - smoothed[9] * (0.5 + 0.5 * std::sin (2 * pi * v.tremoloPhase))) *
 	             (1 - smoothed[13] * (1 - e.velocity ())) * std::pow (10.0, gainDb / 20);
+	e.setState (v);
 	if (std::isnan (out) || std::isinf (out))
 		return 0;
 	return out;
