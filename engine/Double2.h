@@ -57,80 +57,43 @@ inline Double2 fromBits (Int2 x) { return (Double2) x; }
 inline Int4 bitsOf (Double4 x) { return (Int4) x; }
 inline Double4 fromBits (Int4 x) { return (Double4) x; }
 
-// a · b + c and a · b - c. The AVX2 build fuses each into one instruction,
-// rounded once; the baseline rounds the product and then the sum, as the
-// expression reads (-ffp-contract=off keeps the compiler from fusing on its
-// own, so fusing happens only here and only in that build).
-inline Double2 mulAdd (Double2 a, Double2 b, Double2 c)
+// a · b + c, a · b - c and c - a · b, for a double, a Double2 or a Double4.
+// The AVX2 build fuses each into one instruction, rounded once; the baseline
+// rounds the product and then the sum, as the expression reads
+// (-ffp-contract=off keeps the compiler from fusing on its own, so fusing
+// happens only here and only in that build).
+template <typename V>
+inline V mulAdd (V a, V b, V c)
 {
 #if defined(__FMA__)
-	return _mm_fmadd_pd (a, b, c);
+	if constexpr (sizeof (V) == sizeof (double))
+		return __builtin_fma (a, b, c);
+	else if constexpr (sizeof (V) == sizeof (Double2))
+		return _mm_fmadd_pd (a, b, c);
+	else
+		return _mm256_fmadd_pd (a, b, c);
 #else
 	return a * b + c;
 #endif
 }
 
-inline Double2 mulSub (Double2 a, Double2 b, Double2 c)
+template <typename V>
+inline V mulSub (V a, V b, V c)
 {
 #if defined(__FMA__)
-	return _mm_fmsub_pd (a, b, c);
+	return mulAdd (a, b, -c); // negating c is exact
 #else
 	return a * b - c;
 #endif
 }
 
-inline Double4 mulAdd (Double4 a, Double4 b, Double4 c)
+template <typename V>
+inline V negMulAdd (V a, V b, V c)
 {
 #if defined(__FMA__)
-	return _mm256_fmadd_pd (a, b, c);
-#else
-	return a * b + c;
-#endif
-}
-
-inline Double4 mulSub (Double4 a, Double4 b, Double4 c)
-{
-#if defined(__FMA__)
-	return _mm256_fmsub_pd (a, b, c);
-#else
-	return a * b - c;
-#endif
-}
-
-// c - a · b, likewise.
-inline Double2 negMulAdd (Double2 a, Double2 b, Double2 c)
-{
-#if defined(__FMA__)
-	return _mm_fnmadd_pd (a, b, c);
+	return mulAdd (-a, b, c); // negating a is exact
 #else
 	return c - a * b;
-#endif
-}
-
-inline Double4 negMulAdd (Double4 a, Double4 b, Double4 c)
-{
-#if defined(__FMA__)
-	return _mm256_fnmadd_pd (a, b, c);
-#else
-	return c - a * b;
-#endif
-}
-
-inline double negMulAdd (double a, double b, double c)
-{
-#if defined(__FMA__)
-	return __builtin_fma (-a, b, c);
-#else
-	return c - a * b;
-#endif
-}
-
-inline double mulAdd (double a, double b, double c)
-{
-#if defined(__FMA__)
-	return __builtin_fma (a, b, c);
-#else
-	return a * b + c;
 #endif
 }
 

@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
 #include <cstring>
 #include <emmintrin.h>
 
@@ -172,7 +171,11 @@ double Voice::tick (Engine& e)
 
 	// The oscillator's step (cycles per sub-step at twice the rate) and the
 	// triangle's partial count for this sample's frequency.
+	// Vibrato reads its phase before this sample's advance.
 	const double depth = d.vibratoCents;
+	const double vibratoPhase = v.vibratoPhase;
+	v.vibratoPhase = frac (vibratoPhase + d.vibratoStep);
+	v.tremoloPhase = frac (v.tremoloPhase + d.tremoloStep);
 	double dt;
 	int partials;
 	if (d.fixedPitch)
@@ -181,27 +184,23 @@ double Voice::tick (Engine& e)
 		v.frequency = d.targetFrequency;
 		dt = d.fixedStep;
 		partials = d.fixedPartials;
-		v.vibratoPhase = frac (v.vibratoPhase + d.vibratoStep);
-		v.tremoloPhase = frac (v.tremoloPhase + d.tremoloStep);
 	}
 	else
 	{
 		// Glide towards the target pitch, exponential in hertz.
 		v.frequency = glide (v.frequency, d.targetFrequency, d.glideCoefficient);
 
-		// Vibrato reads its phase before this sample's advance. Its factor
-		// was usually worked out by the previous sample; it holds where the
-		// phase and the depth are the ones it was worked out for.
+		// The vibrato factor was usually worked out by the previous sample;
+		// it holds where the phase and the depth are the ones it was worked
+		// out for.
 		double vibrato = 1.0;
 		if (depth != 0.0)
 		{
-			if (v.vibratoPhase == d.vibratoFactorPhase && depth == d.vibratoFactorDepth)
+			if (vibratoPhase == d.vibratoFactorPhase && depth == d.vibratoFactorDepth)
 				vibrato = d.vibratoFactor;
 			else
-				vibrato = vibratoFactor (depth, v.vibratoPhase == d.vibratoFactorPhase ? d.vibratoFactorSine : vibratoSine (d.vibratoSinePhase, d.vibratoSine, v.vibratoPhase));
+				vibrato = vibratoFactor (depth, vibratoPhase == d.vibratoFactorPhase ? d.vibratoFactorSine : vibratoSine (d.vibratoSinePhase, d.vibratoSine, vibratoPhase));
 		}
-		v.vibratoPhase = frac (v.vibratoPhase + d.vibratoStep);
-		v.tremoloPhase = frac (v.tremoloPhase + d.tremoloStep);
 		const double f = std::min (v.frequency * vibrato, kMaxVibratoRatio * fs);
 
 		// The step and the partial count were usually worked out by the
