@@ -46,10 +46,6 @@ if(CMAKE_CROSSCOMPILING)
     message(FATAL_ERROR "wine was not found: the Windows bundle's moduleinfo.json is read from the built "
                         "module by a Windows program. Install wine (scripts/install-deps.sh does).")
   endif()
-  set(TARNO_WINEPREFIX "${CMAKE_SOURCE_DIR}/build/wineprefix"
-      CACHE PATH "WINEPREFIX used when ctest runs Windows tests under Wine")
-  set(TARNO_WINE_RUN "${CMAKE_COMMAND}" -E env "WINEPREFIX=${TARNO_WINEPREFIX}" WINEDEBUG=-all
-      "WINEDLLOVERRIDES=mscoree,mshtml=" "${TARNO_WINE_EXECUTABLE}")
   set(_folder_icon --folder-icon)
   set(_icon_files "${TARNO_BUNDLE_DIR}/PlugIn.ico" "${TARNO_BUNDLE_DIR}/desktop.ini")
 else()

@@ -248,14 +248,20 @@ IPlugView* PLUGIN_API Controller::createView (FIDString name)
 {
 	if (name == nullptr || std::strcmp (name, ViewType::kEditor) != 0)
 		return nullptr;
-	// One reference for the host; the editor holds the controller for its life.
+	// One reference for the host; the editor holds the controller for its
+	// life. Out of memory gives no view, and nothing thrown reaches the host.
+	try
+	{
 #if defined(_WIN32)
-	return new TarnoEditor (this);
+		return new TarnoEditor (this);
 #elif defined(TARNO_HAVE_X11_EDITOR)
-	return new X11Editor (this);
-#else
-	return nullptr;
+		return new X11Editor (this);
 #endif
+	}
+	catch (...)
+	{
+	}
+	return nullptr;
 }
 
 tresult PLUGIN_API Controller::getMidiControllerAssignment (int32 busIndex, int16 channel,

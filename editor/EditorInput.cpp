@@ -178,6 +178,10 @@ void EditorInput::startDrag (int32 i, int32 y, bool shift)
 	dragLastY = y;
 	dragValue = clampNormalized (controller.getParamNormalized (pid));
 	controller.beginEdit (pid);
+	// The host may have removed the view inside beginEdit, which ended this
+	// gesture with its endEdit: nothing more belongs to it.
+	if (activeParam != i)
+		return;
 	if (window)
 		window->setCapture ();
 

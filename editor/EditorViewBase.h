@@ -37,12 +37,34 @@ public:
 			return Steinberg::kResultFalse;
 		if (f == contentScale)
 			return Steinberg::kResultTrue;
+		// The frame may remove or release the view inside resizeView.
+		Steinberg::IPtr<EditorViewBase> keepAlive (this);
+		const double previous = contentScale;
+		const Steinberg::ViewRect previousRect = getRect ();
 		contentScale = f;
 		Steinberg::ViewRect size (0, 0, scaledLength (kPanelWidth, f), scaledLength (kPanelHeight, f));
 		setRect (size);
-		contentScaleChanged (f);
+		if (!changeScale (f))
+		{
+			// The window could not take the new size (out of memory): it
+			// stays as it was, at the old scale.
+			contentScale = previous;
+			setRect (previousRect);
+			changeScale (previous);
+			return Steinberg::kResultFalse;
+		}
 		if (plugFrame && isAttached ())
-			plugFrame->resizeView (this, &size);
+		{
+			// The view has its new size whatever the frame answers; nothing
+			// the frame throws goes back to the host.
+			try
+			{
+				plugFrame->resizeView (this, &size);
+			}
+			catch (...)
+			{
+			}
+		}
 		return Steinberg::kResultTrue;
 	}
 
@@ -59,10 +81,24 @@ public:
 
 protected:
 	// The window takes the new scale: its picture's size, its own size when
-	// attached, and its input's mapping. The view's rectangle is set.
-	virtual void contentScaleChanged (double f) = 0;
+	// attached, and its input's mapping. The view's rectangle is set. False
+	// when what the new size needs could not be made; the window then keeps
+	// what it had, and is called again with the old scale.
+	virtual bool contentScaleChanged (double f) = 0;
 
 private:
+	bool changeScale (double f)
+	{
+		try
+		{
+			return contentScaleChanged (f);
+		}
+		catch (...)
+		{
+			return false;
+		}
+	}
+
 	double contentScale = 1.0;
 };
 

@@ -58,15 +58,16 @@ void TarnoEditor::makeFonts ()
 		remake (smallFont, kSmallFont);
 }
 
-void TarnoEditor::contentScaleChanged (double f)
+bool TarnoEditor::contentScaleChanged (double f)
 {
 	core.setScale (f);
 	makeFonts ();
 	if (!window)
-		return;
+		return true;
 	SetWindowPos (window, nullptr, 0, 0, core.pixelWidth (), core.pixelHeight (),
 	              SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 	invalidate ();
+	return true;
 }
 
 TarnoEditor::~TarnoEditor ()
@@ -123,8 +124,12 @@ void TarnoEditor::tearDownWindow ()
 	KillTimer (window, kTimerId);
 	// A drag still in progress ends with its one endEdit before the window goes.
 	input.endDrag ();
-	DestroyWindow (window);
+	// The window is no longer this view's before it is destroyed: the
+	// messages its destruction sends (also from the destructor, where the
+	// view must not be held again) go past the view.
+	HWND closing = window;
 	window = nullptr;
+	DestroyWindow (closing);
 	UnregisterClassW (kWindowClass, ghInst);
 	DeleteObject (smallFont);
 	smallFont = nullptr;
@@ -153,6 +158,12 @@ void TarnoEditor::releaseCapture () { ReleaseCapture (); }
 
 bool TarnoEditor::hasCapture () { return window != nullptr && GetCapture () == window; }
 
+// Every call the editor makes to its host while handling a message
+// (beginEdit, performEdit, endEdit, setDirty) may remove the view, which
+// destroys this window, or release the view for the last time. The view is
+// held for the whole message, and a window on its way out (WM_NCDESTROY)
+// forgets it, so that no later message reaches it. Nothing thrown (out of
+// memory while painting) crosses the window procedure.
 LRESULT CALLBACK TarnoEditor::proc (HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
 	auto* editor = reinterpret_cast<TarnoEditor*> (GetWindowLongPtrW (hwnd, GWLP_USERDATA));
@@ -161,9 +172,21 @@ LRESULT CALLBACK TarnoEditor::proc (HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
 		editor = static_cast<TarnoEditor*> (reinterpret_cast<CREATESTRUCTW*> (lParam)->lpCreateParams);
 		SetWindowLongPtrW (hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR> (editor));
 	}
-	if (editor)
+	if (msg == WM_NCDESTROY)
+		SetWindowLongPtrW (hwnd, GWLP_USERDATA, 0);
+	// Only a view whose window this still is handles the message: one that
+	// was removed inside an earlier message gets none of the later ones.
+	if (editor == nullptr || editor->window != hwnd || msg == WM_NCDESTROY)
+		return DefWindowProcW (hwnd, msg, wParam, lParam);
+	IPtr<TarnoEditor> keepAlive (editor);
+	try
+	{
 		return editor->message (hwnd, msg, wParam, lParam);
-	return DefWindowProcW (hwnd, msg, wParam, lParam);
+	}
+	catch (...)
+	{
+		return 0;
+	}
 }
 
 LRESULT TarnoEditor::message (HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)

@@ -31,7 +31,7 @@ public:
 	HWND windowHandle () const { return window; }
 
 private:
-	void contentScaleChanged (double f) override;
+	bool contentScaleChanged (double f) override;
 	// The editor's fonts at the current scale; smallFont only while attached.
 	void makeFonts ();
 

@@ -40,21 +40,39 @@ xcb_visualtype_t* findVisual (xcb_connection_t* connection, xcb_visualid_t id)
 // What the run loop holds: a small object of its own, so that a host that
 // releases the view without removed () still destroys it (the view then
 // unregisters this and cuts it loose).
+//
+// Every call the view makes to its host while handling (beginEdit,
+// performEdit, endEdit, setDirty) may remove the view, or release it for the
+// last time. Both the handler and the view are held for the whole call, so
+// that neither is destroyed under its own feet; the view stops handling as
+// soon as it finds itself removed. Nothing thrown (out of memory while
+// painting) reaches the host's run loop.
 class X11Editor::Handler : public FObject, public Linux::IEventHandler, public Linux::ITimerHandler
 {
 public:
 	explicit Handler (X11Editor* owner) : owner (owner) {}
-	void PLUGIN_API onFDIsSet (Linux::FileDescriptor) SMTG_OVERRIDE
-	{
-		if (owner)
-			owner->onEvents ();
-	}
-	void PLUGIN_API onTimer () SMTG_OVERRIDE
-	{
-		if (owner)
-			owner->onTimer ();
-	}
+	void PLUGIN_API onFDIsSet (Linux::FileDescriptor) SMTG_OVERRIDE { serve (&X11Editor::onEvents); }
+	void PLUGIN_API onTimer () SMTG_OVERRIDE { serve (&X11Editor::onTimer); }
 	X11Editor* owner;
+
+private:
+	void serve (void (X11Editor::*handle) ())
+	{
+		IPtr<Handler> self (this);
+		if (owner == nullptr)
+			return;
+		// Released before `self`: destroying the view cuts this handler loose.
+		IPtr<X11Editor> view (owner);
+		try
+		{
+			(view->*handle) ();
+		}
+		catch (...)
+		{
+		}
+	}
+
+public:
 
 	OBJ_METHODS (Handler, FObject)
 	DEFINE_INTERFACES
@@ -65,6 +83,20 @@ public:
 };
 
 X11Editor::X11Editor (Controller* c) : EditorViewBase (c), core (*c, this), input (core.input) {}
+
+bool X11Editor::makeCanvas ()
+{
+	try
+	{
+		canvas = std::make_unique<CairoCanvas> (core.pixelWidth (), core.pixelHeight (), kPanelBrush);
+		return true;
+	}
+	catch (...)
+	{
+		canvas.reset ();
+		return false;
+	}
+}
 
 X11Editor::~X11Editor () { tearDown (); }
 
@@ -77,17 +109,33 @@ tresult PLUGIN_API X11Editor::attached (void* parent, FIDString type)
 {
 	if (isPlatformTypeSupported (type) != kResultTrue || parent == nullptr || connection != nullptr)
 		return kResultFalse;
-	// Without the host's run loop the window could never be served.
-	FUnknownPtr<Linux::IRunLoop> loop (plugFrame);
-	if (!loop)
-		return kResultFalse;
-
-	connection = xcb_connect (nullptr, nullptr);
-	if (xcb_connection_has_error (connection))
+	// Out of memory on the way gives no window, and nothing half-made.
+	bool made = false;
+	try
+	{
+		made = makeWindow (parent);
+	}
+	catch (...)
+	{
+	}
+	if (!made)
 	{
 		tearDown ();
 		return kResultFalse;
 	}
+	return CPluginView::attached (parent, type);
+}
+
+bool X11Editor::makeWindow (void* parent)
+{
+	// Without the host's run loop the window could never be served.
+	FUnknownPtr<Linux::IRunLoop> loop (plugFrame);
+	if (!loop)
+		return false;
+
+	connection = xcb_connect (nullptr, nullptr);
+	if (xcb_connection_has_error (connection))
+		return false;
 
 	// No background: the paint covers the whole window, so the server
 	// clearing it first would only flicker.
@@ -106,8 +154,7 @@ tresult PLUGIN_API X11Editor::attached (void* parent, FIDString type)
 	{
 		std::free (error);
 		window = 0;
-		tearDown ();
-		return kResultFalse;
+		return false;
 	}
 	windowAlive = true;
 
@@ -116,29 +163,24 @@ tresult PLUGIN_API X11Editor::attached (void* parent, FIDString type)
 	xcb_visualtype_t* visual = attributes ? findVisual (connection, attributes->visual) : nullptr;
 	std::free (attributes);
 	if (visual == nullptr)
-	{
-		tearDown ();
-		return kResultFalse;
-	}
+		return false;
 	windowSurface = cairo_xcb_surface_create (connection, window, visual, core.pixelWidth (), core.pixelHeight ());
 	// Plain PutImage uploads, no shared memory: Cairo finishes a
 	// shared-memory upload lazily, so a paint made from the timer (with no X
 	// event after it) stayed off the screen until the next event came.
 	cairo_xcb_device_debug_cap_xshm_version (cairo_surface_get_device (windowSurface), 0, 0);
-	canvas = std::make_unique<CairoCanvas> (core.pixelWidth (), core.pixelHeight (), kPanelBrush);
+	if (!makeCanvas ())
+		return false;
 
 	runLoop = loop.getInterface ();
 	handler = new Handler (this);
 	if (runLoop->registerEventHandler (handler, xcb_get_file_descriptor (connection)) != kResultOk ||
 	    runLoop->registerTimer (handler, kTimerMs) != kResultOk)
-	{
-		tearDown ();
-		return kResultFalse;
-	}
+		return false;
 
 	xcb_map_window (connection, window);
 	xcb_flush (connection);
-	return CPluginView::attached (parent, type);
+	return true;
 }
 
 tresult PLUGIN_API X11Editor::removed ()
@@ -192,16 +234,23 @@ void X11Editor::tearDown ()
 	pointerQueryPending = false;
 }
 
-void X11Editor::contentScaleChanged (double f)
+bool X11Editor::contentScaleChanged (double f)
 {
 	core.setScale (f);
 	if (!windowAlive || windowSurface == nullptr)
-		return;
+		return true;
+	// The new picture first: without it the window keeps its old size.
+	std::unique_ptr<CairoCanvas> previous = std::move (canvas);
+	if (!makeCanvas ())
+	{
+		canvas = std::move (previous);
+		return false;
+	}
 	const uint32_t size[] = {uint32_t (core.pixelWidth ()), uint32_t (core.pixelHeight ())};
 	xcb_configure_window (connection, window, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
 	cairo_xcb_surface_set_size (windowSurface, core.pixelWidth (), core.pixelHeight ());
-	canvas = std::make_unique<CairoCanvas> (core.pixelWidth (), core.pixelHeight (), kPanelBrush);
 	invalidate ();
+	return true;
 }
 
 void X11Editor::invalidate ()
@@ -212,8 +261,17 @@ void X11Editor::invalidate ()
 		paintNow ();
 }
 
+void X11Editor::forgetPointerQuery ()
+{
+	if (pointerQueryPending && connection)
+		xcb_discard_reply (connection, pointerQuery);
+	pointerQueryPending = false;
+}
+
 void X11Editor::setCapture ()
 {
+	// A question asked for an earlier drag must not end this one.
+	forgetPointerQuery ();
 	if (!windowAlive)
 		return;
 	// The button press grabbed the pointer already; this keeps the grab
@@ -229,6 +287,7 @@ void X11Editor::setCapture ()
 
 void X11Editor::releaseCapture ()
 {
+	forgetPointerQuery ();
 	if (connection && captured)
 	{
 		xcb_ungrab_pointer (connection, XCB_CURRENT_TIME);
@@ -244,12 +303,19 @@ void X11Editor::onEvents ()
 	if (connection == nullptr)
 		return;
 	draining = true;
-	while (xcb_generic_event_t* event = xcb_poll_for_event (connection))
+	// A call to the host in handling an event may remove the view, which
+	// closes the connection: the loop ends there.
+	while (connection != nullptr)
 	{
+		xcb_generic_event_t* event = xcb_poll_for_event (connection);
+		if (event == nullptr)
+			break;
 		handle (*event);
 		std::free (event);
 	}
 	draining = false;
+	if (connection == nullptr)
+		return;
 	if (xcb_connection_has_error (connection))
 	{
 		// The X server went away: end quietly, nothing left open.
@@ -327,6 +393,14 @@ void X11Editor::onTimer ()
 {
 	if (!windowAlive)
 		return;
+	tick ();
+	// Reading a reply may have read events from the connection too; they
+	// wait in libxcb's queue, where the descriptor no longer shows them.
+	onEvents ();
+}
+
+void X11Editor::tick ()
+{
 	if (input.dragging ())
 	{
 		// Whether the left button is still down, asked without waiting: the
@@ -352,11 +426,7 @@ void X11Editor::onTimer ()
 		xcb_flush (connection);
 		return;
 	}
-	if (pointerQueryPending)
-	{
-		xcb_discard_reply (connection, pointerQuery);
-		pointerQueryPending = false;
-	}
+	forgetPointerQuery ();
 	if (core.wantsTimerRepaint (false))
 		paintNow ();
 }

@@ -50,7 +50,13 @@ public:
 private:
 	class Handler;
 
-	void contentScaleChanged (double f) override;
+	bool contentScaleChanged (double f) override;
+	// The off-screen picture at the current size; false (and none) when it
+	// could not be made.
+	bool makeCanvas ();
+	// What attached () makes; false, and tearDown () to do, when anything
+	// could not be made.
+	bool makeWindow (void* parent);
 
 	// EditorWindow
 	void invalidate () override;
@@ -60,6 +66,8 @@ private:
 
 	void onEvents ();
 	void onTimer ();
+	void tick ();
+	void forgetPointerQuery ();
 	void handle (const xcb_generic_event_t& event);
 	void paintNow ();
 	// Everything attached made, in reverse; safe at any stage of it.
@@ -81,6 +89,7 @@ private:
 	bool draining = false;
 	// A pointer query sent during a drag, answered by the next timer tick:
 	// a drag whose button-up went elsewhere (window unmapped meanwhile) ends.
+	// A drag's start or end forgets the question asked for the one before.
 	unsigned int pointerQuery = 0;
 	bool pointerQueryPending = false;
 	int paints = 0;

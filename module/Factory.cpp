@@ -15,7 +15,7 @@ using namespace Steinberg;
 namespace {
 
 // Both classes carry the project's version (CMakeLists.txt); the factory's
-// own texts (vendor, URL, e-mail) carry none.
+// own texts (vendor, URL, e-mail) come from there too, and carry no version.
 constexpr const char* kVersion = TARNO_VERSION_STRING;
 constexpr const char* kSdkVersion = "VST 3.8.1";
 
@@ -37,7 +37,7 @@ SMTG_EXPORT_SYMBOL IPluginFactory* PLUGIN_API GetPluginFactory ()
 	// locals: a function-local static takes a thread-safe guard, whose
 	// lock on Windows is made by the statically linked threads library
 	// and left behind when the module is unloaded.
-	PFactoryInfo factoryInfo ("Tarnovelle DSP", "", "mailto:support@tarnovelle.invalid", PFactoryInfo::kUnicode);
+	PFactoryInfo factoryInfo (TARNO_VENDOR, TARNO_URL, TARNO_EMAIL, PFactoryInfo::kUnicode);
 	auto* factory = new CPluginFactory (factoryInfo);
 	gPluginFactory = factory;
 

@@ -6,6 +6,7 @@
 #include "pluginterfaces/vst/ivstevents.h"
 #include "pluginterfaces/vst/ivstparameterchanges.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -18,6 +19,12 @@ namespace {
 
 constexpr double kTailSeconds = 5.1;
 constexpr int32 kMaxQueues = 128;
+// A host's list holds one queue per changed parameter, so a few hundred
+// indices at most. A list that claims far more, or gives nothing for a long
+// run of indices, is not walked to its claimed end: the walk stays bounded
+// however large getParameterCount says it is.
+constexpr int32 kMaxQueueIndices = 4096;
+constexpr int32 kMaxMissingQueuesInARow = 64;
 
 // The position of process() in one parameter queue.
 struct QueueCursor
@@ -213,13 +220,20 @@ tresult PLUGIN_API Processor::process (ProcessData& data)
 	int32 cursorCount = 0;
 	if (IParameterChanges* changes = data.inputParameterChanges)
 	{
-		const int32 queueCount = changes->getParameterCount ();
+		const int32 queueCount = std::min (changes->getParameterCount (), kMaxQueueIndices);
+		int32 missingInARow = 0;
 		for (int32 index = 0; index < queueCount && cursorCount < kMaxQueues; ++index)
 		{
-			// A list that fails to give a queue it counted ends there.
+			// A queue the list fails to give is skipped; the later ones
+			// still count.
 			IParamValueQueue* queue = changes->getParameterData (index);
 			if (queue == nullptr)
-				break;
+			{
+				if (++missingInARow == kMaxMissingQueuesInARow)
+					break;
+				continue;
+			}
+			missingInARow = 0;
 			const int32 points = queue->getPointCount ();
 			if (points <= 0)
 				continue;

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -86,23 +87,43 @@ public:
 	Steinberg::tresult PLUGIN_API beginEdit (ParamID id) override
 	{
 		check (HandlerCall::Kind::BeginEdit, id);
-		return Base::beginEdit (id);
+		const Steinberg::tresult r = Base::beginEdit (id);
+		called (HandlerCall::Kind::BeginEdit);
+		return r;
 	}
 	Steinberg::tresult PLUGIN_API performEdit (ParamID id, Steinberg::Vst::ParamValue value) override
 	{
 		check (HandlerCall::Kind::PerformEdit, id, value);
-		return Base::performEdit (id, value);
+		const Steinberg::tresult r = Base::performEdit (id, value);
+		called (HandlerCall::Kind::PerformEdit);
+		return r;
 	}
 	Steinberg::tresult PLUGIN_API endEdit (ParamID id) override
 	{
 		check (HandlerCall::Kind::EndEdit, id);
-		return Base::endEdit (id);
+		const Steinberg::tresult r = Base::endEdit (id);
+		called (HandlerCall::Kind::EndEdit);
+		return r;
 	}
+	Steinberg::tresult PLUGIN_API setDirty (Steinberg::TBool state) override
+	{
+		const Steinberg::tresult r = Base::setDirty (state);
+		called (HandlerCall::Kind::SetDirty);
+		return r;
+	}
+
+	// Called after each call is recorded, as a host's reaction to it.
+	std::function<void (HandlerCall::Kind)> onCall;
 
 	std::vector<ParamID> openGestures () const { return model.open (); }
 	int faults () const { return faultCount; }
 
 private:
+	void called (HandlerCall::Kind kind)
+	{
+		if (onCall)
+			onCall (kind);
+	}
 	void check (HandlerCall::Kind kind, ParamID id, double value = 0.0)
 	{
 		HandlerCall c;

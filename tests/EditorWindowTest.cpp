@@ -34,6 +34,7 @@
 #include <cstdio>
 #include <cwchar>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -799,6 +800,105 @@ TEST_F (EditorWindow, ReleasedWhileDraggingEndsTheDragOnce)
 	send (WM_LBUTTONDOWN, MK_LBUTTON, kSqX, kSqY);
 	send (WM_LBUTTONUP, 0, kSqX, kSqY);
 	EXPECT_EQ (trail (calls ()), "b0 e0");
+}
+
+// A host that removes the view from inside a call the view makes to it, and
+// one that also drops its last reference there: the window goes, no later
+// message reaches the view, and every gesture it opened is closed once.
+TEST_F (EditorWindow, HostRemovesTheViewInsideACallback)
+{
+	enum class Trigger { BeginEdit, PerformEdit, EndEdit, SetDirty, ResizeView };
+	struct Frame : IPlugFrame
+	{
+		tresult PLUGIN_API resizeView (IPlugView*, ViewRect*) override
+		{
+			if (hook)
+				hook ();
+			return kResultTrue;
+		}
+		tresult PLUGIN_API queryInterface (const TUID iid, void** obj) override
+		{
+			QUERY_INTERFACE (iid, obj, FUnknown::iid, IPlugFrame)
+			QUERY_INTERFACE (iid, obj, IPlugFrame::iid, IPlugFrame)
+			*obj = nullptr;
+			return kNoInterface;
+		}
+		uint32 PLUGIN_API addRef () override { return 1; }
+		uint32 PLUGIN_API release () override { return 1; }
+		std::function<void ()> hook;
+	} frame;
+	StrictComponentHandler handler;
+	controller->setComponentHandler (&handler);
+	const std::pair<Trigger, HandlerCall::Kind> triggers[] = {{Trigger::BeginEdit, HandlerCall::Kind::BeginEdit},
+	                                                          {Trigger::PerformEdit, HandlerCall::Kind::PerformEdit},
+	                                                          {Trigger::EndEdit, HandlerCall::Kind::EndEdit},
+	                                                          {Trigger::SetDirty, HandlerCall::Kind::SetDirty},
+	                                                          {Trigger::ResizeView, HandlerCall::Kind::SetDirty}};
+	for (const auto& [trigger, kind] : triggers)
+		for (bool release : {false, true})
+		{
+			SCOPED_TRACE (::testing::Message () << "trigger " << int (trigger) << (release ? ", released" : ""));
+			if (view == nullptr)
+				view = controller->createView (ViewType::kEditor);
+			ASSERT_NE (view, nullptr);
+			view->setFrame (&frame);
+			attach ();
+			const HWND window = child;
+			bool fired = false;
+			auto removeNow = [&] {
+				if (fired)
+					return;
+				fired = true;
+				view->removed ();
+				attachedNow = false;
+				if (release)
+				{
+					view->release ();
+					view = nullptr;
+				}
+			};
+			handler.onCall = [&, kind = kind, trigger = trigger] (HandlerCall::Kind k) {
+				if (trigger != Trigger::ResizeView && k == kind)
+					removeNow ();
+			};
+			frame.hook = removeNow;
+
+			if (trigger == Trigger::SetDirty)
+			{
+				send (WM_LBUTTONDOWN, MK_LBUTTON, kSkinX[0], kSkinY);
+				send (WM_LBUTTONUP, 0, kSkinX[0], kSkinY);
+			}
+			else if (trigger == Trigger::ResizeView)
+			{
+				FUnknownPtr<IPlugViewContentScaleSupport> scale (view);
+				ASSERT_TRUE (scale);
+				EXPECT_EQ (scale->setContentScaleFactor (2.0f), kResultTrue);
+			}
+			else
+			{
+				send (WM_LBUTTONDOWN, MK_LBUTTON, kTrX, kTrY);
+				send (WM_MOUSEMOVE, MK_LBUTTON, kTrX, kTrY - 20);
+				send (WM_LBUTTONUP, 0, kTrX, kTrY - 20);
+			}
+			// Messages to the old window, and its timer, find no view.
+			SendMessageW (window, WM_LBUTTONDOWN, MK_LBUTTON, point (kTrX, kTrY));
+			pump (250);
+			handler.onCall = nullptr;
+			frame.hook = nullptr;
+
+			EXPECT_TRUE (fired);
+			EXPECT_FALSE (IsWindow (window));
+			EXPECT_EQ (handler.openGestures (), std::vector<ParamID> {});
+			EXPECT_EQ (handler.faults (), 0);
+			if (view)
+			{
+				FUnknownPtr<IPlugViewContentScaleSupport> scale (view);
+				EXPECT_EQ (scale->setContentScaleFactor (1.0f), kResultTrue);
+			}
+			controller->setParamNormalized (10, 0.5);
+			handler.clear ();
+		}
+	controller->setComponentHandler (&plugin.componentHandler ());
 }
 
 TEST_F (EditorWindow, LostCaptureEndsTheDrag)

@@ -1,6 +1,7 @@
 // What the audio thread must never do: allocate, or race with the main
 // thread's state calls.
 #include "processor/Processor.h"
+#include "tests/AllocationHooks.h"
 #include "tests/ProcessUtil.h"
 #include "tests/StreamUtil.h"
 
@@ -16,34 +17,7 @@ using namespace TarnoTest;
 using namespace Steinberg;
 using namespace Steinberg::Vst;
 
-// Sanitizers bring their own allocators; a replaced operator new would mix
-// the two. The allocation count runs in the plain native and Windows builds.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define TARNO_COUNT_ALLOCATIONS 0
-#else
-#define TARNO_COUNT_ALLOCATIONS 1
-#endif
-
 namespace {
-
-// Counts operator new calls made on a thread while its counter is armed.
-thread_local bool countingAllocations = false;
-thread_local long allocations = 0;
-
-#if TARNO_COUNT_ALLOCATIONS
-void* countedAlloc (std::size_t size)
-{
-	if (countingAllocations)
-		++allocations;
-	if (void* p = std::malloc (size ? size : 1))
-		return p;
-	throw std::bad_alloc ();
-}
-
-// Out of line, so that the compiler does not pair a new expression with
-// free () and warn about it.
-__attribute__ ((noinline)) void countedFree (void* p) { std::free (p); }
-#endif
 
 IPtr<Processor> running (double rate)
 {
@@ -58,18 +32,10 @@ IPtr<Processor> running (double rate)
 
 } // namespace
 
-#if TARNO_COUNT_ALLOCATIONS
-void* operator new (std::size_t size) { return countedAlloc (size); }
-void* operator new[] (std::size_t size) { return countedAlloc (size); }
-void operator delete (void* p) noexcept { countedFree (p); }
-void operator delete[] (void* p) noexcept { countedFree (p); }
-void operator delete (void* p, std::size_t) noexcept { countedFree (p); }
-void operator delete[] (void* p, std::size_t) noexcept { countedFree (p); }
-#endif
 
 TEST (Realtime, ProcessNeverAllocates)
 {
-	if (!TARNO_COUNT_ALLOCATIONS)
+	if (!Allocations::active ())
 		GTEST_SKIP () << "allocations are counted in the builds without sanitizers";
 	IPtr<Processor> p = running (48000);
 	RawChanges changes;
@@ -97,22 +63,20 @@ TEST (Realtime, ProcessNeverAllocates)
 	{
 		if (round % 10 == 5)
 			p->setState (streamOf (restored)); // picked up by the next block
-		countingAllocations = true;
-		allocations = 0;
+		Allocations::count (true);
 		p->process (round % 2 ? block.data : block64.data);
 		p->process (flush.data);
-		countingAllocations = false;
-		counted += allocations;
+		Allocations::count (false);
+		counted += Allocations::counted ();
 	}
 	EXPECT_EQ (counted, 0);
 
 	// The counter does count: a plain allocation is seen.
-	countingAllocations = true;
-	allocations = 0;
+	Allocations::count (true);
 	int* volatile probe = new int (5); // volatile: the pair must not be optimised away
 	delete probe;
-	countingAllocations = false;
-	EXPECT_EQ (allocations, 1);
+	Allocations::count (false);
+	EXPECT_EQ (Allocations::counted (), 1);
 }
 
 // One thread restores and reads states while another processes: every read

@@ -193,8 +193,13 @@ protected:
 			if (e.type == x.damageEvent + XDamageNotify)
 				any = true;
 		}
-		if (any)
+		if (any && damage)
+		{
+			// Sent now: a window the plug-in destroys later takes its
+			// damage object with it.
 			XDamageSubtract (x.display, damage, None, None);
+			XSync (x.display, False);
+		}
 		return any;
 	}
 	FUnknownPtr<IPlugViewContentScaleSupport> scaleSupport () { return FUnknownPtr<IPlugViewContentScaleSupport> (view); }
@@ -555,6 +560,95 @@ TEST_F (X11EditorTest, DragsEndWhateverHappens)
 	EXPECT_EQ (handler.openGestures (), std::vector<ParamID> {}) << "removed during the drag";
 	button (1, false);
 	EXPECT_EQ (count (HandlerCall::Kind::BeginEdit), count (HandlerCall::Kind::EndEdit));
+}
+
+// A host that removes the view from inside a call the view makes to it, and
+// one that also drops its last reference there: the view finishes the call
+// without touching what it closed, handles nothing more, leaves nothing
+// registered with the run loop, and every gesture it opened is closed.
+TEST_F (X11EditorTest, HostRemovesTheViewInsideACallback)
+{
+	enum class Trigger { BeginEdit, PerformEdit, EndEdit, SetDirty, ResizeView };
+	const std::pair<Trigger, const char*> triggers[] = {{Trigger::BeginEdit, "beginEdit"},
+	                                                    {Trigger::PerformEdit, "performEdit"},
+	                                                    {Trigger::EndEdit, "endEdit"},
+	                                                    {Trigger::SetDirty, "setDirty"},
+	                                                    {Trigger::ResizeView, "resizeView"}};
+	for (const auto& [trigger, name] : triggers)
+		for (bool release : {false, true})
+		{
+			SCOPED_TRACE (std::string (name) + (release ? ", view released" : ", view removed"));
+			if (!view)
+			{
+				view = owned (controller->createView (ViewType::kEditor));
+				ASSERT_TRUE (view);
+				view->setFrame (&frame);
+			}
+			f = 1.0;
+			attach ();
+			bool fired = false;
+			auto removeNow = [&] {
+				if (fired)
+					return;
+				fired = true;
+				view->removed ();
+				if (release)
+					view = nullptr;
+			};
+			auto kindOf = [] (Trigger t) {
+				return t == Trigger::BeginEdit     ? HandlerCall::Kind::BeginEdit
+				       : t == Trigger::PerformEdit ? HandlerCall::Kind::PerformEdit
+				       : t == Trigger::EndEdit     ? HandlerCall::Kind::EndEdit
+				                                   : HandlerCall::Kind::SetDirty;
+			};
+			handler.onCall = [&] (HandlerCall::Kind k) {
+				if (trigger != Trigger::ResizeView && k == kindOf (trigger))
+					removeNow ();
+			};
+			frame.setResizeFunction ([&] (IPlugView*, const ViewRect&) {
+				removeNow ();
+				return true;
+			});
+
+			if (trigger == Trigger::SetDirty)
+			{
+				const Rect silver = kOverlayLayout.skinButton (kSkinSilver);
+				click (silver.left + 10, silver.top + 10);
+			}
+			else if (trigger == Trigger::ResizeView)
+			{
+				EXPECT_EQ (scaleSupport ()->setContentScaleFactor (2.0f), kResultTrue);
+			}
+			else
+			{
+				// Once removed, the window is gone: no more pointer moves
+				// are placed on it.
+				const Point c = skinLayout (kSkinOriginal).cell (kReleaseParam);
+				moveTo (c.x + 40, c.y + 60);
+				button (1, true);
+				if (!fired)
+					moveTo (c.x + 40, c.y + 50);
+				button (1, false);
+			}
+			damage = 0; // went with the window
+			loop.runFor (250); // the timer ticks on, with nothing left to serve
+			handler.onCall = nullptr;
+			frame.setResizeFunction (nullptr);
+
+			EXPECT_TRUE (fired);
+			EXPECT_EQ (loop.eventRegistrationCount () + loop.timerCount (), 0u);
+			EXPECT_EQ (handler.openGestures (), std::vector<ParamID> {});
+			EXPECT_EQ (count (HandlerCall::Kind::BeginEdit), count (HandlerCall::Kind::EndEdit));
+			EXPECT_TRUE (x.childrenOnce (parent, 0).empty ()) << "the window outlived its view";
+			if (view)
+			{
+				// Removed already: the second removed () is harmless.
+				EXPECT_EQ (view->removed (), kResultOk);
+				EXPECT_EQ (scaleSupport ()->setContentScaleFactor (1.0f), kResultTrue);
+			}
+			controller->setParamNormalized (kReleaseParam, specs[kReleaseParam].defaultNormalized);
+			loop.runFor (450); // the next press must not be a double-click
+		}
 }
 
 // An idle editor draws nothing; a value set by the host shows within 200 ms.

@@ -10,6 +10,9 @@
 #   linux-packages-test.sh archive  BUILD SOURCE VERSION   the .tar.gz holds only the
 #                                                           bundle and renders from a
 #                                                           ~/.vst3 it was unpacked into
+#   linux-packages-test.sh reproducible BUILD SOURCE VERSION  packaged twice, with the
+#                                                           files rebuilt (touched) in
+#                                                           between: byte-identical
 #
 # Prints one line per check; exits 1 if any failed.
 set -uo pipefail
@@ -89,6 +92,19 @@ lintian_checks() {
   sed 's/^/      /' "$out"
   check "lintian ran and reports no error" test "$rc" -eq 0
   check "no E: line" bash -c '! grep -q "^E:" "$1"' _ "$out"
+  check "hardened (bind-now, fortified calls)" bash -c '! grep -q "hardening-" "$1"' _ "$out"
+}
+
+reproducible_checks() {
+  local n
+  for n in 1 2; do
+    # A rebuild at another time gives the same files with new times.
+    find "$build/Tarnovelle.vst3" "$build/host" -maxdepth 3 -type f -exec touch {} +
+    check "packaged ($n)" cpack --config "$build/CPackConfig.cmake" -B "$work/pack$n" >/dev/null || return
+    sleep 1
+  done
+  check "the .deb is byte-identical" cmp "$work/pack1/${deb##*/}" "$work/pack2/${deb##*/}"
+  check "the .tar.gz is byte-identical" cmp "$work/pack1/${archive##*/}" "$work/pack2/${archive##*/}"
 }
 
 archive_checks() {
@@ -111,7 +127,8 @@ case $mode in
   deb) deb_checks ;;
   lintian) lintian_checks ;;
   archive) archive_checks ;;
-  *) echo "unknown mode '$mode' (deb, lintian, archive)" >&2; exit 2 ;;
+  reproducible) reproducible_checks ;;
+  *) echo "unknown mode '$mode' (deb, lintian, archive, reproducible)" >&2; exit 2 ;;
 esac
 echo "$failures check(s) failed"
 [ "$failures" -eq 0 ]

@@ -37,11 +37,11 @@ if(WIN32)
   set_tests_properties(windows_setup windows_zip PROPERTIES
     FIXTURES_REQUIRED "windows_packages;wine_prefix"
     TIMEOUT 900
-    ENVIRONMENT "WINEPREFIX=${TARNO_WINEPREFIX};WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=")
+    ENVIRONMENT "${TARNO_WINE_ENV}")
 else()
   add_test(NAME linux_packages COMMAND "${CMAKE_COMMAND}" --build "${CMAKE_BINARY_DIR}" --target package)
   set_tests_properties(linux_packages PROPERTIES FIXTURES_SETUP linux_packages TIMEOUT 600)
-  foreach(_test deb_package:deb deb_lintian:lintian vst3_home_archive:archive)
+  foreach(_test deb_package:deb deb_lintian:lintian vst3_home_archive:archive packages_reproducible:reproducible)
     string(REPLACE ":" ";" _test "${_test}")
     list(GET _test 0 _name)
     list(GET _test 1 _mode)
@@ -71,5 +71,16 @@ else()
   set_tests_properties(bundle_resources_refuse_another_version PROPERTIES TIMEOUT 60)
   unset(_refuse)
 endif()
+
+# A packager's build: out of a read-only copy of the sources, no presets.
+if(WIN32)
+  set(_toolchain cmake/mingw-w64-x86_64.cmake)
+else()
+  set(_toolchain "")
+endif()
+add_test(NAME read_only_source_build
+  COMMAND bash "${_here}/read-only-source-test.sh" "${CMAKE_SOURCE_DIR}" ${_toolchain})
+set_tests_properties(read_only_source_build PROPERTIES TIMEOUT 1200)
+unset(_toolchain)
 
 unset(_here)
