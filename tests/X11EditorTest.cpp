@@ -651,6 +651,43 @@ TEST_F (X11EditorTest, HostRemovesTheViewInsideACallback)
 		}
 }
 
+// The timer asks the server during a drag whether the button is still down.
+// An answer given after that drag ended (here: the server was held while the
+// button went up) must not end the next drag.
+TEST_F (X11EditorTest, LateButtonAnswerEndsNoOtherDrag)
+{
+	auto now = std::chrono::steady_clock::now ();
+	loop.setClock ([&] { return now; });
+	auto tick = [&] {
+		now += std::chrono::milliseconds (X11Editor::kTimerMs);
+		loop.runOnce (0);
+	};
+	attach ();
+	const std::vector<ParamID> release = {kReleaseParam};
+	startReleaseDrag (10);
+	ASSERT_TRUE (eventually ([&] { return handler.openGestures () == release; }));
+
+	XGrabServer (x.display);
+	XSync (x.display, False);
+	tick (); // the question waits at the server
+	button (1, false);
+	EXPECT_TRUE (eventually ([&] { return handler.openGestures ().empty (); }));
+	XUngrabServer (x.display);
+	settle (); // answered now: released
+	loop.runFor (450); // the next press must not be a double-click (no timer runs)
+
+	startReleaseDrag (5);
+	ASSERT_TRUE (eventually ([&] { return handler.openGestures () == release; }));
+	for (int i = 0; i < 3; ++i)
+	{
+		tick ();
+		settle ();
+	}
+	EXPECT_EQ (handler.openGestures (), release) << "the answer for the first drag ended the second";
+	button (1, false);
+	EXPECT_TRUE (eventually ([&] { return handler.openGestures ().empty (); }));
+}
+
 // An idle editor draws nothing; a value set by the host shows within 200 ms.
 TEST_F (X11EditorTest, IdleDrawsNothingAndHostChangesShow)
 {
