@@ -56,3 +56,22 @@ if(TARNO_BUILD_TESTS AND (NOT CMAKE_CROSSCOMPILING OR TARNO_WINE_EXECUTABLE))
   endif()
   unset(_wrapper)
 endif()
+
+# The presets' folder is named after the factory's vendor: the tool refuses
+# another name, and writes nothing.
+if(TARNO_BUILD_TESTS AND NOT CMAKE_CROSSCOMPILING)
+  set(_refuse [=[
+    tool=$1 vendor=$2
+    dir=$(mktemp -d "$PWD/factory-presets.XXXXXX")
+    out=$("$tool" --vendor "Another Vendor" Tarnovelle.vst3 "$dir" 2>&1); rc=$?
+    files=$(ls -A "$dir"); rm -rf "$dir"
+    printf '%s\n' "$out"
+    [ "$rc" -eq 1 ] || { echo "exit status $rc, not 1"; exit 1; }
+    printf '%s\n' "$out" | grep -qF "the factory's vendor is '$vendor', the packages say 'Another Vendor'" || exit 1
+    [ -z "$files" ] || { echo "files were written: $files"; exit 1; }]=])
+  add_test(NAME factory_presets_refuse_another_vendor
+    COMMAND sh -c "${_refuse}" sh "$<TARGET_FILE:tarnovelle_factory_presets>" "${TARNO_VENDOR}"
+    WORKING_DIRECTORY "${CMAKE_BINARY_DIR}")
+  set_tests_properties(factory_presets_refuse_another_vendor PROPERTIES TIMEOUT 60)
+  unset(_refuse)
+endif()

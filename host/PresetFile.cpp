@@ -306,6 +306,17 @@ std::string presetMetaInfo (const std::string& presetName, const std::string& pl
 	return xml + "</MetaInfo>\n";
 }
 
+std::string presetFileName (const std::string& presetName)
+{
+	std::string name = presetName;
+	for (char& c : name)
+		if (static_cast<unsigned char> (c) < 0x20 || std::string ("<>:\"/\\|?*").find (c) != std::string::npos)
+			c = '_';
+	if (!name.empty () && (name.back () == '.' || name.back () == ' '))
+		name.back () = '_';
+	return name + ".vstpreset";
+}
+
 //------------------------------------------------------------------------
 bool applyPresetContents (IComponent* component, IEditController* controller, bool controllerIsComponent,
                           const PresetContents& contents, std::string& error)

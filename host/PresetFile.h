@@ -48,6 +48,11 @@ bool makePresetFile (const Steinberg::TUID classId, const PresetContents& conten
 std::string presetMetaInfo (const std::string& presetName, const std::string& plugInName,
                             const std::string& plugInCategory);
 
+// The file name for a preset: its name with each character that Windows,
+// macOS or Linux refuse in file names (and a trailing dot or blank)
+// replaced by '_', then ".vstpreset".
+std::string presetFileName (const std::string& presetName);
+
 // Applies a preset as a host does: the component's setState, then the
 // controller's setComponentState (skipped when the controller is the
 // component itself), then, when the preset has a controller chunk, the

@@ -29,7 +29,7 @@ using Tarno::kFactoryPresets;
 
 namespace {
 
-std::string factoryFile (int n) { return std::string ("presets/") + kFactoryPresets[n].title + ".vstpreset"; }
+std::string factoryFile (int n) { return "presets/" + presetFileName (kFactoryPresets[n].title); }
 
 Bytes controllerStateOf (int32 skin)
 {
@@ -152,6 +152,12 @@ TEST_F (PresetFiles, FactoryFilesHoldThePresetsStateNameAndCategory)
 		EXPECT_NE (text.find (std::string ("id=\"Name\" value=\"") + kFactoryPresets[n].title + "\""), std::string::npos);
 		EXPECT_NE (text.find ("id=\"PlugInCategory\" value=\"Instrument|Synth\""), std::string::npos);
 	}
+}
+
+TEST (PresetFileName, ReplacesWhatFileSystemsRefuse)
+{
+	EXPECT_EQ (presetFileName ("02  Soft reed"), "02  Soft reed.vstpreset");
+	EXPECT_EQ (presetFileName ("a/b\\c:d*e?f\"g<h>i|j\tk."), "a_b_c_d_e_f_g_h_i_j_k_.vstpreset");
 }
 
 // Pressing preset button n sends, for each parameter in turn, its value to

@@ -39,19 +39,6 @@ int fail (const std::string& message)
 	return 1;
 }
 
-// A file name for a preset title: characters that Windows, macOS or Linux
-// refuse in a name become '_', and so does a trailing dot or blank.
-std::string fileNameFor (const std::string& title)
-{
-	std::string name = title;
-	for (char& c : name)
-		if (static_cast<unsigned char> (c) < 0x20 || std::string ("<>:\"/\\|?*").find (c) != std::string::npos)
-			c = '_';
-	if (!name.empty () && (name.back () == '.' || name.back () == ' '))
-		name.back () = '_';
-	return name + ".vstpreset";
-}
-
 std::vector<uint8_t> stateBlob (const ParamBlock& values)
 {
 	Steinberg::IPtr<Steinberg::MemoryStream> stream = Steinberg::owned (new Steinberg::MemoryStream ());
@@ -109,7 +96,7 @@ int main (int argc, char** argv)
 		contents.componentState = stateBlob (preset.values);
 		if (contents.componentState.size () != size_t (kStateSize))
 			return fail (std::string ("the state of '") + preset.title + "' could not be written");
-		const std::string path = folder + "/" + fileNameFor (preset.title);
+		const std::string path = folder + "/" + presetFileName (preset.title);
 		const std::string xml = presetMetaInfo (preset.title, processor->name, processor->subCategories);
 		if (!writePresetFile (path, processor->cid, contents, xml, error) ||
 		    !loadsAsWritten (*module, *processor, path, preset.values, error))
