@@ -19,7 +19,6 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
-#include <tuple>
 
 using namespace Steinberg;
 using namespace Steinberg::Vst;
@@ -44,6 +43,17 @@ Bytes fileBytes (const std::string& path)
 {
 	std::ifstream in (path, std::ios::binary);
 	return Bytes (std::istreambuf_iterator<char> (in), {});
+}
+
+void addNote (PluginInstance& p, bool on, int16 pitch)
+{
+	Event e {};
+	e.type = on ? Event::kNoteOnEvent : Event::kNoteOffEvent;
+	if (on)
+		e.noteOn = {0, pitch, 0.f, 0.8f, 0, -1};
+	else
+		e.noteOff = {0, pitch, 0.f, -1, 0.f};
+	p.events ().addEvent (e);
 }
 
 class PresetFiles : public ::testing::Test
@@ -100,27 +110,13 @@ protected:
 		EXPECT_EQ (p.process (480), kResultOk);
 		p.stopProcessing ();
 		EXPECT_EQ (p.startProcessing (error), kResultOk) << error;
-		const std::tuple<int, int16, bool> notes[] = {{0, 48, true}, {20, 55, true}, {50, 48, false}};
 		std::vector<float> out;
 		for (int block = 0; block < 100; ++block)
 		{
-			for (auto [at, pitch, on] : notes)
-			{
-				if (block != at)
-					continue;
-				Event e {};
-				if (on)
-				{
-					e.type = Event::kNoteOnEvent;
-					e.noteOn = {0, pitch, 0.f, 0.8f, 0, -1};
-				}
-				else
-				{
-					e.type = Event::kNoteOffEvent;
-					e.noteOff = {0, pitch, 0.f, -1, 0.f};
-				}
-				p.events ().addEvent (e);
-			}
+			if (block == 0 || block == 20)
+				addNote (p, true, block == 0 ? 48 : 55);
+			if (block == 50)
+				addNote (p, false, 48);
 			EXPECT_EQ (p.process (480), kResultOk);
 			out.insert (out.end (), p.output32 (0), p.output32 (0) + 480);
 		}
@@ -139,35 +135,31 @@ protected:
 	const std::string scratch = "preset-file-test";
 };
 
-TEST_F (PresetFiles, FactoryFilesHoldThePresetsStateNameAndCategory)
-{
-	for (int n = 0; n < Tarno::kNumFactoryPresets; ++n)
-	{
-		PresetContents contents;
-		ASSERT_TRUE (readPresetFile (factoryFile (n), cls->cid, contents, error)) << error;
-		EXPECT_EQ (contents.componentState, stateBlob (kFactoryPresets[n].values)) << factoryFile (n);
-		EXPECT_TRUE (contents.controllerState.empty ()) << "a factory preset must keep the user's skin";
-		const Bytes file = fileBytes (factoryFile (n));
-		const std::string text (file.begin (), file.end ());
-		EXPECT_NE (text.find (std::string ("id=\"Name\" value=\"") + kFactoryPresets[n].title + "\""), std::string::npos);
-		EXPECT_NE (text.find ("id=\"PlugInCategory\" value=\"Instrument|Synth\""), std::string::npos);
-	}
-}
-
 TEST (PresetFileName, ReplacesWhatFileSystemsRefuse)
 {
 	EXPECT_EQ (presetFileName ("02  Soft reed"), "02  Soft reed.vstpreset");
 	EXPECT_EQ (presetFileName ("a/b\\c:d*e?f\"g<h>i|j\tk."), "a_b_c_d_e_f_g_h_i_j_k_.vstpreset");
 }
 
-// Pressing preset button n sends, for each parameter in turn, its value to
-// the controller (setParamNormalized) and, through the host, to the
-// processor (performEdit): here the host does both for the same values.
+// Each factory file holds the preset's state, no controller chunk (the
+// user's skin stays), its name and the plug-in's category. Pressing preset
+// button n sends, for each parameter in turn, its value to the controller
+// (setParamNormalized) and, through the host, to the processor
+// (performEdit): here the host does both for the same values.
 TEST_F (PresetFiles, LoadingAFileEqualsPressingItsButton)
 {
 	for (int n = 0; n < Tarno::kNumFactoryPresets; ++n)
 	{
 		SCOPED_TRACE (factoryFile (n));
+		PresetContents contents;
+		ASSERT_TRUE (readPresetFile (factoryFile (n), cls->cid, contents, error)) << error;
+		EXPECT_EQ (contents.componentState, stateBlob (kFactoryPresets[n].values));
+		EXPECT_TRUE (contents.controllerState.empty ());
+		const Bytes bytes = fileBytes (factoryFile (n));
+		const std::string text (bytes.begin (), bytes.end ());
+		EXPECT_NE (text.find (std::string ("id=\"Name\" value=\"") + kFactoryPresets[n].title + "\""), std::string::npos);
+		EXPECT_NE (text.find ("id=\"PlugInCategory\" value=\"Instrument|Synth\""), std::string::npos);
+
 		const Bytes before = stateBlob (kFactoryPresets[(n + 3) % Tarno::kNumFactoryPresets].values);
 		PluginInstance button, file;
 		start (button, before, Tarno::kSkinSilver);
