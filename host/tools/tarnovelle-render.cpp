@@ -7,7 +7,6 @@
 #include "host/MidiFile.h"
 #include "host/Module.h"
 #include "host/PluginInstance.h"
-#include "host/PresetFile.h"
 #include "host/WavWriter.h"
 
 #include "pluginterfaces/vst/ivstaudioprocessor.h"
