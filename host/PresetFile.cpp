@@ -82,20 +82,12 @@ IPtr<MemoryStream> streamOf (const std::vector<uint8_t>& bytes)
 	return stream;
 }
 
-bool stateOf (IComponent* component, std::vector<uint8_t>& bytes)
+// What getState of a component or a controller writes.
+template <typename T>
+bool stateOf (T* object, std::vector<uint8_t>& bytes)
 {
 	IPtr<MemoryStream> stream = owned (new MemoryStream ());
-	if (component->getState (stream) != kResultOk)
-		return false;
-	const char* data = stream->getData ();
-	bytes.assign (data, data + (data ? stream->getSize () : 0));
-	return true;
-}
-
-bool stateOf (IEditController* controller, std::vector<uint8_t>& bytes)
-{
-	IPtr<MemoryStream> stream = owned (new MemoryStream ());
-	if (controller->getState (stream) != kResultOk)
+	if (object->getState (stream) != kResultOk)
 		return false;
 	const char* data = stream->getData ();
 	bytes.assign (data, data + (data ? stream->getSize () : 0));
