@@ -1,17 +1,28 @@
 # The installable packages, made by the target `package` into
 # <build>/packages/, and the install rules behind them:
 #
-#   Windows  Tarnovelle-<version>-setup.exe        NSIS setup (makensis)
-#            Tarnovelle-<version>-windows-x64.zip  bundle, README, licence
+#   Windows  Tarnovelle-<version>-setup.exe        NSIS setup (makensis); the
+#                                                   factory presets go to
+#                                                   %PROGRAMDATA%\VST3 Presets\
+#                                                   <vendor>\Tarnovelle
+#            Tarnovelle-<version>-windows-x64.zip  bundle, README, licence,
+#                                                   VST3 Presets\<vendor>\Tarnovelle
 #   Linux    tarnovelle_<version>_amd64.deb        CPack: the bundle in
 #                                                   /usr/lib/vst3, tools in
 #                                                   /usr/bin, licence in
-#                                                   /usr/share/doc/tarnovelle
-#            Tarnovelle-<version>-linux-x86_64.tar.gz  the bundle alone, to
+#                                                   /usr/share/doc/tarnovelle,
+#                                                   presets in /usr/share/vst3/
+#                                                   presets/<vendor>/Tarnovelle
+#            Tarnovelle-<version>-linux-x86_64.tar.gz  the bundle and
+#                                                   presets/<vendor>/Tarnovelle, to
 #                                                   unpack into ~/.vst3
 #
-# `cmake --install` (Linux) puts the bundle into <prefix>/lib/vst3 and the
-# tools into <prefix>/bin. A missing packaging tool stops the configure step
+# `cmake --install` (Linux) puts the bundle into <prefix>/lib/vst3, the
+# tools into <prefix>/bin and the presets into
+# <prefix>/share/vst3/presets/<vendor>/Tarnovelle. <vendor> is TARNO_VENDOR,
+# which tarnovelle-factory-presets holds to the factory's vendor.
+#
+# A missing packaging tool stops the configure step
 # with its name; a failing packaging step fails `package` with its output.
 # Included from the top-level CMakeLists.txt after BundleResources.cmake.
 
@@ -34,7 +45,7 @@ if(WIN32)
     COMMAND "${CMAKE_COMMAND}" "-DMAKENSIS=${TARNO_MAKENSIS}" "-DSOURCE_DIR=${CMAKE_SOURCE_DIR}"
             "-DBUNDLE=${TARNO_BUNDLE_DIR}" "-DVERSION=${PROJECT_VERSION}" "-DOUTPUT=${TARNO_SETUP_FILE}"
             "-DWORK_DIR=${CMAKE_BINARY_DIR}/packaging/nsis" "-DVENDOR=${TARNO_VENDOR}"
-            "-DCOPYRIGHT=${TARNO_COPYRIGHT}"
+            "-DCOPYRIGHT=${TARNO_COPYRIGHT}" "-DPRESETS=${TARNO_PRESETS_DIR}"
             -P "${CMAKE_SOURCE_DIR}/cmake/WindowsInstaller.cmake"
     # The portable zip: one folder with the bundle, the README and the licence.
     COMMAND "${CMAKE_COMMAND}" -E rm -rf "${_zip_stage}"
@@ -44,12 +55,16 @@ if(WIN32)
     COMMAND "${CMAKE_COMMAND}" -E copy "${CMAKE_SOURCE_DIR}/LICENSE" "${_zip_stage}/${_zip_name}/LICENSE.txt"
     COMMAND "${CMAKE_COMMAND}" -E copy "${CMAKE_SOURCE_DIR}/THIRD-PARTY-NOTICES.txt"
             "${_zip_stage}/${_zip_name}/THIRD-PARTY-NOTICES.txt"
+    # The presets as they go into Documents\VST3 Presets.
+    COMMAND "${CMAKE_COMMAND}" -E copy_directory "${TARNO_PRESETS_DIR}"
+            "${_zip_stage}/${_zip_name}/VST3 Presets/${TARNO_VENDOR}/Tarnovelle"
+    COMMAND "${CMAKE_COMMAND}" -E rm -f "${_zip_stage}/${_zip_name}/VST3 Presets/${TARNO_VENDOR}/Tarnovelle/.made"
     COMMAND "${CMAKE_COMMAND}" -E rm -f "${TARNO_PACKAGE_DIR}/${_zip_name}.zip"
     COMMAND "${CMAKE_COMMAND}" -E chdir "${_zip_stage}"
             "${CMAKE_COMMAND}" -E tar cf "${TARNO_PACKAGE_DIR}/${_zip_name}.zip" --format=zip "${_zip_name}"
     COMMENT "Windows packages: ${TARNO_PACKAGE_DIR}/Tarnovelle-${PROJECT_VERSION}-setup.exe and ${_zip_name}.zip"
     VERBATIM)
-  add_dependencies(package tarno_bundle_resources)
+  add_dependencies(package tarno_bundle_resources tarno_factory_presets)
   unset(_zip_name)
   unset(_zip_stage)
 
@@ -66,6 +81,9 @@ else()
   install(DIRECTORY "${TARNO_BUNDLE_DIR}/Contents/Resources"
     DESTINATION "${_bundle_dest}/Contents" COMPONENT plugin)
   install(TARGETS tarnovelle_render tarnovelle_wavdiff RUNTIME DESTINATION bin COMPONENT tools)
+  # The factory presets where hosts look for shared ones.
+  install(DIRECTORY "${TARNO_PRESETS_DIR}/" DESTINATION "share/vst3/presets/${TARNO_VENDOR}/Tarnovelle"
+    COMPONENT presets FILES_MATCHING PATTERN "*.vstpreset")
 
   # /usr/share/doc/tarnovelle: the licence as Debian keeps it (the GPL's text
   # is in /usr/share/common-licenses) and a changelog; the tools' manual
@@ -109,13 +127,16 @@ else()
                 "${CMAKE_BINARY_DIR}/packaging/tarnovelle-wavdiff.1.gz"
     DESTINATION share/man/man1 COMPONENT tools)
 
-  # The archive for ~/.vst3 holds only the bundle, at its top: a component
-  # of its own that a plain `cmake --install` leaves out.
+  # The archive for ~/.vst3 holds the bundle and the presets' folder, at its
+  # top: a component of its own that a plain `cmake --install` leaves out.
+  # Unpacked into ~/.vst3, the presets land in ~/.vst3/presets/<vendor>/Tarnovelle.
   install(TARGETS Tarnovelle
     LIBRARY DESTINATION "Tarnovelle.vst3/Contents/x86_64-linux" PERMISSIONS ${_module_permissions}
     COMPONENT user-vst3 EXCLUDE_FROM_ALL)
   install(DIRECTORY "${TARNO_BUNDLE_DIR}/Contents/Resources"
     DESTINATION "Tarnovelle.vst3/Contents" COMPONENT user-vst3 EXCLUDE_FROM_ALL)
+  install(DIRECTORY "${TARNO_PRESETS_DIR}/" DESTINATION "presets/${TARNO_VENDOR}/Tarnovelle"
+    COMPONENT user-vst3 EXCLUDE_FROM_ALL FILES_MATCHING PATTERN "*.vstpreset")
 
   # ---- CPack: `package` makes the .deb and the .tar.gz.
   foreach(_tool dpkg dpkg-shlibdeps file)
@@ -146,7 +167,8 @@ else()
       "Tarnovelle is a VST 3 instrument for hosts on Linux: one oscillator mixing\n"
       "square, triangle and sine, a linear envelope, glissando, vibrato and\n"
       "tremolo, over all 16 MIDI channels with last-note priority.\n"
-      "The bundle is installed into /usr/lib/vst3. The tool tarnovelle-render\n"
+      "The bundle is installed into /usr/lib/vst3, the five factory presets\n"
+      "into /usr/share/vst3/presets. The tool tarnovelle-render\n"
       "plays a MIDI file through any VST 3 instrument into a WAV file.")
   string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION ${CPACK_DEBIAN_PACKAGE_DESCRIPTION})
   # Per generator: the archive takes only the ~/.vst3 component.

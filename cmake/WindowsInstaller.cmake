@@ -2,17 +2,18 @@
 #
 #   cmake -DMAKENSIS=... -DSOURCE_DIR=... -DBUNDLE=.../Tarnovelle.vst3
 #         -DVERSION=1.2.0 -DOUTPUT=.../Tarnovelle-1.2.0-setup.exe
-#         -DWORK_DIR=... -DVENDOR=... -DCOPYRIGHT=...
+#         -DWORK_DIR=... -DVENDOR=... -DCOPYRIGHT=... -DPRESETS=.../presets
 #         -P cmake/WindowsInstaller.cmake
 #
 # Writes WORK_DIR/bundle-files.nsh, the bundle's files and folders as they
-# are now (the setup unpacks exactly these, and its uninstaller deletes
-# exactly these), and compiles packaging/windows/installer.nsi with it.
+# are now and the .vstpreset files in PRESETS (the setup unpacks exactly
+# these, and its uninstaller deletes exactly these), and compiles
+# packaging/windows/installer.nsi with it.
 # makensis warnings count as errors; any failure ends with its reason and a
 # non-zero exit status. The Windows build's `package` target and the setup
 # tests run it.
 
-foreach(_var MAKENSIS SOURCE_DIR BUNDLE VERSION OUTPUT WORK_DIR VENDOR COPYRIGHT)
+foreach(_var MAKENSIS SOURCE_DIR BUNDLE VERSION OUTPUT WORK_DIR VENDOR COPYRIGHT PRESETS)
   if(NOT DEFINED ${_var} OR "${${_var}}" STREQUAL "")
     message(FATAL_ERROR "WindowsInstaller.cmake: -D${_var}=... is missing")
   endif()
@@ -47,6 +48,20 @@ foreach(_entry IN LISTS _entries)
     file(SIZE "${BUNDLE}/${_entry}" _size)
     math(EXPR _bytes "${_bytes} + ${_size}")
   endif()
+endforeach()
+# The factory presets: files only, no folders of their own.
+file(GLOB _presets RELATIVE "${PRESETS}" "${PRESETS}/*.vstpreset")
+list(SORT _presets)
+if(NOT _presets)
+  message(FATAL_ERROR "No factory presets in ${PRESETS}: build the Windows bundle first "
+                      "(cmake --build --preset windows).")
+endif()
+foreach(_preset IN LISTS _presets)
+  if(_preset MATCHES "[$\"`]")
+    message(FATAL_ERROR "A preset's file name the setup script cannot quote: ${_preset}")
+  endif()
+  file(SIZE "${PRESETS}/${_preset}" _size)
+  math(EXPR _bytes "${_bytes} + ${_size}")
 endforeach()
 math(EXPR _kb "(${_bytes} + 1023) / 1024")
 
@@ -83,6 +98,16 @@ foreach(_dir IN LISTS _reversed)
   string(APPEND _nsh "\tRMDir \"\${DIR}\\${_win_dir}\"\n")
 endforeach()
 string(APPEND _nsh "\tRMDir \"\${DIR}\"\n")
+string(APPEND _nsh "!macroend\n\n")
+# The presets, into and out of one folder.
+string(APPEND _nsh "!macro TARNO_EXTRACT_PRESETS DEST\n\tSetOutPath \"\${DEST}\"\n")
+foreach(_preset IN LISTS _presets)
+  string(APPEND _nsh "\tFile \"${PRESETS}/${_preset}\"\n")
+endforeach()
+string(APPEND _nsh "!macroend\n\n!macro TARNO_DELETE_PRESETS DIR\n")
+foreach(_preset IN LISTS _presets)
+  string(APPEND _nsh "\tDelete \"\${DIR}\\${_preset}\"\n")
+endforeach()
 string(APPEND _nsh "!macroend\n")
 
 file(MAKE_DIRECTORY "${WORK_DIR}")

@@ -1,5 +1,6 @@
 #include "host/PluginInstance.h"
 
+#include "host/PresetFile.h"
 #include "host/StringConv.h"
 
 #include "public.sdk/source/common/memorystream.h"
@@ -102,6 +103,9 @@ tresult PluginInstance::create (Module& module, const ClassInfo& audioClass, std
 		return r;
 	}
 	componentInitialized_ = true;
+	std::memcpy (classId_, audioClass.cid, sizeof (TUID));
+	className_ = audioClass.name;
+	classCategory_ = audioClass.subCategories;
 
 	processor_ = queryOwned<IAudioProcessor> (component_);
 	if (!processor_)
@@ -309,6 +313,53 @@ tresult PluginInstance::setState (const std::vector<uint8_t>& blob, std::string&
 		return r;
 	}
 	return syncControllerState (error);
+}
+
+bool PluginInstance::loadPreset (const std::string& path, std::string& error)
+{
+	if (!component_)
+	{
+		error = path + ": there is no plug-in instance to load it into";
+		return false;
+	}
+	PresetContents contents;
+	if (!readPresetFile (path, classId_, contents, error))
+		return false;
+	if (!applyPresetContents (component_, controller_, singleComponent_, contents, error))
+	{
+		error = path + ": " + error;
+		return false;
+	}
+	return true;
+}
+
+bool PluginInstance::savePreset (const std::string& path, std::string& error)
+{
+	PresetContents contents;
+	std::string reason;
+	if (getState (contents.componentState, reason) != kResultOk)
+	{
+		error = path + ": " + reason;
+		return false;
+	}
+	if (controller_)
+	{
+		IPtr<MemoryStream> stream = owned (new MemoryStream ());
+		const tresult r = controller_->getState (stream);
+		if (r != kResultOk)
+		{
+			error = path + ": IEditController::getState failed (" + resultText (r) + ")";
+			return false;
+		}
+		const char* data = stream->getData ();
+		contents.controllerState.assign (data, data + (data ? stream->getSize () : 0));
+	}
+	// The preset is named after its file, without folders and extension.
+	std::string name = path.substr (path.find_last_of ("/\\") + 1);
+	const size_t dot = name.rfind ('.');
+	if (dot != std::string::npos && dot > 0)
+		name.erase (dot);
+	return writePresetFile (path, classId_, contents, presetMetaInfo (name, className_, classCategory_), error);
 }
 
 //------------------------------------------------------------------------
