@@ -52,7 +52,7 @@ if(TARNO_BUILD_TESTS AND (NOT CMAKE_CROSSCOMPILING OR TARNO_WINE_EXECUTABLE))
   if(CMAKE_CROSSCOMPILING)
     set_tests_properties(render_presets PROPERTIES
       FIXTURES_REQUIRED wine_prefix
-      ENVIRONMENT "WINEPREFIX=${TARNO_WINEPREFIX};WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=")
+      ENVIRONMENT "${TARNO_WINE_ENV}")
   endif()
   unset(_wrapper)
 endif()
