@@ -776,6 +776,71 @@ TEST (X11EditorInProcess, NoXErrors)
 	controller->terminate ();
 }
 
+// The timer's question about the button reads from the connection, and may
+// read events with its answer: those are handled at once, not when more X
+// traffic comes. The loop here is driven by hand, so that the descriptor's
+// handler runs only when the test says.
+TEST (X11EditorInProcess, EventsReadWithAnAnswerAreHandledAtOnce)
+{
+	Display11 x;
+	if (x.display == nullptr)
+		GTEST_SKIP () << x.problem;
+	struct HandDriven : Host::RunLoop
+	{
+		tresult PLUGIN_API registerEventHandler (Linux::IEventHandler* h, Linux::FileDescriptor fd) override
+		{
+			events = h;
+			return RunLoop::registerEventHandler (h, fd);
+		}
+		tresult PLUGIN_API registerTimer (Linux::ITimerHandler* h, Linux::TimerInterval ms) override
+		{
+			timer = h;
+			return RunLoop::registerTimer (h, ms);
+		}
+		Linux::IEventHandler* events = nullptr;
+		Linux::ITimerHandler* timer = nullptr;
+	} loop;
+	IPtr<Controller> controller =
+		owned (static_cast<Controller*> (static_cast<IEditController*> (Controller::create (nullptr))));
+	ASSERT_EQ (controller->initialize (nullptr), kResultOk);
+	StrictComponentHandler handler;
+	controller->setComponentHandler (&handler);
+	Host::PlugFrame frame (&loop);
+	IPtr<IPlugView> view = owned (controller->createView (ViewType::kEditor));
+	auto* editor = static_cast<X11Editor*> (view.get ());
+	view->setFrame (&frame);
+	ASSERT_EQ (view->attached (reinterpret_cast<void*> (x.makeParent ()), kPlatformTypeX11EmbedWindowID), kResultOk);
+	ASSERT_TRUE (loop.events && loop.timer);
+	auto serve = [&] {
+		XSync (x.display, False);
+		usleep (20000);
+		loop.events->onFDIsSet (0);
+	};
+	serve (); // mapped and painted
+
+	const Point c = skinLayout (kSkinOriginal).cell (kReleaseParam);
+	int rx = 0, ry = 0;
+	Window ignored;
+	XTranslateCoordinates (x.display, editor->windowId (), DefaultRootWindow (x.display), c.x + 40, c.y + 60, &rx,
+	                       &ry, &ignored);
+	XTestFakeMotionEvent (x.display, -1, rx, ry, 0);
+	XTestFakeButtonEvent (x.display, 1, True, 0);
+	serve ();
+	ASSERT_EQ (handler.openGestures (), std::vector<ParamID> {kReleaseParam});
+
+	loop.timer->onTimer (); // asks whether the button is still down
+	XTestFakeButtonEvent (x.display, 1, False, 0);
+	XSync (x.display, False);
+	usleep (20000);
+	loop.timer->onTimer (); // reads the answer, and the button-up behind it
+	EXPECT_EQ (handler.openGestures (), std::vector<ParamID> {}) << "the button-up waited for more X traffic";
+
+	view->removed ();
+	view->setFrame (nullptr);
+	controller->setComponentHandler (nullptr);
+	controller->terminate ();
+}
+
 } // namespace
 
 #endif
