@@ -836,7 +836,7 @@ TEST (HostileHost, LyingCountsEndPromptly)
 		EXPECT_LE (events.failedReads, 1) << c.what;
 		EXPECT_LE (queue.failedReads, 1) << c.what;
 		// Missing queues are skipped, but a run of them ends the walk.
-		EXPECT_LE (changes.failedReads, 64) << c.what;
+		EXPECT_LE (changes.failedReads, kMostMissingQueuesRead) << c.what;
 
 		// What the lists did hold was used, and nothing else.
 		const Bytes after = s.state ();

@@ -190,6 +190,10 @@ public:
 };
 
 // Holds the given queues, which may lie themselves.
+// The processor skips a missing parameter queue and goes on, but no further
+// than this many missing ones in a row.
+constexpr long kMostMissingQueuesRead = 64;
+
 class LyingChanges final : public Steinberg::Vst::IParameterChanges
 {
 public:
