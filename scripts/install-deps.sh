@@ -10,6 +10,8 @@ packages=(
   wine64 wine xvfb xauth
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libcairo2-dev pkg-config libxcb1-dev
+  # the one font family Wine and Cairo draw the editor's texts with
+  fonts-dejavu-core
   libx11-dev libxtst-dev libxdamage-dev
   locales
   # the Windows setup (makensis), the .deb's dependencies and its check
