@@ -9,7 +9,7 @@
 
 namespace Tarno {
 
-Engine::Engine () : tickFunction (&baseline::Voice::tick) {}
+Engine::Engine () : tickFunction (&baseline::Voice::tick), renderFunction (&baseline::Voice::render) {}
 
 bool Engine::pathAvailable (VoicePath p)
 {
@@ -35,7 +35,9 @@ bool Engine::usePath (VoicePath p)
 	if (!pathAvailable (p))
 		return false;
 	voicePath = p;
-	tickFunction = p == VoicePath::avx2 ? &avx2::Voice::tick : &baseline::Voice::tick;
+	const bool avx2 = p == VoicePath::avx2;
+	tickFunction = avx2 ? &avx2::Voice::tick : &baseline::Voice::tick;
+	renderFunction = avx2 ? &avx2::Voice::render : &baseline::Voice::render;
 	return true;
 }
 

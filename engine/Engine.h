@@ -47,6 +47,10 @@ public:
 
 	// Renders the next output sample, on the path chosen by prepare or usePath.
 	double tick () { return tickFunction (*this); }
+	// Renders `count` samples into `out`: the same samples as `count` calls
+	// of tick, worked out several at a time where nothing changes between
+	// them. Nothing for a count of 0 or less.
+	void render (double* out, int32_t count) { renderFunction (*this, out, count); }
 	// Silence, no notes, pedal up, controllers centred; parameters kept.
 	void reset ();
 	// Sets the sample rate (at least 8000 Hz), resets and loads the decimator,
@@ -112,6 +116,7 @@ private:
 
 	VoicePath voicePath = VoicePath::baseline;
 	double (*tickFunction) (Engine&);
+	void (*renderFunction) (Engine&, double*, int32_t);
 
 	VoiceState voice;
 	bool gateOpen = false;

@@ -31,16 +31,26 @@ TriangleWeights makeWeights ()
 {
 	TriangleWeights w{};
 	for (int p = 0; p <= kTriangleMaxPartials; ++p)
+	{
+		auto a = [p] (int m, int j) { return weight (p, m, j); };
+		auto a1MinusA3 = [p] (int, int j) { return weight (p, 1, j) - weight (p, 3, j); };
 		for (int g = 0; g < kTriangleGroups; ++g)
 		{
-			auto a = [p] (int m, int j) { return weight (p, m, j); };
-			auto a1MinusA3 = [p] (int, int j) { return weight (p, 1, j) - weight (p, 3, j); };
-			TriangleCoefficients& c = w[p][g];
+			TriangleCoefficients& c = w.grouped[p][g];
 			c.a3 = lanes (g, 3, a);
 			c.a2 = lanes (g, 2, a);
 			c.a1MinusA3 = lanes (g, 1, a1MinusA3);
 			c.a0 = lanes (g, 0, a);
 		}
+		SeriesCoefficients& c = w.series[p];
+		for (int j = 0; j < kTriangleSeries; ++j)
+		{
+			c.a3[j] = a (3, j);
+			c.a2[j] = a (2, j);
+			c.a1MinusA3[j] = a1MinusA3 (1, j);
+			c.a0[j] = a (0, j);
+		}
+	}
 	return w;
 }
 

@@ -5,8 +5,6 @@
 
 #include "engine/Double2.h"
 
-#include <array>
-
 namespace Tarno {
 namespace TARNO_VOICE_PATH {
 
@@ -38,9 +36,22 @@ struct TriangleCoefficients
 	TriangleVector a3, a2, a1MinusA3, a0;
 };
 
-// weights[p][g]: the coefficients of group g when only the first p odd
-// partials are summed.
-using TriangleWeights = std::array<std::array<TriangleCoefficients, kTriangleGroups>, kTriangleMaxPartials + 1>;
+// The same coefficients one series at a time (a double each), for the
+// rendering of several samples at once, where each lane of a vector is a
+// sub-step of its own.
+struct SeriesCoefficients
+{
+	double a3[kTriangleSeries], a2[kTriangleSeries], a1MinusA3[kTriangleSeries], a0[kTriangleSeries];
+};
+
+// grouped[p][g]: the coefficients of group g when only the first p odd
+// partials are summed; series[p]: those of every series. Plain arrays: no
+// library code is called from this build's inline functions.
+struct TriangleWeights
+{
+	TriangleCoefficients grouped[kTriangleMaxPartials + 1][kTriangleGroups];
+	SeriesCoefficients series[kTriangleMaxPartials + 1];
+};
 extern const TriangleWeights kTriangleWeights;
 
 // Sines of the first odd multiples of the oscillator angle θ, as the partial
@@ -109,7 +120,7 @@ __attribute__ ((always_inline)) inline TriangleVector triangleParts (const OddSi
 {
 	if (partials == 0)
 		return TriangleVector{};
-	const auto& weights = kTriangleWeights[partials];
+	const TriangleCoefficients* weights = kTriangleWeights.grouped[partials];
 	const TriangleVector alpha = sines.twoCos16;
 
 	// Clenshaw: b_m = a_m + 2cos(16θ) · b_{m+1} - b_{m+2}, from the last term
@@ -146,6 +157,72 @@ __attribute__ ((always_inline)) inline Double2 triangle (const OddSines& sines, 
 #else
 	return parts;
 #endif
+}
+
+// The odd sines sin θ, sin 3θ ... sin 15θ of four sub-steps, one per lane,
+// and 2 cos 16θ: the same steps as oddSines, so each lane holds what
+// oddSines gives for its sub-step, bit for bit.
+struct OddSinesAcross
+{
+	Double4 s[kTriangleSeries]; // s[j] = sin((2j + 1) θ)
+	Double4 twoCos16;
+};
+
+__attribute__ ((always_inline)) inline OddSinesAcross oddSinesAcross (Double4 s1)
+{
+	const Double4 twoCos2 = mulAdd (s1 * s1, splat4 (-4.0), splat4 (2.0));
+	const Double4 c4 = mulAdd (twoCos2, twoCos2, splat4 (-2.0)), c8 = mulAdd (c4, c4, splat4 (-2.0));
+	OddSinesAcross o;
+	Double4* s = o.s;
+	s[0] = s1;
+	s[1] = mulAdd (twoCos2, s1, s1);
+	s[2] = mulAdd (c4, s[0], s[1]);
+	s[3] = mulAdd (c4, s[1], s[0]);
+	s[4] = mulAdd (c8, s[0], s[3]);
+	s[5] = mulAdd (c8, s[1], s[2]);
+	s[6] = mulAdd (c8, s[2], s[1]);
+	s[7] = mulAdd (c8, s[3], s[0]);
+	o.twoCos16 = mulAdd (c8, c8, splat4 (-2.0));
+	return o;
+}
+
+// A coefficient for four sub-steps: `first` for lanes 0 and 1, `second` for
+// lanes 2 and 3, one broadcast where they are the same partial count.
+__attribute__ ((always_inline)) inline Double4 coefficientLanes (double first, double second, bool same)
+{
+	return same ? splat4 (first) : Double4{first, first, second, second};
+}
+
+// The triangle of four sub-steps, lanes 0 and 1 with the first `first`
+// odd partials, lanes 2 and 3 with the first `second` (two samples whose
+// pitch may differ). Each lane is worked out with the steps, and summed in
+// the order, that triangle () uses for its sub-step.
+__attribute__ ((always_inline)) inline Double4 triangleAcross (const OddSinesAcross& o, int first, int second)
+{
+	const SeriesCoefficients& wa = kTriangleWeights.series[first];
+	const SeriesCoefficients& wb = kTriangleWeights.series[second];
+	const Double4 alpha = o.twoCos16;
+	const bool same = first == second;
+	Double4 terms[kTriangleSeries];
+#pragma GCC unroll 8
+	for (int j = 0; j < kTriangleSeries; ++j)
+	{
+		const Double4 start = o.s[j], back = o.s[kTriangleSeries - 1 - j];
+		const Double4 b2 = mulAdd (alpha, coefficientLanes (wa.a3[j], wb.a3[j], same), coefficientLanes (wa.a2[j], wb.a2[j], same));
+		const Double4 b1 = mulAdd (alpha, b2, coefficientLanes (wa.a1MinusA3[j], wb.a1MinusA3[j], same));
+		const Double4 turned = mulAdd (alpha, start, back);
+		terms[j] = mulAdd (b1, turned, negMulAdd (b2, start, coefficientLanes (wa.a0[j], wb.a0[j], same) * start));
+	}
+#if defined(__AVX__)
+	// As triangle () adds them here: series 2g and 2g + 1 share a register.
+	Double4 sum = ((terms[0] + terms[2]) + (terms[4] + terms[6])) + ((terms[1] + terms[3]) + (terms[5] + terms[7]));
+#else
+	Double4 sum = ((terms[0] + terms[1]) + (terms[2] + terms[3])) + ((terms[4] + terms[5]) + (terms[6] + terms[7]));
+#endif
+	// No partials (a NaN step only): 0, as triangle () gives.
+	if (__builtin_expect (first == 0 || second == 0, 0))
+		sum = Double4{first ? sum[0] : 0.0, first ? sum[1] : 0.0, second ? sum[2] : 0.0, second ? sum[3] : 0.0};
+	return sum;
 }
 
 } // namespace TARNO_VOICE_PATH

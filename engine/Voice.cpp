@@ -313,5 +313,172 @@ double Voice::tick (Engine& e)
 	return std::isfinite (out) ? out : 0.0;
 }
 
+namespace {
+
+// Samples rendered together by render: four output samples, eight
+// oscillator sub-steps (two vectors of four).
+constexpr int kGroup = 4;
+
+__attribute__ ((always_inline)) inline Double4 load4 (const double* x) { return Double4{x[0], x[1], x[2], x[3]}; }
+
+// Every lane of x that is NaN or infinite set to 0.
+__attribute__ ((always_inline)) inline Double4 finiteOrZero (Double4 x)
+{
+	return fromBits (bitsOf (x) & (x - x == 0.0)); // x - x is NaN exactly where x is not finite
+}
+
+// Four sub-steps' square, mix and triangle; `dt` and the partial counts per
+// sample (lanes 0 and 1 the first sample, 2 and 3 the second).
+template <typename Derived>
+__attribute__ ((always_inline)) inline Double4 mixAcross (const Derived& d, Double4 phase, Double4 dt, int firstPartials,
+                                                          int secondPartials)
+{
+	Double4 reduced;
+	const Double4 sines = sinCycles (phase, reduced);
+	// The square: its sign unless a phase lies within dt of a step (as
+	// bandLimitedSquares decides, lane by lane).
+	const Int4 distance = bitsOf (reduced) & ~bitsOf (splat4 (-0.0));
+	const Int4 clear = (phase >= 0.0) & (phase < 1.0) & (fromBits (distance) >= dt + kStepMargin);
+	Double4 squares;
+	if (__builtin_expect ((clear[0] & clear[1] & clear[2] & clear[3]) != 0, 1))
+		squares = fromBits (bitsOf (splat4 (-1.0)) ^ (bitsOf (phase - 0.5) & bitsOf (splat4 (-0.0))));
+	else
+		for (int lane = 0; lane < 4; ++lane)
+			squares[lane] = bandLimitedSquare (phase[lane], dt[lane]);
+
+	const OddSinesAcross odd = oddSinesAcross (sines);
+	const Double4 sineWithCharacter = mulAdd (splat4 (d.sineFifth), odd.s[2], mulAdd (splat4 (d.sineThird), odd.s[1], odd.s[0]));
+	const Double4 early = mulAdd (splat4 (d.sineGain), sineWithCharacter, d.squareGain * squares);
+	return mulAdd (splat4 (d.triangleGain), triangleAcross (odd, firstPartials, secondPartials), early);
+}
+
+// Renders `groups` groups of four samples while nothing changes from one
+// sample to the next but the running state: no smoothing, derived values
+// up to date. Each sample is worked out with the same steps as tick, so the
+// samples are tick's, bit for bit; what differs is that four samples'
+// oscillator sub-steps, sines, triangles, vibrato factors and gains share
+// vectors, and that nothing is looked up in or kept for later.
+} // namespace
+
+void Voice::renderGroups (Engine& e, double* out, int32_t groups)
+{
+	VoiceState& v = e.voice;
+	const Engine::Derived& d = e.derived;
+	const double fs = e.rate;
+	const double twoFs = 2.0 * fs, ceiling = kMaxVibratoRatio * fs;
+	const double depth = d.vibratoCents;
+	const double tremoloDepth = e.smoothed[kTremoloDepthParam];
+	const bool fixed = d.fixedPitch, gate = e.gateOpen;
+
+	for (int32_t g = 0; g < groups; ++g, out += kGroup)
+	{
+		// The slow oscillators, the glide and the step of each sample.
+		double vibratoPhases[kGroup], tremoloPhases[kGroup], frequencies[kGroup];
+		for (int k = 0; k < kGroup; ++k)
+		{
+			vibratoPhases[k] = v.vibratoPhase; // vibrato reads the phase before its advance
+			v.vibratoPhase = frac (v.vibratoPhase + d.vibratoStep);
+			v.tremoloPhase = frac (v.tremoloPhase + d.tremoloStep);
+			tremoloPhases[k] = v.tremoloPhase;
+			if (!fixed)
+				frequencies[k] = v.frequency = glide (v.frequency, d.targetFrequency, d.glideCoefficient);
+		}
+		Double4 dt;
+		int partials[kGroup];
+		if (fixed)
+		{
+			v.frequency = d.targetFrequency;
+			dt = splat4 (d.fixedStep);
+			for (int k = 0; k < kGroup; ++k)
+				partials[k] = d.fixedPartials;
+		}
+		else
+		{
+			Double4 f = load4 (frequencies);
+			if (depth != 0.0)
+				f = f * exp2Small (splat4 (depth) * sinCycles (load4 (vibratoPhases)) * (1.0 / kCentsPerOctave));
+			f = (ceiling < f) ? splat4 (ceiling) : f; // std::min (f, ceiling), lane by lane
+			dt = f / twoFs;
+			for (int k = 0; k < kGroup; ++k)
+				partials[k] = trianglePartialCount (dt[k]);
+		}
+
+		// The oscillator's eight sub-step phases: a chain of sums, each
+		// rounded as tick rounds it.
+		double phases[2 * kGroup];
+		for (int k = 0; k < kGroup; ++k)
+		{
+			phases[2 * k] = v.phase;
+			phases[2 * k + 1] = frac (v.phase + dt[k]);
+			v.phase = frac (phases[2 * k + 1] + dt[k]);
+		}
+		const Double4 early = mixAcross (d, load4 (phases), Double4{dt[0], dt[0], dt[1], dt[1]}, partials[0], partials[1]);
+		const Double4 late = mixAcross (d, load4 (phases + 4), Double4{dt[2], dt[2], dt[3], dt[3]}, partials[2], partials[3]);
+
+		// Decimation, sub-step by sub-step.
+		double y[kGroup];
+		for (int k = 0; k < kGroup; ++k)
+		{
+			const Double4& mixed = k < 2 ? early : late;
+			runBiquad (v.decimator[1], runBiquad (v.decimator[0], mixed[2 * (k % 2)]));
+			y[k] = runBiquad (v.decimator[1], runBiquad (v.decimator[0], mixed[2 * (k % 2) + 1]));
+			for (Biquad& section : v.decimator)
+			{
+				section.z1 = flushTiny (section.z1);
+				section.z2 = flushTiny (section.z2);
+			}
+		}
+
+		// Envelope, as tick steps it.
+		double envelopes[kGroup];
+		for (int k = 0; k < kGroup; ++k)
+		{
+			if (v.retriggerFade > 0.0)
+			{
+				const double old = v.retriggerFade;
+				v.retriggerFade = old - 1.0;
+				const double fade = (old - 1.0) / old;
+				v.envelope = v.envelope * (fade > 0.0 ? fade : 0.0); // std::max (0.0, fade)
+			}
+			else
+			{
+				const double next = gate ? v.envelope + d.attackStep : v.envelope - d.releaseStep;
+				const double floored = next < 0.0 ? 0.0 : next; // std::max (next, 0.0)
+				v.envelope = 1.0 < floored ? 1.0 : floored;     // std::min (floored, 1.0)
+			}
+			envelopes[k] = v.envelope;
+		}
+
+		Double4 tremolo = splat4 (1.0);
+		if (tremoloDepth != 0.0)
+			tremolo = 1.0 - tremoloDepth * (0.5 + 0.5 * sinCycles (load4 (tremoloPhases)));
+		const Double4 samples = load4 (y) * (load4 (envelopes) * tremolo * d.noteGain);
+		const Double4 checked = finiteOrZero (samples);
+		for (int k = 0; k < kGroup; ++k)
+			out[k] = checked[k];
+	}
+}
+
+void Voice::render (Engine& e, double* out, int32_t count)
+{
+	int32_t done = 0;
+	while (done < count)
+	{
+		// Values derived from the inputs are brought up to date as tick's
+		// first step would; while nothing is being smoothed they then hold
+		// for the rest of the run.
+		if (e.inputsChanged && !e.smoothing)
+			e.updateDerived ();
+		const int32_t groups = (count - done) / kGroup;
+		if (e.smoothing || groups == 0)
+		{
+			out[done++] = tick (e);
+			continue;
+		}
+		renderGroups (e, out + done, groups);
+		done += groups * kGroup;
+	}
+}
+
 } // namespace TARNO_VOICE_PATH
 } // namespace Tarno

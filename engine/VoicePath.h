@@ -6,6 +6,8 @@
 // older processor.
 #pragma once
 
+#include <cstdint>
+
 #ifndef TARNO_VOICE_PATH
 #define TARNO_VOICE_PATH baseline
 #endif
@@ -25,12 +27,18 @@ namespace baseline {
 struct Voice
 {
 	static double tick (Engine& e);
+	static void render (Engine& e, double* out, int32_t count);
+	// Four samples at a time while nothing but the running state changes.
+	static void renderGroups (Engine& e, double* out, int32_t groups);
 };
 } // namespace baseline
 namespace avx2 {
 struct Voice
 {
 	static double tick (Engine& e);
+	static void render (Engine& e, double* out, int32_t count);
+	// Four samples at a time while nothing but the running state changes.
+	static void renderGroups (Engine& e, double* out, int32_t groups);
 };
 } // namespace avx2
 
