@@ -169,4 +169,38 @@ void Engine::updateDerived ()
 	d.noteGain = (1.0 - smoothed[kVelocityParam] * (1.0 - currentVelocity)) * d.outputGain;
 }
 
+void Engine::updateDecimatorBlock ()
+{
+	Derived& d = derived;
+	const Biquad* sections = voice.decimator;
+	const double key[10] = {sections[0].b0, sections[0].b1, sections[0].b2, sections[0].a1, sections[0].a2,
+	                        sections[1].b0, sections[1].b1, sections[1].b2, sections[1].a1, sections[1].a2};
+	if (std::equal (key, key + 10, d.decimatorKey))
+		return;
+	std::copy (key, key + 10, d.decimatorKey);
+	// Each column is the filter's answer to a unit in one state word or one
+	// input, the rest 0, worked out section by section as the voice runs it.
+	auto run = [] (Biquad& f, double x) {
+		const double y = f.b0 * x + f.z1;
+		f.z1 = f.b1 * x - f.a1 * y + f.z2;
+		f.z2 = f.b2 * x - f.a2 * y;
+		return y;
+	};
+	for (int column = 0; column < 12; ++column)
+	{
+		Biquad f[2] = {sections[0], sections[1]};
+		double* state[4] = {&f[0].z1, &f[0].z2, &f[1].z1, &f[1].z2};
+		for (int i = 0; i < 4; ++i)
+			*state[i] = i == column ? 1.0 : 0.0;
+		for (int step = 0; step < 8; ++step)
+		{
+			const double y = run (f[1], run (f[0], column == 4 + step ? 1.0 : 0.0));
+			if (step % 2 == 1)
+				d.decimatorOut[column][step / 2] = y;
+		}
+		for (int i = 0; i < 4; ++i)
+			d.decimatorState[column][i] = *state[i];
+	}
+}
+
 } // namespace Tarno

@@ -193,12 +193,24 @@ private:
 		double outputGain = 0.0;
 		double noteGain = 0.0; // velocity and output level
 
+		// The decimator over four samples (eight sub-steps) at once, for the
+		// coefficients of both sections in decimatorKey: the second
+		// section's output of each sample (out) and the state after them
+		// (state), as sums of columns scaled by the state before them (z1 and
+		// z2 of each section: columns 0 to 3) and by the eight inputs
+		// (columns 4 to 11).
+		double decimatorKey[10] = {kUnset, kUnset, kUnset, kUnset, kUnset, kUnset, kUnset, kUnset, kUnset, kUnset};
+		double decimatorOut[12][4] = {}, decimatorState[12][4] = {};
+
 		// Never equal to anything, so the first tick computes everything.
 		static constexpr double kUnset = __builtin_nan ("");
 	};
 	Derived derived;
 
 	void updateDerived ();
+	// Brings the decimator's four-sample form up to date with the sections'
+	// coefficients (which prepare loads and setState may replace).
+	void updateDecimatorBlock ();
 };
 
 } // namespace Tarno

@@ -186,43 +186,63 @@ __attribute__ ((always_inline)) inline OddSinesAcross oddSinesAcross (Double4 s1
 	return o;
 }
 
-// A coefficient for four sub-steps: `first` for lanes 0 and 1, `second` for
-// lanes 2 and 3, one broadcast where they are the same partial count.
-__attribute__ ((always_inline)) inline Double4 coefficientLanes (double first, double second, bool same)
+// The triangle of n groups of four sub-steps, in each group lanes 0 and 1
+// with the coefficients `first`, lanes 2 and 3 with `second` (two samples,
+// whose pitch may differ; the same table where `same`). Each lane is worked
+// out with the steps, and summed in the order, that triangle () uses for
+// its sub-step.
+template <bool same, int n>
+__attribute__ ((always_inline)) inline void triangleAcross (const OddSinesAcross (&o)[n], const SeriesCoefficients& first,
+                                                            const SeriesCoefficients& second, Double4 (&sum)[n])
 {
-	return same ? splat4 (first) : Double4{first, first, second, second};
-}
-
-// The triangle of four sub-steps, lanes 0 and 1 with the first `first`
-// odd partials, lanes 2 and 3 with the first `second` (two samples whose
-// pitch may differ). Each lane is worked out with the steps, and summed in
-// the order, that triangle () uses for its sub-step.
-__attribute__ ((always_inline)) inline Double4 triangleAcross (const OddSinesAcross& o, int first, int second)
-{
-	const SeriesCoefficients& wa = kTriangleWeights.series[first];
-	const SeriesCoefficients& wb = kTriangleWeights.series[second];
-	const Double4 alpha = o.twoCos16;
-	const bool same = first == second;
-	Double4 terms[kTriangleSeries];
+	// A coefficient of both samples: one broadcast where they share it.
+	auto lanes = [] (double a, double b) { return same ? splat4 (a) : Double4{a, a, b, b}; };
+	Double4 terms[n][kTriangleSeries];
 #pragma GCC unroll 8
 	for (int j = 0; j < kTriangleSeries; ++j)
 	{
-		const Double4 start = o.s[j], back = o.s[kTriangleSeries - 1 - j];
-		const Double4 b2 = mulAdd (alpha, coefficientLanes (wa.a3[j], wb.a3[j], same), coefficientLanes (wa.a2[j], wb.a2[j], same));
-		const Double4 b1 = mulAdd (alpha, b2, coefficientLanes (wa.a1MinusA3[j], wb.a1MinusA3[j], same));
-		const Double4 turned = mulAdd (alpha, start, back);
-		terms[j] = mulAdd (b1, turned, negMulAdd (b2, start, coefficientLanes (wa.a0[j], wb.a0[j], same) * start));
+		const Double4 a3 = lanes (first.a3[j], second.a3[j]), a2 = lanes (first.a2[j], second.a2[j]);
+		const Double4 a1MinusA3 = lanes (first.a1MinusA3[j], second.a1MinusA3[j]), a0 = lanes (first.a0[j], second.a0[j]);
+		for (int h = 0; h < n; ++h)
+		{
+			const Double4 alpha = o[h].twoCos16, start = o[h].s[j], back = o[h].s[kTriangleSeries - 1 - j];
+			const Double4 b2 = mulAdd (alpha, a3, a2);
+			const Double4 b1 = mulAdd (alpha, b2, a1MinusA3);
+			const Double4 turned = mulAdd (alpha, start, back);
+			terms[h][j] = mulAdd (b1, turned, negMulAdd (b2, start, a0 * start));
+		}
 	}
+	for (int h = 0; h < n; ++h)
+	{
+		const Double4* t = terms[h];
 #if defined(__AVX__)
-	// As triangle () adds them here: series 2g and 2g + 1 share a register.
-	Double4 sum = ((terms[0] + terms[2]) + (terms[4] + terms[6])) + ((terms[1] + terms[3]) + (terms[5] + terms[7]));
+		// As triangle () adds them here: series 2g and 2g + 1 share a register.
+		sum[h] = ((t[0] + t[2]) + (t[4] + t[6])) + ((t[1] + t[3]) + (t[5] + t[7]));
 #else
-	Double4 sum = ((terms[0] + terms[1]) + (terms[2] + terms[3])) + ((terms[4] + terms[5]) + (terms[6] + terms[7]));
+		sum[h] = ((t[0] + t[1]) + (t[2] + t[3])) + ((t[4] + t[5]) + (t[6] + t[7]));
 #endif
-	// No partials (a NaN step only): 0, as triangle () gives.
-	if (__builtin_expect (first == 0 || second == 0, 0))
-		sum = Double4{first ? sum[0] : 0.0, first ? sum[1] : 0.0, second ? sum[2] : 0.0, second ? sum[3] : 0.0};
-	return sum;
+	}
+}
+
+// The triangle of eight sub-steps (four samples, two per group) from their
+// partial counts. A count of 0 (a NaN step only) gives 0, as triangle ()
+// gives.
+__attribute__ ((always_inline)) inline void triangleAcross (const OddSinesAcross (&o)[2], const int (&partials)[4], Double4 (&sum)[2])
+{
+	const SeriesCoefficients* w = kTriangleWeights.series;
+	const int p = partials[0];
+	if (__builtin_expect (partials[1] == p && partials[2] == p && partials[3] == p && p != 0, 1))
+	{
+		triangleAcross<true> (o, w[p], w[p], sum);
+		return;
+	}
+	for (int h = 0; h < 2; ++h)
+	{
+		const int a = partials[2 * h], b = partials[2 * h + 1];
+		Double4 one[1];
+		triangleAcross<false> ({o[h]}, w[a], w[b], one);
+		sum[h] = Double4{a ? one[0][0] : 0.0, a ? one[0][1] : 0.0, b ? one[0][2] : 0.0, b ? one[0][3] : 0.0};
+	}
 }
 
 } // namespace TARNO_VOICE_PATH

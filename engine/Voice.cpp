@@ -319,7 +319,26 @@ namespace {
 // oscillator sub-steps (two vectors of four).
 constexpr int kGroup = 4;
 
-__attribute__ ((always_inline)) inline Double4 load4 (const double* x) { return Double4{x[0], x[1], x[2], x[3]}; }
+// Four doubles of a local array, which the compiler keeps in registers.
+__attribute__ ((always_inline)) inline Double4 lanes4 (const double* x) { return Double4{x[0], x[1], x[2], x[3]}; }
+
+// Four doubles from memory, alignment unknown: one vector load.
+__attribute__ ((always_inline)) inline Double4 load4 (const double* x)
+{
+	Double4 v;
+	__builtin_memcpy (&v, x, sizeof v);
+	return v;
+}
+
+// Whether every lane of a comparison's result is true.
+__attribute__ ((always_inline)) inline bool allLanes (Int4 m)
+{
+#if defined(__AVX__)
+	return _mm256_movemask_pd ((__m256d) m) == 15;
+#else
+	return _mm_movemask_pd ((__m128d) (lowHalf (m) & highHalf (m))) == 3;
+#endif
+}
 
 // Every lane of x that is NaN or infinite set to 0.
 __attribute__ ((always_inline)) inline Double4 finiteOrZero (Double4 x)
@@ -327,113 +346,145 @@ __attribute__ ((always_inline)) inline Double4 finiteOrZero (Double4 x)
 	return fromBits (bitsOf (x) & (x - x == 0.0)); // x - x is NaN exactly where x is not finite
 }
 
-// Four sub-steps' square, mix and triangle; `dt` and the partial counts per
-// sample (lanes 0 and 1 the first sample, 2 and 3 the second).
-template <typename Derived>
-__attribute__ ((always_inline)) inline Double4 mixAcross (const Derived& d, Double4 phase, Double4 dt, int firstPartials,
-                                                          int secondPartials)
-{
-	Double4 reduced;
-	const Double4 sines = sinCycles (phase, reduced);
-	// The square: its sign unless a phase lies within dt of a step (as
-	// bandLimitedSquares decides, lane by lane).
-	const Int4 distance = bitsOf (reduced) & ~bitsOf (splat4 (-0.0));
-	const Int4 clear = (phase >= 0.0) & (phase < 1.0) & (fromBits (distance) >= dt + kStepMargin);
-	Double4 squares;
-	if (__builtin_expect ((clear[0] & clear[1] & clear[2] & clear[3]) != 0, 1))
-		squares = fromBits (bitsOf (splat4 (-1.0)) ^ (bitsOf (phase - 0.5) & bitsOf (splat4 (-0.0))));
-	else
-		for (int lane = 0; lane < 4; ++lane)
-			squares[lane] = bandLimitedSquare (phase[lane], dt[lane]);
+// frac for a sum of a phase in [0, 1) and a step in [0, 1), as frac gives it.
+__attribute__ ((always_inline)) inline double wrapOnce (double x) { return x < 1.0 ? x : x - 1.0; }
 
-	const OddSinesAcross odd = oddSinesAcross (sines);
-	const Double4 sineWithCharacter = mulAdd (splat4 (d.sineFifth), odd.s[2], mulAdd (splat4 (d.sineThird), odd.s[1], odd.s[0]));
-	const Double4 early = mulAdd (splat4 (d.sineGain), sineWithCharacter, d.squareGain * squares);
-	return mulAdd (splat4 (d.triangleGain), triangleAcross (odd, firstPartials, secondPartials), early);
+// The square at four phases in [0, 1), as bandLimitedSquares works it out
+// lane by lane: its sign unless a phase lies within dt of a step.
+__attribute__ ((always_inline)) inline Double4 squaresAcross (Double4 phase, Double4 reduced, Double4 dt)
+{
+	const Int4 distance = bitsOf (reduced) & ~bitsOf (splat4 (-0.0));
+	if (__builtin_expect (allLanes (fromBits (distance) >= dt + kStepMargin), 1))
+		return fromBits (bitsOf (splat4 (-1.0)) ^ (bitsOf (phase - 0.5) & bitsOf (splat4 (-0.0))));
+	Double4 squares;
+	for (int lane = 0; lane < 4; ++lane)
+		squares[lane] = bandLimitedSquare (phase[lane], dt[lane]);
+	return squares;
 }
+
+} // namespace
 
 // Renders `groups` groups of four samples while nothing changes from one
 // sample to the next but the running state: no smoothing, derived values
-// up to date. Each sample is worked out with the same steps as tick, so the
-// samples are tick's, bit for bit; what differs is that four samples'
-// oscillator sub-steps, sines, triangles, vibrato factors and gains share
-// vectors, and that nothing is looked up in or kept for later.
-} // namespace
-
+// up to date, every phase in [0, 1). Each sample is worked out with the
+// same steps as tick up to the decimator, so up to there the values are
+// tick's, bit for bit; what differs is that four samples' oscillator
+// sub-steps, sines, triangles, vibrato factors and gains share vectors, that
+// the coefficients of the triangle are fetched once for all of them, that
+// the decimator takes the group's eight sub-steps in one linear map (the
+// same filter, rounded differently), and that nothing is looked up in or
+// kept for later.
 void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 {
-	VoiceState& v = e.voice;
 	const Engine::Derived& d = e.derived;
 	const double fs = e.rate;
 	const double twoFs = 2.0 * fs, ceiling = kMaxVibratoRatio * fs;
-	const double depth = d.vibratoCents;
-	const double tremoloDepth = e.smoothed[kTremoloDepthParam];
-	const bool fixed = d.fixedPitch, gate = e.gateOpen;
+	const double depth = d.vibratoCents, target = d.targetFrequency, glideCoefficient = d.glideCoefficient;
+	const double vibratoStep = d.vibratoStep, tremoloStep = d.tremoloStep;
+	const double tremoloDepth = e.smoothed[kTremoloDepthParam], noteGain = d.noteGain;
+	const double envelopeStep = e.gateOpen ? d.attackStep : -d.releaseStep;
+	const Double4 squareGain = splat4 (d.squareGain), sineGain = splat4 (d.sineGain), triangleGain = splat4 (d.triangleGain);
+	const Double4 sineThird = splat4 (d.sineThird), sineFifth = splat4 (d.sineFifth);
+	const bool fixed = d.fixedPitch;
 
+	// The running state in locals, which the stores to `out` cannot touch;
+	// the decimator's four state words in one vector.
+	VoiceState v = e.voice;
+	Double4 state = {v.decimator[0].z1, v.decimator[0].z2, v.decimator[1].z1, v.decimator[1].z2};
 	for (int32_t g = 0; g < groups; ++g, out += kGroup)
 	{
 		// The slow oscillators, the glide and the step of each sample.
 		double vibratoPhases[kGroup], tremoloPhases[kGroup], frequencies[kGroup];
+#pragma GCC unroll 4
 		for (int k = 0; k < kGroup; ++k)
 		{
 			vibratoPhases[k] = v.vibratoPhase; // vibrato reads the phase before its advance
-			v.vibratoPhase = frac (v.vibratoPhase + d.vibratoStep);
-			v.tremoloPhase = frac (v.tremoloPhase + d.tremoloStep);
+			v.vibratoPhase = wrapOnce (v.vibratoPhase + vibratoStep);
+			v.tremoloPhase = wrapOnce (v.tremoloPhase + tremoloStep);
 			tremoloPhases[k] = v.tremoloPhase;
 			if (!fixed)
-				frequencies[k] = v.frequency = glide (v.frequency, d.targetFrequency, d.glideCoefficient);
+				frequencies[k] = v.frequency = glide (v.frequency, target, glideCoefficient);
 		}
 		Double4 dt;
 		int partials[kGroup];
 		if (fixed)
 		{
-			v.frequency = d.targetFrequency;
+			v.frequency = target;
 			dt = splat4 (d.fixedStep);
-			for (int k = 0; k < kGroup; ++k)
+#pragma GCC unroll 4
+		for (int k = 0; k < kGroup; ++k)
 				partials[k] = d.fixedPartials;
 		}
 		else
 		{
-			Double4 f = load4 (frequencies);
+			Double4 f = lanes4 (frequencies);
 			if (depth != 0.0)
-				f = f * exp2Small (splat4 (depth) * sinCycles (load4 (vibratoPhases)) * (1.0 / kCentsPerOctave));
+				f = f * exp2Small (splat4 (depth) * sinCycles (lanes4 (vibratoPhases)) * (1.0 / kCentsPerOctave));
 			f = (ceiling < f) ? splat4 (ceiling) : f; // std::min (f, ceiling), lane by lane
 			dt = f / twoFs;
-			for (int k = 0; k < kGroup; ++k)
+#pragma GCC unroll 4
+		for (int k = 0; k < kGroup; ++k)
 				partials[k] = trianglePartialCount (dt[k]);
 		}
 
 		// The oscillator's eight sub-step phases: a chain of sums, each
-		// rounded as tick rounds it.
+		// rounded as tick rounds it. Lanes in time order.
 		double phases[2 * kGroup];
+#pragma GCC unroll 4
 		for (int k = 0; k < kGroup; ++k)
 		{
 			phases[2 * k] = v.phase;
-			phases[2 * k + 1] = frac (v.phase + dt[k]);
-			v.phase = frac (phases[2 * k + 1] + dt[k]);
+			phases[2 * k + 1] = wrapOnce (v.phase + dt[k]);
+			v.phase = wrapOnce (phases[2 * k + 1] + dt[k]);
 		}
-		const Double4 early = mixAcross (d, load4 (phases), Double4{dt[0], dt[0], dt[1], dt[1]}, partials[0], partials[1]);
-		const Double4 late = mixAcross (d, load4 (phases + 4), Double4{dt[2], dt[2], dt[3], dt[3]}, partials[2], partials[3]);
-
-		// Decimation, sub-step by sub-step.
-		double y[kGroup];
-		for (int k = 0; k < kGroup; ++k)
+		const Double4 phase[2] = {lanes4 (phases), lanes4 (phases + 4)};
+		const Double4 steps[2] = {Double4{dt[0], dt[0], dt[1], dt[1]}, Double4{dt[2], dt[2], dt[3], dt[3]}};
+		OddSinesAcross odd[2];
+		Double4 squares[2], triangles[2], mixed[2];
+#pragma GCC unroll 2
+		for (int h = 0; h < 2; ++h)
 		{
-			const Double4& mixed = k < 2 ? early : late;
-			runBiquad (v.decimator[1], runBiquad (v.decimator[0], mixed[2 * (k % 2)]));
-			y[k] = runBiquad (v.decimator[1], runBiquad (v.decimator[0], mixed[2 * (k % 2) + 1]));
-			for (Biquad& section : v.decimator)
-			{
-				section.z1 = flushTiny (section.z1);
-				section.z2 = flushTiny (section.z2);
-			}
+			Double4 reduced;
+			odd[h] = oddSinesAcross (sinCycles (phase[h], reduced));
+			squares[h] = squaresAcross (phase[h], reduced, steps[h]);
 		}
+		triangleAcross (odd, partials, triangles);
+#pragma GCC unroll 2
+		for (int h = 0; h < 2; ++h)
+		{
+			const Double4 sineWithCharacter = mulAdd (sineFifth, odd[h].s[2], mulAdd (sineThird, odd[h].s[1], odd[h].s[0]));
+			mixed[h] = mulAdd (triangleGain, triangles[h], mulAdd (sineGain, sineWithCharacter, squareGain * squares[h]));
+		}
+
+		// Decimation of the eight sub-steps at once: the four samples'
+		// outputs and the state after them, each a sum of columns scaled by
+		// the state before them and by the inputs. The sums are taken in
+		// independent parts so that only the state's part waits for the
+		// previous group.
+		const double z[4] = {state[0], state[1], state[2], state[3]};
+		const double x[2 * kGroup] = {mixed[0][0], mixed[0][1], mixed[0][2], mixed[0][3],
+		                              mixed[1][0], mixed[1][1], mixed[1][2], mixed[1][3]};
+		Double4 fromInputs[2] = {splat4 (0.0), splat4 (0.0)}, nextFromInputs[2] = {splat4 (0.0), splat4 (0.0)};
+#pragma GCC unroll 8
+		for (int i = 0; i < 2 * kGroup; ++i)
+		{
+			fromInputs[i % 2] = mulAdd (load4 (d.decimatorOut[4 + i]), splat4 (x[i]), fromInputs[i % 2]);
+			nextFromInputs[i % 2] = mulAdd (load4 (d.decimatorState[4 + i]), splat4 (x[i]), nextFromInputs[i % 2]);
+		}
+		const Double4 y = mulAdd (load4 (d.decimatorOut[0]), splat4 (z[0]), mulAdd (load4 (d.decimatorOut[1]), splat4 (z[1]), fromInputs[0])) +
+		                  mulAdd (load4 (d.decimatorOut[2]), splat4 (z[2]), mulAdd (load4 (d.decimatorOut[3]), splat4 (z[3]), fromInputs[1]));
+		state = mulAdd (load4 (d.decimatorState[0]), splat4 (z[0]), mulAdd (load4 (d.decimatorState[1]), splat4 (z[1]), nextFromInputs[0])) +
+		        mulAdd (load4 (d.decimatorState[2]), splat4 (z[2]), mulAdd (load4 (d.decimatorState[3]), splat4 (z[3]), nextFromInputs[1]));
+		// State words below kFilterFloor are cleared, as tick clears them
+		// (here once a group): silence never decays into subnormal numbers.
+		state = fromBits (bitsOf (state) & ~(fromBits (bitsOf (state) & ~bitsOf (splat4 (-0.0))) < kFilterFloor));
 
 		// Envelope, as tick steps it.
 		double envelopes[kGroup];
+#pragma GCC unroll 4
 		for (int k = 0; k < kGroup; ++k)
 		{
-			if (v.retriggerFade > 0.0)
+			if (__builtin_expect (v.retriggerFade > 0.0, 0))
 			{
 				const double old = v.retriggerFade;
 				v.retriggerFade = old - 1.0;
@@ -442,7 +493,7 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 			}
 			else
 			{
-				const double next = gate ? v.envelope + d.attackStep : v.envelope - d.releaseStep;
+				const double next = v.envelope + envelopeStep;
 				const double floored = next < 0.0 ? 0.0 : next; // std::max (next, 0.0)
 				v.envelope = 1.0 < floored ? 1.0 : floored;     // std::min (floored, 1.0)
 			}
@@ -451,13 +502,24 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 
 		Double4 tremolo = splat4 (1.0);
 		if (tremoloDepth != 0.0)
-			tremolo = 1.0 - tremoloDepth * (0.5 + 0.5 * sinCycles (load4 (tremoloPhases)));
-		const Double4 samples = load4 (y) * (load4 (envelopes) * tremolo * d.noteGain);
-		const Double4 checked = finiteOrZero (samples);
+			tremolo = 1.0 - tremoloDepth * (0.5 + 0.5 * sinCycles (lanes4 (tremoloPhases)));
+		const Double4 samples = finiteOrZero (y * (lanes4 (envelopes) * tremolo * noteGain));
+#pragma GCC unroll 4
 		for (int k = 0; k < kGroup; ++k)
-			out[k] = checked[k];
+			out[k] = samples[k];
 	}
+	v.decimator[0].z1 = state[0];
+	v.decimator[0].z2 = state[1];
+	v.decimator[1].z1 = state[2];
+	v.decimator[1].z2 = state[3];
+	e.voice = v;
 }
+
+namespace {
+
+bool inUnitRange (double x) { return x >= 0.0 && x < 1.0; }
+
+} // namespace
 
 void Voice::render (Engine& e, double* out, int32_t count)
 {
@@ -466,15 +528,19 @@ void Voice::render (Engine& e, double* out, int32_t count)
 	{
 		// Values derived from the inputs are brought up to date as tick's
 		// first step would; while nothing is being smoothed they then hold
-		// for the rest of the run.
+		// for the rest of the run. Phases written outside [0, 1) go back
+		// into it after one sample.
 		if (e.inputsChanged && !e.smoothing)
 			e.updateDerived ();
+		const VoiceState& v = e.voice;
 		const int32_t groups = (count - done) / kGroup;
-		if (e.smoothing || groups == 0)
+		if (e.smoothing || groups == 0 || !inUnitRange (v.phase) || !inUnitRange (v.vibratoPhase) ||
+		    !inUnitRange (v.tremoloPhase))
 		{
 			out[done++] = tick (e);
 			continue;
 		}
+		e.updateDecimatorBlock ();
 		renderGroups (e, out + done, groups);
 		done += groups * kGroup;
 	}

@@ -19,6 +19,8 @@ using namespace TarnoTest;
 namespace {
 
 constexpr double kTolerance = 1e-9;
+// render against tick: the same values but for the decimator's rounding.
+constexpr double kRunTolerance = 1e-12;
 
 // Writes part of the voice's running state between samples.
 template <typename F>
@@ -51,7 +53,7 @@ Fingerprint fingerprint (const Engine& e)
 // render, in runs that end wherever the phrase does something and
 // otherwise after 1, 2, ... 64 samples in turn (each cut by an event that
 // changes nothing audible). `ticks` must stay within the tolerance of
-// `literal`, and `runs` must give exactly the samples of `ticks`.
+// `literal`, and `runs` within rounding of `ticks`.
 struct Pair
 {
 	std::unique_ptr<Engine> ticks, runs, literal;
@@ -85,7 +87,7 @@ struct Pair
 			const int32_t count = int32_t (expected.size ());
 			runs->render (rendered.data (), count);
 			for (int32_t k = 0; k < count; ++k)
-				if (!(rendered[size_t (k)] == expected[size_t (k)]))
+				if (!(std::fabs (rendered[size_t (k)] - expected[size_t (k)]) <= kRunTolerance))
 					return ::testing::AssertionFailure () << "render, sample " << runStart + k << " of the run at " << runStart
 					                                      << ": " << rendered[size_t (k)] << " vs tick " << expected[size_t (k)];
 			expected.clear ();
