@@ -6,8 +6,18 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace Tarno {
+
+namespace {
+
+// A smoothed value this close to its target is set to the target: it ends
+// the exponential approach before it reaches subnormal numbers and lets the
+// values derived from it settle.
+constexpr double kSmoothingSnap = 1e-13;
+
+} // namespace
 
 Engine::Engine () : tickFunction (&baseline::Voice::tick), renderFunction (&baseline::Voice::render) {}
 
@@ -167,6 +177,23 @@ void Engine::updateDerived ()
 		d.outputGain = std::pow (10.0, outputDecibels (smoothed[kOutputParam]) / kDecibelsPerDecade);
 	}
 	d.noteGain = (1.0 - smoothed[kVelocityParam] * (1.0 - currentVelocity)) * d.outputGain;
+	d.tremoloDepth = smoothed[kTremoloDepthParam];
+}
+
+void Engine::smoothParameters ()
+{
+	const double k = derived.rate == rate ? derived.smoothingCoefficient : 1.0 - std::exp (-1.0 / (kSmoothingTime * rate));
+	// A step below the snap distance lands exactly on the target (the
+	// difference of two close doubles is exact).
+	bool settled = true;
+	for (int i = 0; i < kNumParams; ++i)
+	{
+		const double step = target[i] - smoothed[i];
+		smoothed[i] = smoothed[i] + step * (step < kSmoothingSnap && step > -kSmoothingSnap ? 1.0 : k);
+		settled = settled && std::memcmp (&smoothed[i], &target[i], sizeof (double)) == 0;
+	}
+	smoothing = !settled;
+	inputsChanged = true;
 }
 
 void Engine::updateDecimatorBlock ()

@@ -189,6 +189,8 @@ private:
 		double nextStep = 0.0;
 		int nextPartials = 0;
 
+		double tremoloDepth = 0.0;
+
 		double outputKey = kUnset;
 		double outputGain = 0.0;
 		double noteGain = 0.0; // velocity and output level
@@ -208,6 +210,9 @@ private:
 	Derived derived;
 
 	void updateDerived ();
+	// One step of the parameter smoothing; ends it once every value has
+	// reached its target.
+	void smoothParameters ();
 	// Brings the decimator's four-sample form up to date with the sections'
 	// coefficients (which prepare loads and setState may replace).
 	void updateDecimatorBlock ();

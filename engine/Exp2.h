@@ -12,7 +12,7 @@ namespace TARNO_VOICE_PATH {
 // dependency chain short, each pair and each join one mulAdd. For a double
 // or for every lane of a vector, with the same steps.
 template <typename V>
-inline V exp2Small (V x)
+__attribute__ ((always_inline)) inline V exp2Small (const V& x)
 {
 	const V zero = {};
 	auto all = [zero] (double a) { return zero + a; };

@@ -8,20 +8,13 @@
 #include "engine/TrianglePartials.h"
 #include "engine/VoiceMath.h"
 
-#include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <emmintrin.h>
 
 namespace Tarno {
 namespace TARNO_VOICE_PATH {
 
 namespace {
-
-// A smoothed value this close to its target is set to the target: it ends
-// the exponential approach before it reaches subnormal numbers and lets the
-// values derived from it settle.
-constexpr double kSmoothingSnap = 1e-13;
 
 // Filter state below this is cleared, so that silence at the filter input
 // never decays into subnormal numbers.
@@ -117,35 +110,26 @@ __attribute__ ((always_inline)) inline double vibratoSine (double cachedPhase, d
 	return phase == cachedPhase ? cachedSine : sinCycles (splat (phase))[0];
 }
 
-// One step of the parameter smoothing, coefficient k.
-void smoothParameters (const ParamBlock& target, ParamBlock& smoothed, double k)
-{
-	// A step below the snap distance lands exactly on the target (the
-	// difference of two close doubles is exact). Two parameters at a time.
-	for (int i = 0; i < kNumParams; i += 2)
-	{
-		const Double2 t = {target[i], target[i + 1]}, s = {smoothed[i], smoothed[i + 1]};
-		const Double2 step = t - s;
-		const Double2 next = s + step * (step < kSmoothingSnap && step > -kSmoothingSnap ? splat (1.0) : splat (k));
-		smoothed[i] = next[0];
-		smoothed[i + 1] = next[1];
-	}
-}
+// std::min, std::max and std::isfinite, written out: this file's inline
+// functions must not call library templates, whose copies the two builds
+// would share at link time (see VoicePath.h).
+__attribute__ ((always_inline)) inline double lesser (double a, double b) { return b < a ? b : a; }
+__attribute__ ((always_inline)) inline double greater (double a, double b) { return a < b ? b : a; }
+__attribute__ ((always_inline)) inline bool finite (double x) { return x - x == 0.0; } // NaN for inf and NaN
 
-// Whether two parameter blocks hold the same bits: sixteen comparisons of
-// bit patterns, without a library call.
-bool sameBits (const ParamBlock& a, const ParamBlock& b)
+// One sample of the envelope: the retrigger fade to 0 while it runs,
+// otherwise a linear step (up with the gate open, down with it closed)
+// kept within [0, 1].
+__attribute__ ((always_inline)) inline void stepEnvelope (VoiceState& v, double step)
 {
-	Int2 diff = {0, 0};
-#pragma GCC unroll 8
-	for (int i = 0; i < kNumParams; i += 2)
+	if (__builtin_expect (v.retriggerFade > 0.0, 0))
 	{
-		Int2 x, y;
-		std::memcpy (&x, &a[i], sizeof x);
-		std::memcpy (&y, &b[i], sizeof y);
-		diff |= x ^ y;
+		const double old = v.retriggerFade;
+		v.retriggerFade = old - 1.0;
+		v.envelope = v.envelope * greater (0.0, (old - 1.0) / old);
 	}
-	return (diff[0] | diff[1]) == 0;
+	else
+		v.envelope = lesser (greater (v.envelope + step, 0.0), 1.0);
 }
 
 } // namespace
@@ -158,13 +142,7 @@ double Voice::tick (Engine& e)
 	// Parameter smoothing: one pole with an 8 ms time constant. Once every
 	// value has reached its target there is nothing to do.
 	if (e.smoothing)
-	{
-		const Engine::Derived& d = e.derived;
-		smoothParameters (e.target, e.smoothed,
-		                  d.rate == fs ? d.smoothingCoefficient : 1.0 - std::exp (-1.0 / (kSmoothingTime * fs)));
-		e.smoothing = !sameBits (e.target, e.smoothed);
-		e.inputsChanged = true;
-	}
+		e.smoothParameters ();
 	if (e.inputsChanged)
 		e.updateDerived ();
 	Engine::Derived& d = e.derived;
@@ -201,7 +179,7 @@ double Voice::tick (Engine& e)
 			else
 				vibrato = vibratoFactor (depth, vibratoPhase == d.vibratoFactorPhase ? d.vibratoFactorSine : vibratoSine (d.vibratoSinePhase, d.vibratoSine, vibratoPhase));
 		}
-		const double f = std::min (v.frequency * vibrato, kMaxVibratoRatio * fs);
+		const double f = lesser (v.frequency * vibrato, kMaxVibratoRatio * fs);
 
 		// The step and the partial count were usually worked out by the
 		// previous sample for this frequency (two divisions off the chain).
@@ -231,7 +209,7 @@ double Voice::tick (Engine& e)
 			d.vibratoFactorDepth = depth;
 			d.vibratoFactor = nextVibrato;
 		}
-		const double nextF = std::min (glide (v.frequency, d.targetFrequency, d.glideCoefficient) * nextVibrato, kMaxVibratoRatio * fs);
+		const double nextF = lesser (glide (v.frequency, d.targetFrequency, d.glideCoefficient) * nextVibrato, kMaxVibratoRatio * fs);
 		if (nextF != d.nextFrequency) // a steady frequency keeps them
 		{
 			d.nextFrequency = nextF;
@@ -263,7 +241,7 @@ double Voice::tick (Engine& e)
 	Double2 oscReduced;
 	const Double2 sinTheta = sinCycles (Double2{phases[0], phases[1]}, oscReduced);
 	Double2 modSines = {0.0, 0.0};
-	if (depth != 0.0 || e.smoothed[kTremoloDepthParam] != 0.0)
+	if (depth != 0.0 || d.tremoloDepth != 0.0)
 	{
 		modSines = sinCycles (Double2{laterVibratoPhase, v.tremoloPhase});
 		d.vibratoSinePhase = laterVibratoPhase;
@@ -291,26 +269,15 @@ double Voice::tick (Engine& e)
 
 	// Envelope: linear attack and release, or the retrigger fade to 0. It
 	// does not feed the oscillator, so it comes after it.
-	if (v.retriggerFade > 0.0)
-	{
-		const double old = v.retriggerFade;
-		v.retriggerFade = old - 1.0;
-		v.envelope = v.envelope * std::max (0.0, (old - 1.0) / old);
-	}
-	else
-	{
-		v.envelope = e.gateOpen ? v.envelope + d.attackStep : v.envelope - d.releaseStep;
-		v.envelope = std::min (std::max (v.envelope, 0.0), 1.0);
-	}
+	stepEnvelope (v, e.gateOpen ? d.attackStep : -d.releaseStep);
 
 	// Gain stages: envelope, tremolo (phase after its advance), and velocity
 	// with output level. The gains do not wait for the oscillator; one
 	// multiplication joins them.
-	const double tremoloDepth = e.smoothed[kTremoloDepthParam];
-	const double tremolo = tremoloDepth == 0.0 ? 1.0 : 1.0 - tremoloDepth * (0.5 + 0.5 * modSines[1]);
+	const double tremolo = d.tremoloDepth == 0.0 ? 1.0 : 1.0 - d.tremoloDepth * (0.5 + 0.5 * modSines[1]);
 	const double out = y * (v.envelope * tremolo * d.noteGain);
 
-	return std::isfinite (out) ? out : 0.0;
+	return finite (out) ? out : 0.0;
 }
 
 namespace {
@@ -381,7 +348,7 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 	const double twoFs = 2.0 * fs, ceiling = kMaxVibratoRatio * fs;
 	const double depth = d.vibratoCents, target = d.targetFrequency, glideCoefficient = d.glideCoefficient;
 	const double vibratoStep = d.vibratoStep, tremoloStep = d.tremoloStep;
-	const double tremoloDepth = e.smoothed[kTremoloDepthParam], noteGain = d.noteGain;
+	const double tremoloDepth = d.tremoloDepth, noteGain = d.noteGain;
 	const double envelopeStep = e.gateOpen ? d.attackStep : -d.releaseStep;
 	const Double4 squareGain = splat4 (d.squareGain), sineGain = splat4 (d.sineGain), triangleGain = splat4 (d.triangleGain);
 	const Double4 sineThird = splat4 (d.sineThird), sineFifth = splat4 (d.sineFifth);
@@ -420,7 +387,7 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 			Double4 f = lanes4 (frequencies);
 			if (depth != 0.0)
 				f = f * exp2Small (splat4 (depth) * sinCycles (lanes4 (vibratoPhases)) * (1.0 / kCentsPerOctave));
-			f = (ceiling < f) ? splat4 (ceiling) : f; // std::min (f, ceiling), lane by lane
+			f = (ceiling < f) ? splat4 (ceiling) : f; // lesser (f, ceiling), lane by lane
 			dt = f / twoFs;
 #pragma GCC unroll 4
 		for (int k = 0; k < kGroup; ++k)
@@ -484,19 +451,7 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 #pragma GCC unroll 4
 		for (int k = 0; k < kGroup; ++k)
 		{
-			if (__builtin_expect (v.retriggerFade > 0.0, 0))
-			{
-				const double old = v.retriggerFade;
-				v.retriggerFade = old - 1.0;
-				const double fade = (old - 1.0) / old;
-				v.envelope = v.envelope * (fade > 0.0 ? fade : 0.0); // std::max (0.0, fade)
-			}
-			else
-			{
-				const double next = v.envelope + envelopeStep;
-				const double floored = next < 0.0 ? 0.0 : next; // std::max (next, 0.0)
-				v.envelope = 1.0 < floored ? 1.0 : floored;     // std::min (floored, 1.0)
-			}
+			stepEnvelope (v, envelopeStep);
 			envelopes[k] = v.envelope;
 		}
 
