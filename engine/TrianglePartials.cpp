@@ -42,13 +42,13 @@ TriangleWeights makeWeights ()
 			c.a1MinusA3 = lanes (g, 1, a1MinusA3);
 			c.a0 = lanes (g, 0, a);
 		}
-		SeriesCoefficients& c = w.series[p];
 		for (int j = 0; j < kTriangleSeries; ++j)
 		{
-			c.a3[j] = a (3, j);
-			c.a2[j] = a (2, j);
-			c.a1MinusA3[j] = a1MinusA3 (1, j);
-			c.a0[j] = a (0, j);
+			SeriesCoefficients& c = w.series[p][j];
+			c.a3 = splat4 (a (3, j));
+			c.a2 = splat4 (a (2, j));
+			c.a1MinusA3 = splat4 (a1MinusA3 (1, j));
+			c.a0 = splat4 (a (0, j));
 		}
 	}
 	return w;

@@ -36,21 +36,22 @@ struct TriangleCoefficients
 	TriangleVector a3, a2, a1MinusA3, a0;
 };
 
-// The same coefficients one series at a time (a double each), for the
+// The same coefficients one series at a time, each in all four lanes of a
+// vector (so that arithmetic can read it straight from memory), for the
 // rendering of several samples at once, where each lane of a vector is a
 // sub-step of its own.
 struct SeriesCoefficients
 {
-	double a3[kTriangleSeries], a2[kTriangleSeries], a1MinusA3[kTriangleSeries], a0[kTriangleSeries];
+	Double4 a3, a2, a1MinusA3, a0;
 };
 
 // grouped[p][g]: the coefficients of group g when only the first p odd
-// partials are summed; series[p]: those of every series. Plain arrays: no
+// partials are summed; series[p][j]: those of series j. Plain arrays: no
 // library code is called from this build's inline functions.
 struct TriangleWeights
 {
 	TriangleCoefficients grouped[kTriangleMaxPartials + 1][kTriangleGroups];
-	SeriesCoefficients series[kTriangleMaxPartials + 1];
+	SeriesCoefficients series[kTriangleMaxPartials + 1][kTriangleSeries];
 };
 extern const TriangleWeights kTriangleWeights;
 
@@ -186,63 +187,43 @@ __attribute__ ((always_inline)) inline OddSinesAcross oddSinesAcross (Double4 s1
 	return o;
 }
 
-// The triangle of n groups of four sub-steps, in each group lanes 0 and 1
-// with the coefficients `first`, lanes 2 and 3 with `second` (two samples,
-// whose pitch may differ; the same table where `same`). Each lane is worked
-// out with the steps, and summed in the order, that triangle () uses for
-// its sub-step.
-template <bool same, int n>
-__attribute__ ((always_inline)) inline void triangleAcross (const OddSinesAcross (&o)[n], const SeriesCoefficients& first,
-                                                            const SeriesCoefficients& second, Double4 (&sum)[n])
+// The triangle of four sub-steps from their odd sines, lanes 0 and 1 with
+// the coefficients `first`, lanes 2 and 3 with `second` (two samples, whose
+// pitch may differ; the same table where `same`). Each series is worked out
+// with the steps triangle () uses; the series are summed in another order.
+__attribute__ ((always_inline)) inline Double4 triangleAcross (const OddSinesAcross& o, const SeriesCoefficients* first,
+                                                               const SeriesCoefficients* second, bool same)
 {
-	// A coefficient of both samples: one broadcast where they share it.
-	auto lanes = [] (double a, double b) { return same ? splat4 (a) : Double4{a, a, b, b}; };
-	Double4 terms[n][kTriangleSeries];
+	const Double4 alpha = o.twoCos16;
+	Double4 sum[2] = {};
 #pragma GCC unroll 8
 	for (int j = 0; j < kTriangleSeries; ++j)
 	{
-		const Double4 a3 = lanes (first.a3[j], second.a3[j]), a2 = lanes (first.a2[j], second.a2[j]);
-		const Double4 a1MinusA3 = lanes (first.a1MinusA3[j], second.a1MinusA3[j]), a0 = lanes (first.a0[j], second.a0[j]);
-		for (int h = 0; h < n; ++h)
+		SeriesCoefficients c = first[j];
+		if (!same)
 		{
-			const Double4 alpha = o[h].twoCos16, start = o[h].s[j], back = o[h].s[kTriangleSeries - 1 - j];
-			const Double4 b2 = mulAdd (alpha, a3, a2);
-			const Double4 b1 = mulAdd (alpha, b2, a1MinusA3);
-			const Double4 turned = mulAdd (alpha, start, back);
-			terms[h][j] = mulAdd (b1, turned, negMulAdd (b2, start, a0 * start));
+			const SeriesCoefficients& b = second[j];
+			c = {__builtin_shufflevector (c.a3, b.a3, 0, 1, 6, 7), __builtin_shufflevector (c.a2, b.a2, 0, 1, 6, 7),
+			     __builtin_shufflevector (c.a1MinusA3, b.a1MinusA3, 0, 1, 6, 7), __builtin_shufflevector (c.a0, b.a0, 0, 1, 6, 7)};
 		}
+		const Double4 start = o.s[j], back = o.s[kTriangleSeries - 1 - j];
+		const Double4 b2 = mulAdd (alpha, c.a3, c.a2);
+		const Double4 b1 = mulAdd (alpha, b2, c.a1MinusA3);
+		const Double4 turned = mulAdd (alpha, start, back);
+		sum[j % 2] += mulAdd (b1, turned, negMulAdd (b2, start, c.a0 * start));
 	}
-	for (int h = 0; h < n; ++h)
-	{
-		const Double4* t = terms[h];
-#if defined(__AVX__)
-		// As triangle () adds them here: series 2g and 2g + 1 share a register.
-		sum[h] = ((t[0] + t[2]) + (t[4] + t[6])) + ((t[1] + t[3]) + (t[5] + t[7]));
-#else
-		sum[h] = ((t[0] + t[1]) + (t[2] + t[3])) + ((t[4] + t[5]) + (t[6] + t[7]));
-#endif
-	}
+	return sum[0] + sum[1];
 }
 
-// The triangle of eight sub-steps (four samples, two per group) from their
-// partial counts. A count of 0 (a NaN step only) gives 0, as triangle ()
-// gives.
-__attribute__ ((always_inline)) inline void triangleAcross (const OddSinesAcross (&o)[2], const int (&partials)[4], Double4 (&sum)[2])
+// The triangle of four sub-steps (two samples) from their partial counts. A
+// count of 0 (a NaN step only) gives 0, as triangle () gives.
+__attribute__ ((always_inline)) inline Double4 triangleAcross (const OddSinesAcross& o, int first, int second)
 {
-	const SeriesCoefficients* w = kTriangleWeights.series;
-	const int p = partials[0];
-	if (__builtin_expect (partials[1] == p && partials[2] == p && partials[3] == p && p != 0, 1))
-	{
-		triangleAcross<true> (o, w[p], w[p], sum);
-		return;
-	}
-	for (int h = 0; h < 2; ++h)
-	{
-		const int a = partials[2 * h], b = partials[2 * h + 1];
-		Double4 one[1];
-		triangleAcross<false> ({o[h]}, w[a], w[b], one);
-		sum[h] = Double4{a ? one[0][0] : 0.0, a ? one[0][1] : 0.0, b ? one[0][2] : 0.0, b ? one[0][3] : 0.0};
-	}
+	const auto& w = kTriangleWeights.series;
+	if (__builtin_expect (first == second && first != 0, 1))
+		return triangleAcross (o, w[first], w[first], true);
+	const Double4 sum = triangleAcross (o, w[first], w[second], false);
+	return Double4{first ? sum[0] : 0.0, first ? sum[1] : 0.0, second ? sum[2] : 0.0, second ? sum[3] : 0.0};
 }
 
 } // namespace TARNO_VOICE_PATH

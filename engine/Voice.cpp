@@ -406,21 +406,16 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 		}
 		const Double4 phase[2] = {lanes4 (phases), lanes4 (phases + 4)};
 		const Double4 steps[2] = {Double4{dt[0], dt[0], dt[1], dt[1]}, Double4{dt[2], dt[2], dt[3], dt[3]}};
-		OddSinesAcross odd[2];
-		Double4 squares[2], triangles[2], mixed[2];
+		Double4 mixed[2];
 #pragma GCC unroll 2
 		for (int h = 0; h < 2; ++h)
 		{
 			Double4 reduced;
-			odd[h] = oddSinesAcross (sinCycles (phase[h], reduced));
-			squares[h] = squaresAcross (phase[h], reduced, steps[h]);
-		}
-		triangleAcross (odd, partials, triangles);
-#pragma GCC unroll 2
-		for (int h = 0; h < 2; ++h)
-		{
-			const Double4 sineWithCharacter = mulAdd (sineFifth, odd[h].s[2], mulAdd (sineThird, odd[h].s[1], odd[h].s[0]));
-			mixed[h] = mulAdd (triangleGain, triangles[h], mulAdd (sineGain, sineWithCharacter, squareGain * squares[h]));
+			const OddSinesAcross odd = oddSinesAcross (sinCycles (phase[h], reduced));
+			const Double4 squares = squaresAcross (phase[h], reduced, steps[h]);
+			const Double4 sineWithCharacter = mulAdd (sineFifth, odd.s[2], mulAdd (sineThird, odd.s[1], odd.s[0]));
+			const Double4 early = mulAdd (sineGain, sineWithCharacter, squareGain * squares);
+			mixed[h] = mulAdd (triangleGain, triangleAcross (odd, partials[2 * h], partials[2 * h + 1]), early);
 		}
 
 		// Decimation of the eight sub-steps at once: the four samples'
@@ -431,7 +426,7 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 		const double z[4] = {state[0], state[1], state[2], state[3]};
 		const double x[2 * kGroup] = {mixed[0][0], mixed[0][1], mixed[0][2], mixed[0][3],
 		                              mixed[1][0], mixed[1][1], mixed[1][2], mixed[1][3]};
-		Double4 fromInputs[2] = {splat4 (0.0), splat4 (0.0)}, nextFromInputs[2] = {splat4 (0.0), splat4 (0.0)};
+		Double4 fromInputs[2] = {}, nextFromInputs[2] = {};
 #pragma GCC unroll 8
 		for (int i = 0; i < 2 * kGroup; ++i)
 		{
