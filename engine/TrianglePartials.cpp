@@ -42,13 +42,17 @@ TriangleWeights makeWeights ()
 			c.a1MinusA3 = lanes (g, 1, a1MinusA3);
 			c.a0 = lanes (g, 0, a);
 		}
+		// The cubic of each series j (see TrianglePolynomial), from its own
+		// coefficients and those of series 7 - j, whose Clenshaw sum also
+		// reads sin((2j+1)θ).
+		TrianglePolynomial& c = w.polynomial[p];
 		for (int j = 0; j < kTriangleSeries; ++j)
 		{
-			SeriesCoefficients& c = w.series[p][j];
-			c.a3 = splat4 (a (3, j));
-			c.a2 = splat4 (a (2, j));
-			c.a1MinusA3 = splat4 (a1MinusA3 (1, j));
-			c.a0 = splat4 (a (0, j));
+			const int mirror = kTriangleSeries - 1 - j;
+			c.cubic[j] = splat4 (a (3, j));
+			c.square[j] = splat4 (a (2, j) + a (3, mirror));
+			c.linear[j] = splat4 (a1MinusA3 (1, j) - a (3, j) + a (2, mirror));
+			c.constant[j] = splat4 (a (0, j) - a (2, j) + a1MinusA3 (1, mirror));
 		}
 	}
 	return w;
