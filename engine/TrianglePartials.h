@@ -162,21 +162,25 @@ __attribute__ ((always_inline)) inline Double2 triangle (const OddSines& sines, 
 #endif
 }
 
-// The odd sines sin θ, sin 3θ ... sin 15θ of four sub-steps, one per lane,
-// and 2 cos 16θ: the same steps as oddSines, so each lane holds what
-// oddSines gives for its sub-step, bit for bit.
+// The odd sines sin θ, sin 3θ ... sin 15θ of several sub-steps, one per
+// lane of a Double2 or a Double4, and 2 cos 16θ: the same steps as
+// oddSines, so each lane holds what oddSines gives for its sub-step, bit
+// for bit.
+template <typename V>
 struct OddSinesAcross
 {
-	Double4 s[kTriangleSeries]; // s[j] = sin((2j + 1) θ)
-	Double4 twoCos16;
+	V s[kTriangleSeries]; // s[j] = sin((2j + 1) θ)
+	V twoCos16;
 };
 
-__attribute__ ((always_inline)) inline OddSinesAcross oddSinesAcross (Double4 s1)
+template <typename V>
+__attribute__ ((always_inline)) inline OddSinesAcross<V> oddSinesAcross (const V& s1)
 {
-	const Double4 twoCos2 = mulAdd (s1 * s1, splat4 (-4.0), splat4 (2.0));
-	const Double4 c4 = mulAdd (twoCos2, twoCos2, splat4 (-2.0)), c8 = mulAdd (c4, c4, splat4 (-2.0));
-	OddSinesAcross o;
-	Double4* s = o.s;
+	const V zero = {};
+	const V twoCos2 = mulAdd (s1 * s1, zero - 4.0, zero + 2.0);
+	const V c4 = mulAdd (twoCos2, twoCos2, zero - 2.0), c8 = mulAdd (c4, c4, zero - 2.0);
+	OddSinesAcross<V> o;
+	V* s = o.s;
 	s[0] = s1;
 	s[1] = mulAdd (twoCos2, s1, s1);
 	s[2] = mulAdd (c4, s[0], s[1]);
@@ -185,30 +189,43 @@ __attribute__ ((always_inline)) inline OddSinesAcross oddSinesAcross (Double4 s1
 	s[5] = mulAdd (c8, s[1], s[2]);
 	s[6] = mulAdd (c8, s[2], s[1]);
 	s[7] = mulAdd (c8, s[3], s[0]);
-	o.twoCos16 = mulAdd (c8, c8, splat4 (-2.0));
+	o.twoCos16 = mulAdd (c8, c8, zero - 2.0);
 	return o;
 }
 
-// The triangle of four sub-steps from their odd sines, lanes 0 and 1 with
-// the partial count `first`, lanes 2 and 3 with `second` (two samples, whose
-// pitch may differ). Clenshaw's sums of triangleParts, multiplied out: with
-// α = 2 cos 16θ and s_j = sin((2j+1)θ), series j adds
+// A coefficient stored four-wide, for a vector of sub-steps whose first
+// half has the partial count of `first` and whose second half that of
+// `second` (a Double4 holds two samples, a Double2 one).
+__attribute__ ((always_inline)) inline Double4 coefficient (const Double4& first, const Double4& second, bool same, Double4*)
+{
+	return same ? first : __builtin_shufflevector (first, second, 0, 1, 6, 7);
+}
+__attribute__ ((always_inline)) inline Double2 coefficient (const Double4& first, const Double4&, bool, Double2*)
+{
+	Double2 low;
+	__builtin_memcpy (&low, &first, sizeof low);
+	return low;
+}
+
+// The triangle of the sub-steps in a vector from their odd sines: Clenshaw's
+// sums of triangleParts, multiplied out. With α = 2 cos 16θ and
+// s_j = sin((2j+1)θ), series j adds
 //   b1_j (α s_j + s_{7-j}) + (a0_j - b2_j) s_j,
 // b2_j = α a3_j + a2_j and b1_j = α b2_j + (a1_j - a3_j); gathered by s_j,
 // the whole sum is Σ_j s_j P_j(α) with the cubics of TrianglePolynomial.
 // Four sums of eight products and three steps of Horner's scheme: about
 // two thirds of the operations of the eight Clenshaw sums. Rounded
 // differently from triangle (), within a few units of the last place.
-__attribute__ ((always_inline)) inline Double4 triangleAcross (const OddSinesAcross& o, int first, int second)
+// `first` and `second` are the partial counts (see coefficient).
+template <typename V>
+__attribute__ ((always_inline)) inline V triangleAcross (const OddSinesAcross<V>& o, int first, int second)
 {
-	const TrianglePolynomial* w = kTriangleWeights.polynomial;
+	const TrianglePolynomial& a = kTriangleWeights.polynomial[first];
+	const TrianglePolynomial& b = kTriangleWeights.polynomial[second];
 	const bool same = first == second;
-	const TrianglePolynomial& a = w[first];
-	const TrianglePolynomial& b = w[second];
-	// A coefficient of both samples: read as it is stored where they share it.
-	auto pick = [same] (const Double4& x, const Double4& y) { return same ? x : __builtin_shufflevector (x, y, 0, 1, 6, 7); };
-	Double4 cubic = o.s[0] * pick (a.cubic[0], b.cubic[0]), square = o.s[0] * pick (a.square[0], b.square[0]);
-	Double4 linear = o.s[0] * pick (a.linear[0], b.linear[0]), constant = o.s[0] * pick (a.constant[0], b.constant[0]);
+	auto pick = [same] (const Double4& x, const Double4& y) { return coefficient (x, y, same, static_cast<V*> (nullptr)); };
+	V cubic = o.s[0] * pick (a.cubic[0], b.cubic[0]), square = o.s[0] * pick (a.square[0], b.square[0]);
+	V linear = o.s[0] * pick (a.linear[0], b.linear[0]), constant = o.s[0] * pick (a.constant[0], b.constant[0]);
 #pragma GCC unroll 8
 	for (int j = 1; j < kTriangleSeries; ++j)
 	{
@@ -217,12 +234,14 @@ __attribute__ ((always_inline)) inline Double4 triangleAcross (const OddSinesAcr
 		linear = mulAdd (o.s[j], pick (a.linear[j], b.linear[j]), linear);
 		constant = mulAdd (o.s[j], pick (a.constant[j], b.constant[j]), constant);
 	}
-	const Double4 alpha = o.twoCos16;
-	const Double4 sum = mulAdd (mulAdd (mulAdd (cubic, alpha, square), alpha, linear), alpha, constant);
+	const V alpha = o.twoCos16;
+	V sum = mulAdd (mulAdd (mulAdd (cubic, alpha, square), alpha, linear), alpha, constant);
 	// No partials (a NaN step only): 0, as triangle () gives.
-	if (__builtin_expect (first != 0 && second != 0, 1))
-		return sum;
-	return Double4{first ? sum[0] : 0.0, first ? sum[1] : 0.0, second ? sum[2] : 0.0, second ? sum[3] : 0.0};
+	if (__builtin_expect (first == 0 || second == 0, 0))
+		for (int lane = 0; lane < int (sizeof (V) / sizeof (double)); ++lane)
+			if ((lane < int (sizeof (V) / sizeof (double) / 2) ? first : second) == 0)
+				sum[lane] = 0.0;
+	return sum;
 }
 
 } // namespace TARNO_VOICE_PATH

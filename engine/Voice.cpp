@@ -298,14 +298,10 @@ __attribute__ ((always_inline)) inline Double4 load4 (const double* x)
 }
 
 // Whether every lane of a comparison's result is true.
-__attribute__ ((always_inline)) inline bool allLanes (Int4 m)
-{
+__attribute__ ((always_inline)) inline bool allLanes (Int2 m) { return _mm_movemask_pd ((__m128d) m) == 3; }
 #if defined(__AVX__)
-	return _mm256_movemask_pd ((__m256d) m) == 15;
-#else
-	return _mm_movemask_pd ((__m128d) (lowHalf (m) & highHalf (m))) == 3;
+__attribute__ ((always_inline)) inline bool allLanes (Int4 m) { return _mm256_movemask_pd ((__m256d) m) == 15; }
 #endif
-}
 
 // Every lane of x that is NaN or infinite set to 0.
 __attribute__ ((always_inline)) inline Double4 finiteOrZero (Double4 x)
@@ -316,17 +312,38 @@ __attribute__ ((always_inline)) inline Double4 finiteOrZero (Double4 x)
 // frac for a sum of a phase in [0, 1) and a step in [0, 1), as frac gives it.
 __attribute__ ((always_inline)) inline double wrapOnce (double x) { return x < 1.0 ? x : x - 1.0; }
 
-// The square at four phases in [0, 1), as bandLimitedSquares works it out
-// lane by lane: its sign unless a phase lies within dt of a step.
-__attribute__ ((always_inline)) inline Double4 squaresAcross (Double4 phase, Double4 reduced, Double4 dt)
+// The square at several phases in [0, 1), as bandLimitedSquares works it
+// out lane by lane: its sign unless a phase lies within dt of a step.
+template <typename V>
+__attribute__ ((always_inline)) inline V squaresAcross (const V& phase, const V& reduced, const V& dt)
 {
-	const Int4 distance = bitsOf (reduced) & ~bitsOf (splat4 (-0.0));
-	if (__builtin_expect (allLanes (fromBits (distance) >= dt + kStepMargin), 1))
-		return fromBits (bitsOf (splat4 (-1.0)) ^ (bitsOf (phase - 0.5) & bitsOf (splat4 (-0.0))));
-	Double4 squares;
-	for (int lane = 0; lane < 4; ++lane)
+	const V zero = {};
+	const auto signBit = bitsOf (-zero); // -0.0 in every lane
+	if (__builtin_expect (allLanes (fromBits (bitsOf (reduced) & ~signBit) >= dt + kStepMargin), 1))
+		return fromBits (bitsOf (zero - 1.0) ^ (bitsOf (phase - 0.5) & signBit));
+	V squares;
+	for (int lane = 0; lane < int (sizeof (V) / sizeof (double)); ++lane)
 		squares[lane] = bandLimitedSquare (phase[lane], dt[lane]);
 	return squares;
+}
+
+// The oscillator's sub-steps rendered side by side: four in the AVX2 build,
+// two (one sample's) in the baseline build, whose sixteen registers would
+// not hold the triangle's sums for four.
+#if defined(__AVX__)
+using Lanes = Double4;
+#else
+using Lanes = Double2;
+#endif
+constexpr int kLanes = sizeof (Lanes) / sizeof (double);
+
+__attribute__ ((always_inline)) inline Lanes lanesOf (const double* x)
+{
+#if defined(__AVX__)
+	return Lanes{x[0], x[1], x[2], x[3]};
+#else
+	return Lanes{x[0], x[1]};
+#endif
 }
 
 } // namespace
@@ -350,8 +367,9 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 	const double vibratoStep = d.vibratoStep, tremoloStep = d.tremoloStep;
 	const double tremoloDepth = d.tremoloDepth, noteGain = d.noteGain;
 	const double envelopeStep = e.gateOpen ? d.attackStep : -d.releaseStep;
-	const Double4 squareGain = splat4 (d.squareGain), sineGain = splat4 (d.sineGain), triangleGain = splat4 (d.triangleGain);
-	const Double4 sineThird = splat4 (d.sineThird), sineFifth = splat4 (d.sineFifth);
+	const Lanes zero = {};
+	const Lanes squareGain = zero + d.squareGain, sineGain = zero + d.sineGain, triangleGain = zero + d.triangleGain;
+	const Lanes sineThird = zero + d.sineThird, sineFifth = zero + d.sineFifth;
 	const bool fixed = d.fixedPitch;
 
 	// The running state in locals, which the stores to `out` cannot touch;
@@ -396,26 +414,30 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 
 		// The oscillator's eight sub-step phases: a chain of sums, each
 		// rounded as tick rounds it. Lanes in time order.
-		double phases[2 * kGroup];
+		double phases[2 * kGroup], steps[2 * kGroup];
 #pragma GCC unroll 4
 		for (int k = 0; k < kGroup; ++k)
 		{
+			steps[2 * k] = steps[2 * k + 1] = dt[k];
 			phases[2 * k] = v.phase;
 			phases[2 * k + 1] = wrapOnce (v.phase + dt[k]);
 			v.phase = wrapOnce (phases[2 * k + 1] + dt[k]);
 		}
-		const Double4 phase[2] = {lanes4 (phases), lanes4 (phases + 4)};
-		const Double4 steps[2] = {Double4{dt[0], dt[0], dt[1], dt[1]}, Double4{dt[2], dt[2], dt[3], dt[3]}};
-		Double4 mixed[2];
-#pragma GCC unroll 2
-		for (int h = 0; h < 2; ++h)
+		// Square, sine with its character and triangle, mixed.
+		Lanes mixed[2 * kGroup / kLanes];
+#pragma GCC unroll 4
+		for (int part = 0; part < 2 * kGroup / kLanes; ++part)
 		{
-			Double4 reduced;
-			const OddSinesAcross odd = oddSinesAcross (sinCycles (phase[h], reduced));
-			const Double4 squares = squaresAcross (phase[h], reduced, steps[h]);
-			const Double4 sineWithCharacter = mulAdd (sineFifth, odd.s[2], mulAdd (sineThird, odd.s[1], odd.s[0]));
-			const Double4 early = mulAdd (sineGain, sineWithCharacter, squareGain * squares);
-			mixed[h] = mulAdd (triangleGain, triangleAcross (odd, partials[2 * h], partials[2 * h + 1]), early);
+			const int first = part * kLanes; // sub-step
+			// Built in registers from the lanes' values.
+			const Lanes phase = lanesOf (phases + first);
+			const Lanes step = lanesOf (steps + first);
+			Lanes reduced;
+			const OddSinesAcross<Lanes> odd = oddSinesAcross (sinCycles (phase, reduced));
+			const Lanes squares = squaresAcross (phase, reduced, step);
+			const Lanes sineWithCharacter = mulAdd (sineFifth, odd.s[2], mulAdd (sineThird, odd.s[1], odd.s[0]));
+			const Lanes early = mulAdd (sineGain, sineWithCharacter, squareGain * squares);
+			mixed[part] = mulAdd (triangleGain, triangleAcross (odd, partials[first / 2], partials[(first + kLanes - 1) / 2]), early);
 		}
 
 		// Decimation of the eight sub-steps at once: the four samples'
@@ -424,14 +446,15 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 		// independent parts so that only the state's part waits for the
 		// previous group.
 		const double z[4] = {state[0], state[1], state[2], state[3]};
-		const double x[2 * kGroup] = {mixed[0][0], mixed[0][1], mixed[0][2], mixed[0][3],
-		                              mixed[1][0], mixed[1][1], mixed[1][2], mixed[1][3]};
 		Double4 fromInputs[2] = {}, nextFromInputs[2] = {};
 #pragma GCC unroll 8
 		for (int i = 0; i < 2 * kGroup; ++i)
 		{
-			fromInputs[i % 2] = mulAdd (load4 (d.decimatorOut[4 + i]), splat4 (x[i]), fromInputs[i % 2]);
-			nextFromInputs[i % 2] = mulAdd (load4 (d.decimatorState[4 + i]), splat4 (x[i]), nextFromInputs[i % 2]);
+			// Taken from its register: a vector stored and read back a lane
+			// at a time would wait for the store.
+			const double xi = mixed[i / kLanes][i % kLanes];
+			fromInputs[i % 2] = mulAdd (load4 (d.decimatorOut[4 + i]), splat4 (xi), fromInputs[i % 2]);
+			nextFromInputs[i % 2] = mulAdd (load4 (d.decimatorState[4 + i]), splat4 (xi), nextFromInputs[i % 2]);
 		}
 		const Double4 y = mulAdd (load4 (d.decimatorOut[0]), splat4 (z[0]), mulAdd (load4 (d.decimatorOut[1]), splat4 (z[1]), fromInputs[0])) +
 		                  mulAdd (load4 (d.decimatorOut[2]), splat4 (z[2]), mulAdd (load4 (d.decimatorOut[3]), splat4 (z[3]), fromInputs[1]));
