@@ -217,13 +217,11 @@ __attribute__ ((always_inline)) inline Double2 coefficient (const Double4& first
 // two thirds of the operations of the eight Clenshaw sums. Rounded
 // differently from triangle (), within a few units of the last place.
 // `first` and `second` are the partial counts (see coefficient).
-template <typename V>
-__attribute__ ((always_inline)) inline V triangleAcross (const OddSinesAcross<V>& o, int first, int second)
+template <typename V, bool same>
+__attribute__ ((always_inline)) inline V triangleAcross (const OddSinesAcross<V>& o, const TrianglePolynomial& a,
+                                                         const TrianglePolynomial& b)
 {
-	const TrianglePolynomial& a = kTriangleWeights.polynomial[first];
-	const TrianglePolynomial& b = kTriangleWeights.polynomial[second];
-	const bool same = first == second;
-	auto pick = [same] (const Double4& x, const Double4& y) { return coefficient (x, y, same, static_cast<V*> (nullptr)); };
+	auto pick = [] (const Double4& x, const Double4& y) { return coefficient (x, y, same, static_cast<V*> (nullptr)); };
 	V cubic = o.s[0] * pick (a.cubic[0], b.cubic[0]), square = o.s[0] * pick (a.square[0], b.square[0]);
 	V linear = o.s[0] * pick (a.linear[0], b.linear[0]), constant = o.s[0] * pick (a.constant[0], b.constant[0]);
 #pragma GCC unroll 8
@@ -235,12 +233,21 @@ __attribute__ ((always_inline)) inline V triangleAcross (const OddSinesAcross<V>
 		constant = mulAdd (o.s[j], pick (a.constant[j], b.constant[j]), constant);
 	}
 	const V alpha = o.twoCos16;
-	V sum = mulAdd (mulAdd (mulAdd (cubic, alpha, square), alpha, linear), alpha, constant);
+	return mulAdd (mulAdd (mulAdd (cubic, alpha, square), alpha, linear), alpha, constant);
+}
+
+template <typename V>
+__attribute__ ((always_inline)) inline V triangleAcross (const OddSinesAcross<V>& o, int first, int second)
+{
+	const TrianglePolynomial* w = kTriangleWeights.polynomial;
+	if (__builtin_expect (first == second && first != 0, 1))
+		return triangleAcross<V, true> (o, w[first], w[first]);
+	V sum = triangleAcross<V, false> (o, w[first], w[second]);
 	// No partials (a NaN step only): 0, as triangle () gives.
-	if (__builtin_expect (first == 0 || second == 0, 0))
-		for (int lane = 0; lane < int (sizeof (V) / sizeof (double)); ++lane)
-			if ((lane < int (sizeof (V) / sizeof (double) / 2) ? first : second) == 0)
-				sum[lane] = 0.0;
+	constexpr int lanes = sizeof (V) / sizeof (double);
+	for (int lane = 0; lane < lanes; ++lane)
+		if ((lane < lanes / 2 ? first : second) == 0)
+			sum[lane] = 0.0;
 	return sum;
 }
 
