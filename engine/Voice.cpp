@@ -397,7 +397,7 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 			v.frequency = target;
 			dt = splat4 (d.fixedStep);
 #pragma GCC unroll 4
-		for (int k = 0; k < kGroup; ++k)
+			for (int k = 0; k < kGroup; ++k)
 				partials[k] = d.fixedPartials;
 		}
 		else
@@ -407,9 +407,10 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 				f = f * exp2Small (splat4 (depth) * sinCycles (lanes4 (vibratoPhases)) * (1.0 / kCentsPerOctave));
 			f = (ceiling < f) ? splat4 (ceiling) : f; // lesser (f, ceiling), lane by lane
 			dt = f / twoFs;
+			const Double4 highest = kTriangleBandLimit / dt; // one division for the four
 #pragma GCC unroll 4
-		for (int k = 0; k < kGroup; ++k)
-				partials[k] = trianglePartialCount (dt[k]);
+			for (int k = 0; k < kGroup; ++k)
+				partials[k] = trianglePartialsBelow (highest[k]);
 		}
 
 		// The oscillator's eight sub-step phases: a chain of sums, each
@@ -464,19 +465,25 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 		// (here once a group): silence never decays into subnormal numbers.
 		state = fromBits (bitsOf (state) & ~(fromBits (bitsOf (state) & ~bitsOf (splat4 (-0.0))) < kFilterFloor));
 
-		// Envelope, as tick steps it.
-		double envelopes[kGroup];
-#pragma GCC unroll 4
-		for (int k = 0; k < kGroup; ++k)
+		// Envelope, as tick steps it; at the top with the gate open (or at 0
+		// with it closed) and no fade it stays there.
+		Double4 envelope = splat4 (v.envelope);
+		if (v.retriggerFade > 0.0 || !(v.envelope == (envelopeStep > 0.0 ? 1.0 : 0.0)))
 		{
-			stepEnvelope (v, envelopeStep);
-			envelopes[k] = v.envelope;
+			double envelopes[kGroup];
+#pragma GCC unroll 4
+			for (int k = 0; k < kGroup; ++k)
+			{
+				stepEnvelope (v, envelopeStep);
+				envelopes[k] = v.envelope;
+			}
+			envelope = lanes4 (envelopes);
 		}
 
 		Double4 tremolo = splat4 (1.0);
 		if (tremoloDepth != 0.0)
 			tremolo = 1.0 - tremoloDepth * (0.5 + 0.5 * sinCycles (lanes4 (tremoloPhases)));
-		const Double4 samples = finiteOrZero (y * (lanes4 (envelopes) * tremolo * noteGain));
+		const Double4 samples = finiteOrZero (y * (envelope * tremolo * noteGain));
 #pragma GCC unroll 4
 		for (int k = 0; k < kGroup; ++k)
 			out[k] = samples[k];
