@@ -312,6 +312,13 @@ __attribute__ ((always_inline)) inline Double4 finiteOrZero (Double4 x)
 // frac for a sum of a phase in [0, 1) and a step in [0, 1), as frac gives it.
 __attribute__ ((always_inline)) inline double wrapOnce (double x) { return x < 1.0 ? x : x - 1.0; }
 
+// Whether the pitch is steady through a run, as a type.
+template <bool isSteady>
+struct Pitch
+{
+	static constexpr bool steady = isSteady;
+};
+
 // The square at several phases in [0, 1), as bandLimitedSquares works it
 // out lane by lane: its sign unless a phase lies within dt of a step.
 template <typename V>
@@ -370,124 +377,133 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 	const Lanes zero = {};
 	const Lanes squareGain = zero + d.squareGain, sineGain = zero + d.sineGain, triangleGain = zero + d.triangleGain;
 	const Lanes sineThird = zero + d.sineThird, sineFifth = zero + d.sineFifth;
-	const bool fixed = d.fixedPitch;
 
 	// The running state in locals, which the stores to `out` cannot touch;
 	// the decimator's four state words in one vector.
 	VoiceState v = e.voice;
 	Double4 state = {v.decimator[0].z1, v.decimator[0].z2, v.decimator[1].z1, v.decimator[1].z2};
-	for (int32_t g = 0; g < groups; ++g, out += kGroup)
-	{
-		// The slow oscillators, the glide and the step of each sample.
-		double vibratoPhases[kGroup], tremoloPhases[kGroup], frequencies[kGroup];
-#pragma GCC unroll 4
-		for (int k = 0; k < kGroup; ++k)
+	// Two instantiations of the loop: for a steady pitch (neither glide nor
+	// vibrato), whose step and partial count are the same for every
+	// sample, and for a moving one.
+	auto run = [&] (auto pitch) {
+		constexpr bool fixed = decltype (pitch)::steady;
+		for (int32_t g = 0; g < groups; ++g, out += kGroup)
 		{
-			vibratoPhases[k] = v.vibratoPhase; // vibrato reads the phase before its advance
-			v.vibratoPhase = wrapOnce (v.vibratoPhase + vibratoStep);
-			v.tremoloPhase = wrapOnce (v.tremoloPhase + tremoloStep);
-			tremoloPhases[k] = v.tremoloPhase;
-			if (!fixed)
-				frequencies[k] = v.frequency = glide (v.frequency, target, glideCoefficient);
-		}
-		Double4 dt;
-		int partials[kGroup];
-		if (fixed)
-		{
-			v.frequency = target;
-			dt = splat4 (d.fixedStep);
-#pragma GCC unroll 4
-			for (int k = 0; k < kGroup; ++k)
-				partials[k] = d.fixedPartials;
-		}
-		else
-		{
-			Double4 f = lanes4 (frequencies);
-			if (depth != 0.0)
-				f = f * exp2Small (splat4 (depth) * sinCycles (lanes4 (vibratoPhases)) * (1.0 / kCentsPerOctave));
-			f = (ceiling < f) ? splat4 (ceiling) : f; // lesser (f, ceiling), lane by lane
-			dt = f / twoFs;
-			const Double4 highest = kTriangleBandLimit / dt; // one division for the four
-#pragma GCC unroll 4
-			for (int k = 0; k < kGroup; ++k)
-				partials[k] = trianglePartialsBelow (highest[k]);
-		}
-
-		// The oscillator's eight sub-step phases: a chain of sums, each
-		// rounded as tick rounds it. Lanes in time order.
-		double phases[2 * kGroup], steps[2 * kGroup];
-#pragma GCC unroll 4
-		for (int k = 0; k < kGroup; ++k)
-		{
-			steps[2 * k] = steps[2 * k + 1] = dt[k];
-			phases[2 * k] = v.phase;
-			phases[2 * k + 1] = wrapOnce (v.phase + dt[k]);
-			v.phase = wrapOnce (phases[2 * k + 1] + dt[k]);
-		}
-		// Square, sine with its character and triangle, mixed.
-		Lanes mixed[2 * kGroup / kLanes];
-#pragma GCC unroll 4
-		for (int part = 0; part < 2 * kGroup / kLanes; ++part)
-		{
-			const int first = part * kLanes; // sub-step
-			// Built in registers from the lanes' values.
-			const Lanes phase = lanesOf (phases + first);
-			const Lanes step = lanesOf (steps + first);
-			Lanes reduced;
-			const OddSinesAcross<Lanes> odd = oddSinesAcross (sinCycles (phase, reduced));
-			const Lanes squares = squaresAcross (phase, reduced, step);
-			const Lanes sineWithCharacter = mulAdd (sineFifth, odd.s[2], mulAdd (sineThird, odd.s[1], odd.s[0]));
-			const Lanes early = mulAdd (sineGain, sineWithCharacter, squareGain * squares);
-			mixed[part] = mulAdd (triangleGain, triangleAcross (odd, partials[first / 2], partials[(first + kLanes - 1) / 2]), early);
-		}
-
-		// Decimation of the eight sub-steps at once: the four samples'
-		// outputs and the state after them, each a sum of columns scaled by
-		// the state before them and by the inputs. The sums are taken in
-		// independent parts so that only the state's part waits for the
-		// previous group.
-		const double z[4] = {state[0], state[1], state[2], state[3]};
-		Double4 fromInputs[2] = {}, nextFromInputs[2] = {};
-#pragma GCC unroll 8
-		for (int i = 0; i < 2 * kGroup; ++i)
-		{
-			// Taken from its register: a vector stored and read back a lane
-			// at a time would wait for the store.
-			const double xi = mixed[i / kLanes][i % kLanes];
-			fromInputs[i % 2] = mulAdd (load4 (d.decimatorOut[4 + i]), splat4 (xi), fromInputs[i % 2]);
-			nextFromInputs[i % 2] = mulAdd (load4 (d.decimatorState[4 + i]), splat4 (xi), nextFromInputs[i % 2]);
-		}
-		const Double4 y = mulAdd (load4 (d.decimatorOut[0]), splat4 (z[0]), mulAdd (load4 (d.decimatorOut[1]), splat4 (z[1]), fromInputs[0])) +
-		                  mulAdd (load4 (d.decimatorOut[2]), splat4 (z[2]), mulAdd (load4 (d.decimatorOut[3]), splat4 (z[3]), fromInputs[1]));
-		state = mulAdd (load4 (d.decimatorState[0]), splat4 (z[0]), mulAdd (load4 (d.decimatorState[1]), splat4 (z[1]), nextFromInputs[0])) +
-		        mulAdd (load4 (d.decimatorState[2]), splat4 (z[2]), mulAdd (load4 (d.decimatorState[3]), splat4 (z[3]), nextFromInputs[1]));
-		// State words below kFilterFloor are cleared, as tick clears them
-		// (here once a group): silence never decays into subnormal numbers.
-		state = fromBits (bitsOf (state) & ~(fromBits (bitsOf (state) & ~bitsOf (splat4 (-0.0))) < kFilterFloor));
-
-		// Envelope, as tick steps it; at the top with the gate open (or at 0
-		// with it closed) and no fade it stays there.
-		Double4 envelope = splat4 (v.envelope);
-		if (v.retriggerFade > 0.0 || !(v.envelope == (envelopeStep > 0.0 ? 1.0 : 0.0)))
-		{
-			double envelopes[kGroup];
-#pragma GCC unroll 4
+			// The slow oscillators, the glide and the step of each sample.
+			double vibratoPhases[kGroup], tremoloPhases[kGroup], frequencies[kGroup];
+	#pragma GCC unroll 4
 			for (int k = 0; k < kGroup; ++k)
 			{
-				stepEnvelope (v, envelopeStep);
-				envelopes[k] = v.envelope;
+				vibratoPhases[k] = v.vibratoPhase; // vibrato reads the phase before its advance
+				v.vibratoPhase = wrapOnce (v.vibratoPhase + vibratoStep);
+				v.tremoloPhase = wrapOnce (v.tremoloPhase + tremoloStep);
+				tremoloPhases[k] = v.tremoloPhase;
+				if constexpr (!fixed)
+					frequencies[k] = v.frequency = glide (v.frequency, target, glideCoefficient);
 			}
-			envelope = lanes4 (envelopes);
-		}
+			Double4 dt;
+			int partials[kGroup];
+			if constexpr (fixed)
+			{
+				v.frequency = target;
+				dt = splat4 (d.fixedStep);
+	#pragma GCC unroll 4
+				for (int k = 0; k < kGroup; ++k)
+					partials[k] = d.fixedPartials;
+			}
+			else
+			{
+				Double4 f = lanes4 (frequencies);
+				if (depth != 0.0)
+					f = f * exp2Small (splat4 (depth) * sinCycles (lanes4 (vibratoPhases)) * (1.0 / kCentsPerOctave));
+				f = (ceiling < f) ? splat4 (ceiling) : f; // lesser (f, ceiling), lane by lane
+				dt = f / twoFs;
+				const Double4 highest = kTriangleBandLimit / dt; // one division for the four
+	#pragma GCC unroll 4
+				for (int k = 0; k < kGroup; ++k)
+					partials[k] = trianglePartialsBelow (highest[k]);
+			}
 
-		Double4 tremolo = splat4 (1.0);
-		if (tremoloDepth != 0.0)
-			tremolo = 1.0 - tremoloDepth * (0.5 + 0.5 * sinCycles (lanes4 (tremoloPhases)));
-		const Double4 samples = finiteOrZero (y * (envelope * tremolo * noteGain));
-#pragma GCC unroll 4
-		for (int k = 0; k < kGroup; ++k)
-			out[k] = samples[k];
-	}
+			// The oscillator's eight sub-step phases: a chain of sums, each
+			// rounded as tick rounds it. Lanes in time order.
+			double phases[2 * kGroup], steps[2 * kGroup];
+	#pragma GCC unroll 4
+			for (int k = 0; k < kGroup; ++k)
+			{
+				steps[2 * k] = steps[2 * k + 1] = dt[k];
+				phases[2 * k] = v.phase;
+				phases[2 * k + 1] = wrapOnce (v.phase + dt[k]);
+				v.phase = wrapOnce (phases[2 * k + 1] + dt[k]);
+			}
+			// Square, sine with its character and triangle, mixed.
+			Lanes mixed[2 * kGroup / kLanes];
+	#pragma GCC unroll 4
+			for (int part = 0; part < 2 * kGroup / kLanes; ++part)
+			{
+				const int first = part * kLanes; // sub-step
+				// Built in registers from the lanes' values.
+				const Lanes phase = lanesOf (phases + first);
+				const Lanes step = lanesOf (steps + first);
+				Lanes reduced;
+				const OddSinesAcross<Lanes> odd = oddSinesAcross (sinCycles (phase, reduced));
+				const Lanes squares = squaresAcross (phase, reduced, step);
+				const Lanes sineWithCharacter = mulAdd (sineFifth, odd.s[2], mulAdd (sineThird, odd.s[1], odd.s[0]));
+				const Lanes early = mulAdd (sineGain, sineWithCharacter, squareGain * squares);
+				mixed[part] = mulAdd (triangleGain, triangleAcross (odd, partials[first / 2], partials[(first + kLanes - 1) / 2]), early);
+			}
+
+			// Decimation of the eight sub-steps at once: the four samples'
+			// outputs and the state after them, each a sum of columns scaled by
+			// the state before them and by the inputs. The sums are taken in
+			// independent parts so that only the state's part waits for the
+			// previous group.
+			const double z[4] = {state[0], state[1], state[2], state[3]};
+			Double4 fromInputs[2] = {}, nextFromInputs[2] = {};
+	#pragma GCC unroll 8
+			for (int i = 0; i < 2 * kGroup; ++i)
+			{
+				// Taken from its register: a vector stored and read back a lane
+				// at a time would wait for the store.
+				const double xi = mixed[i / kLanes][i % kLanes];
+				fromInputs[i % 2] = mulAdd (load4 (d.decimatorOut[4 + i]), splat4 (xi), fromInputs[i % 2]);
+				nextFromInputs[i % 2] = mulAdd (load4 (d.decimatorState[4 + i]), splat4 (xi), nextFromInputs[i % 2]);
+			}
+			const Double4 y = mulAdd (load4 (d.decimatorOut[0]), splat4 (z[0]), mulAdd (load4 (d.decimatorOut[1]), splat4 (z[1]), fromInputs[0])) +
+			                  mulAdd (load4 (d.decimatorOut[2]), splat4 (z[2]), mulAdd (load4 (d.decimatorOut[3]), splat4 (z[3]), fromInputs[1]));
+			state = mulAdd (load4 (d.decimatorState[0]), splat4 (z[0]), mulAdd (load4 (d.decimatorState[1]), splat4 (z[1]), nextFromInputs[0])) +
+			        mulAdd (load4 (d.decimatorState[2]), splat4 (z[2]), mulAdd (load4 (d.decimatorState[3]), splat4 (z[3]), nextFromInputs[1]));
+			// State words below kFilterFloor are cleared, as tick clears them
+			// (here once a group): silence never decays into subnormal numbers.
+			state = fromBits (bitsOf (state) & ~(fromBits (bitsOf (state) & ~bitsOf (splat4 (-0.0))) < kFilterFloor));
+
+			// Envelope, as tick steps it; at the top with the gate open (or at 0
+			// with it closed) and no fade it stays there.
+			Double4 envelope = splat4 (v.envelope);
+			if (v.retriggerFade > 0.0 || !(v.envelope == (envelopeStep > 0.0 ? 1.0 : 0.0)))
+			{
+				double envelopes[kGroup];
+	#pragma GCC unroll 4
+				for (int k = 0; k < kGroup; ++k)
+				{
+					stepEnvelope (v, envelopeStep);
+					envelopes[k] = v.envelope;
+				}
+				envelope = lanes4 (envelopes);
+			}
+
+			Double4 tremolo = splat4 (1.0);
+			if (tremoloDepth != 0.0)
+				tremolo = 1.0 - tremoloDepth * (0.5 + 0.5 * sinCycles (lanes4 (tremoloPhases)));
+			const Double4 samples = finiteOrZero (y * (envelope * tremolo * noteGain));
+	#pragma GCC unroll 4
+			for (int k = 0; k < kGroup; ++k)
+				out[k] = samples[k];
+		}
+	};
+	if (d.fixedPitch)
+		run (Pitch<true>{});
+	else
+		run (Pitch<false>{});
 	v.decimator[0].z1 = state[0];
 	v.decimator[0].z2 = state[1];
 	v.decimator[1].z1 = state[2];
