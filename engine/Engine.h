@@ -49,7 +49,7 @@ public:
 	double tick () { return tickFunction (*this); }
 	// Renders `count` samples into `out`: the same samples as `count` calls
 	// of tick, worked out several at a time where nothing changes between
-	// them. Nothing for a count of 0 or less.
+	// them. Nothing for a count of 0 or less, or without a buffer.
 	void render (double* out, int32_t count) { renderFunction (*this, out, count); }
 	// Silence, no notes, pedal up, controllers centred; parameters kept.
 	void reset ();

@@ -297,10 +297,12 @@ __attribute__ ((always_inline)) inline Double4 load4 (const double* x)
 	return v;
 }
 
-// Whether every lane of a comparison's result is true.
-__attribute__ ((always_inline)) inline bool allLanes (Int2 m) { return _mm_movemask_pd ((__m128d) m) == 3; }
+// Whether every lane of a comparison's result is true, for the vectors the
+// build renders with (see Lanes).
 #if defined(__AVX__)
 __attribute__ ((always_inline)) inline bool allLanes (Int4 m) { return _mm256_movemask_pd ((__m256d) m) == 15; }
+#else
+__attribute__ ((always_inline)) inline bool allLanes (Int2 m) { return _mm_movemask_pd ((__m128d) m) == 3; }
 #endif
 
 // Every lane of x that is NaN or infinite set to 0.
@@ -519,6 +521,8 @@ bool inUnitRange (double x) { return x >= 0.0 && x < 1.0; }
 
 void Voice::render (Engine& e, double* out, int32_t count)
 {
+	if (out == nullptr)
+		return;
 	int32_t done = 0;
 	while (done < count)
 	{
