@@ -359,14 +359,14 @@ __attribute__ ((always_inline)) inline Lanes lanesOf (const double* x)
 
 // Renders `groups` groups of four samples while nothing changes from one
 // sample to the next but the running state: no smoothing, derived values
-// up to date, every phase in [0, 1). Each sample is worked out with the
-// same steps as tick up to the decimator, so up to there the values are
-// tick's, bit for bit; what differs is that four samples' oscillator
-// sub-steps, sines, triangles, vibrato factors and gains share vectors, that
-// the coefficients of the triangle are fetched once for all of them, that
-// the decimator takes the group's eight sub-steps in one linear map (the
-// same filter, rounded differently), and that nothing is looked up in or
-// kept for later.
+// up to date, every phase in [0, 1), a frequency of 0 or more. The
+// oscillator's phases and steps, the glide, the vibrato factors, the
+// envelope and the gains take tick's steps, sample by sample, so they are
+// tick's bit for bit. What differs: the sub-steps of four samples share
+// vectors (two or four lanes at a time), the triangle is summed as cubics in
+// 2 cos 16θ (triangleAcross), the decimator takes the group's eight
+// sub-steps in one linear map (the same filter, rounded differently), and
+// nothing is looked up in or kept for later.
 void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 {
 	const Engine::Derived& d = e.derived;
@@ -393,7 +393,7 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 		{
 			// The slow oscillators, the glide and the step of each sample.
 			double vibratoPhases[kGroup], tremoloPhases[kGroup], frequencies[kGroup];
-	#pragma GCC unroll 4
+#pragma GCC unroll 4
 			for (int k = 0; k < kGroup; ++k)
 			{
 				vibratoPhases[k] = v.vibratoPhase; // vibrato reads the phase before its advance
@@ -409,7 +409,7 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 			{
 				v.frequency = target;
 				dt = splat4 (d.fixedStep);
-	#pragma GCC unroll 4
+#pragma GCC unroll 4
 				for (int k = 0; k < kGroup; ++k)
 					partials[k] = d.fixedPartials;
 			}
@@ -421,7 +421,7 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 				f = (ceiling < f) ? splat4 (ceiling) : f; // lesser (f, ceiling), lane by lane
 				dt = f / twoFs;
 				const Double4 highest = kTriangleBandLimit / dt; // one division for the four
-	#pragma GCC unroll 4
+#pragma GCC unroll 4
 				for (int k = 0; k < kGroup; ++k)
 					partials[k] = trianglePartialsBelow (highest[k]);
 			}
@@ -429,7 +429,7 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 			// The oscillator's eight sub-step phases: a chain of sums, each
 			// rounded as tick rounds it. Lanes in time order.
 			double phases[2 * kGroup], steps[2 * kGroup];
-	#pragma GCC unroll 4
+#pragma GCC unroll 4
 			for (int k = 0; k < kGroup; ++k)
 			{
 				steps[2 * k] = steps[2 * k + 1] = dt[k];
@@ -439,7 +439,7 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 			}
 			// Square, sine with its character and triangle, mixed.
 			Lanes mixed[2 * kGroup / kLanes];
-	#pragma GCC unroll 4
+#pragma GCC unroll 4
 			for (int part = 0; part < 2 * kGroup / kLanes; ++part)
 			{
 				const int first = part * kLanes; // sub-step
@@ -461,7 +461,7 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 			// previous group.
 			const double z[4] = {state[0], state[1], state[2], state[3]};
 			Double4 fromInputs[2] = {}, nextFromInputs[2] = {};
-	#pragma GCC unroll 8
+#pragma GCC unroll 8
 			for (int i = 0; i < 2 * kGroup; ++i)
 			{
 				// Taken from its register: a vector stored and read back a lane
@@ -484,7 +484,7 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 			if (v.retriggerFade > 0.0 || !(v.envelope == (envelopeStep > 0.0 ? 1.0 : 0.0)))
 			{
 				double envelopes[kGroup];
-	#pragma GCC unroll 4
+#pragma GCC unroll 4
 				for (int k = 0; k < kGroup; ++k)
 				{
 					stepEnvelope (v, envelopeStep);
@@ -497,7 +497,7 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 			if (tremoloDepth != 0.0)
 				tremolo = 1.0 - tremoloDepth * (0.5 + 0.5 * sinCycles (lanes4 (tremoloPhases)));
 			const Double4 samples = finiteOrZero (y * (envelope * tremolo * noteGain));
-	#pragma GCC unroll 4
+#pragma GCC unroll 4
 			for (int k = 0; k < kGroup; ++k)
 				out[k] = samples[k];
 		}
@@ -529,13 +529,14 @@ void Voice::render (Engine& e, double* out, int32_t count)
 		// Values derived from the inputs are brought up to date as tick's
 		// first step would; while nothing is being smoothed they then hold
 		// for the rest of the run. Phases written outside [0, 1) go back
-		// into it after one sample.
+		// into it after one sample; a negative or NaN frequency (only ever
+		// written, never played) is left to tick.
 		if (e.inputsChanged && !e.smoothing)
 			e.updateDerived ();
 		const VoiceState& v = e.voice;
 		const int32_t groups = (count - done) / kGroup;
 		if (e.smoothing || groups == 0 || !inUnitRange (v.phase) || !inUnitRange (v.vibratoPhase) ||
-		    !inUnitRange (v.tremoloPhase))
+		    !inUnitRange (v.tremoloPhase) || !(v.frequency >= 0.0))
 		{
 			out[done++] = tick (e);
 			continue;

@@ -260,7 +260,13 @@ TEST (EngineGolden, FieldsWrittenBetweenSamplesMatch)
 			EXPECT_TRUE (p.render (24000, [] (int64_t i, Engine& e) {
 				switch (i % 4000)
 				{
-				case 500: e.setParameter (kGlissandoParam, i % 8000 == 500 ? 0.1 : 0.0); break;
+				case 500: // at once, so that runs are rendered four samples at a time from here
+				{
+					ParamBlock values = e.targetValues ();
+					values[kGlissandoParam] = i % 8000 == 500 ? 0.1 : 0.0;
+					e.setParametersNow (values);
+					break;
+				}
 				case 1000: editState (e, [] (VoiceState& s) { s.phase = 1.25; }); break; // outside [0, 1) as well
 				case 1500: editState (e, [i] (VoiceState& s) { s.vibratoPhase = i % 8000 == 1500 ? 0.8 : -0.3; }); break;
 				case 2000: editState (e, [] (VoiceState& s) { s.frequency *= 1.5; }); break;
@@ -269,6 +275,8 @@ TEST (EngineGolden, FieldsWrittenBetweenSamplesMatch)
 					break;
 				case 3000: e.setParameter (kPitchBendParam, e.pitchBend () > 0.5 ? 0.375 : 0.75); break;
 				case 3500: editState (e, [] (VoiceState& s) { s.tremoloPhase = 0.75; }); break;
+				case 3750: editState (e, [] (VoiceState& s) { s.frequency = -300.0; }); break; // glides up through 0 while glide is on
+
 				default: break;
 				}
 			}));
