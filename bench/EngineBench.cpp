@@ -13,6 +13,9 @@
 // processor) and "avx2" (AVX2 and FMA; left out on a processor without
 // them), and the note cases also through "plain", the literal evaluation of
 // the formulas that the tests hold the engine to (tests/ReferenceVoice.cpp).
+// The paths render through Engine::render, in runs that end at each event
+// (as the processor calls it); bench/ProcessorBench.cpp times the same note
+// through the processor.
 // BenchMain.cpp prints the three side by side.
 //
 // The "Settled" and "Fresh" cases come in pairs: the same final patch, once
@@ -59,15 +62,26 @@ std::unique_ptr<Engine> preparedEngine (double rate, Mode m)
 }
 
 // Renders n samples and returns their sum, so that no output can be dropped.
+// The engine's paths render in runs of up to kBlock samples, as the
+// processor calls them between events.
 double render (Engine& e, int64_t n, Mode m)
 {
 	double sum = 0.0;
 	if (m == Mode::plain)
+	{
 		for (int64_t i = 0; i < n; ++i)
 			sum += TarnoTest::referenceTick (e);
-	else
-		for (int64_t i = 0; i < n; ++i)
-			sum += e.tick ();
+		return sum;
+	}
+	double run[kBlock];
+	while (n > 0)
+	{
+		const int32_t count = int32_t (std::min<int64_t> (n, kBlock));
+		e.render (run, count);
+		for (int32_t i = 0; i < count; ++i)
+			sum += run[i];
+		n -= count;
+	}
 	return sum;
 }
 

@@ -6,10 +6,20 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace Tarno {
 
-Engine::Engine () : tickFunction (&baseline::Voice::tick) {}
+namespace {
+
+// A smoothed value this close to its target is set to the target: it ends
+// the exponential approach before it reaches subnormal numbers and lets the
+// values derived from it settle.
+constexpr double kSmoothingSnap = 1e-13;
+
+} // namespace
+
+Engine::Engine () : tickFunction (&baseline::Voice::tick), renderFunction (&baseline::Voice::render) {}
 
 bool Engine::pathAvailable (VoicePath p)
 {
@@ -35,7 +45,9 @@ bool Engine::usePath (VoicePath p)
 	if (!pathAvailable (p))
 		return false;
 	voicePath = p;
-	tickFunction = p == VoicePath::avx2 ? &avx2::Voice::tick : &baseline::Voice::tick;
+	const bool avx2 = p == VoicePath::avx2;
+	tickFunction = avx2 ? &avx2::Voice::tick : &baseline::Voice::tick;
+	renderFunction = avx2 ? &avx2::Voice::render : &baseline::Voice::render;
 	return true;
 }
 
@@ -165,6 +177,57 @@ void Engine::updateDerived ()
 		d.outputGain = std::pow (10.0, outputDecibels (smoothed[kOutputParam]) / kDecibelsPerDecade);
 	}
 	d.noteGain = (1.0 - smoothed[kVelocityParam] * (1.0 - currentVelocity)) * d.outputGain;
+	d.tremoloDepth = smoothed[kTremoloDepthParam];
+}
+
+void Engine::smoothParameters ()
+{
+	const double k = derived.rate == rate ? derived.smoothingCoefficient : 1.0 - std::exp (-1.0 / (kSmoothingTime * rate));
+	// A step below the snap distance lands exactly on the target (the
+	// difference of two close doubles is exact).
+	bool settled = true;
+	for (int i = 0; i < kNumParams; ++i)
+	{
+		const double step = target[i] - smoothed[i];
+		smoothed[i] = smoothed[i] + step * (step < kSmoothingSnap && step > -kSmoothingSnap ? 1.0 : k);
+		settled = settled && std::memcmp (&smoothed[i], &target[i], sizeof (double)) == 0;
+	}
+	smoothing = !settled;
+	inputsChanged = true;
+}
+
+void Engine::updateDecimatorBlock ()
+{
+	Derived& d = derived;
+	const Biquad* sections = voice.decimator;
+	const double key[10] = {sections[0].b0, sections[0].b1, sections[0].b2, sections[0].a1, sections[0].a2,
+	                        sections[1].b0, sections[1].b1, sections[1].b2, sections[1].a1, sections[1].a2};
+	if (std::equal (key, key + 10, d.decimatorKey))
+		return;
+	std::copy (key, key + 10, d.decimatorKey);
+	// Each column is the filter's answer to a unit in one state word or one
+	// input, the rest 0, worked out section by section as the voice runs it.
+	auto run = [] (Biquad& f, double x) {
+		const double y = f.b0 * x + f.z1;
+		f.z1 = f.b1 * x - f.a1 * y + f.z2;
+		f.z2 = f.b2 * x - f.a2 * y;
+		return y;
+	};
+	for (int column = 0; column < 12; ++column)
+	{
+		Biquad f[2] = {sections[0], sections[1]};
+		double* state[4] = {&f[0].z1, &f[0].z2, &f[1].z1, &f[1].z2};
+		for (int i = 0; i < 4; ++i)
+			*state[i] = i == column ? 1.0 : 0.0;
+		for (int step = 0; step < 8; ++step)
+		{
+			const double y = run (f[1], run (f[0], column == 4 + step ? 1.0 : 0.0));
+			if (step % 2 == 1)
+				d.decimatorOut[column][step / 2] = y;
+		}
+		for (int i = 0; i < 4; ++i)
+			d.decimatorState[column][i] = *state[i];
+	}
 }
 
 } // namespace Tarno

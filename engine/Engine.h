@@ -47,6 +47,10 @@ public:
 
 	// Renders the next output sample, on the path chosen by prepare or usePath.
 	double tick () { return tickFunction (*this); }
+	// Renders `count` samples into `out`: the same samples as `count` calls
+	// of tick, worked out several at a time where nothing changes between
+	// them. Nothing for a count of 0 or less, or without a buffer.
+	void render (double* out, int32_t count) { renderFunction (*this, out, count); }
 	// Silence, no notes, pedal up, controllers centred; parameters kept.
 	void reset ();
 	// Sets the sample rate (at least 8000 Hz), resets and loads the decimator,
@@ -112,6 +116,7 @@ private:
 
 	VoicePath voicePath = VoicePath::baseline;
 	double (*tickFunction) (Engine&);
+	void (*renderFunction) (Engine&, double*, int32_t);
 
 	VoiceState voice;
 	bool gateOpen = false;
@@ -184,9 +189,20 @@ private:
 		double nextStep = 0.0;
 		int nextPartials = 0;
 
+		double tremoloDepth = 0.0;
+
 		double outputKey = kUnset;
 		double outputGain = 0.0;
 		double noteGain = 0.0; // velocity and output level
+
+		// The decimator over four samples (eight sub-steps) at once, for the
+		// coefficients of both sections in decimatorKey: the second
+		// section's output of each sample (out) and the state after them
+		// (state), as sums of columns scaled by the state before them (z1 and
+		// z2 of each section: columns 0 to 3) and by the eight inputs
+		// (columns 4 to 11).
+		double decimatorKey[10] = {kUnset, kUnset, kUnset, kUnset, kUnset, kUnset, kUnset, kUnset, kUnset, kUnset};
+		double decimatorOut[12][4] = {}, decimatorState[12][4] = {};
 
 		// Never equal to anything, so the first tick computes everything.
 		static constexpr double kUnset = __builtin_nan ("");
@@ -194,6 +210,12 @@ private:
 	Derived derived;
 
 	void updateDerived ();
+	// One step of the parameter smoothing; ends it once every value has
+	// reached its target.
+	void smoothParameters ();
+	// Brings the decimator's four-sample form up to date with the sections'
+	// coefficients (which prepare loads and setState may replace).
+	void updateDecimatorBlock ();
 };
 
 } // namespace Tarno

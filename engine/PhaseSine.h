@@ -15,7 +15,7 @@ namespace TARNO_VOICE_PATH {
 // sin(2π · phase) of every lane, for phases in [-2^50, 2^50]; `reduced`
 // receives each phase's signed distance to its nearest half cycle (exact).
 template <typename V>
-__attribute__ ((always_inline)) inline V sinCycles (V phase, V& reduced)
+__attribute__ ((always_inline)) inline V sinCycles (const V& phase, V& reduced)
 {
 	const V zero = {};
 	auto all = [zero] (double a) { return zero + a; };
@@ -43,7 +43,7 @@ __attribute__ ((always_inline)) inline V sinCycles (V phase, V& reduced)
 }
 
 template <typename V>
-__attribute__ ((always_inline)) inline V sinCycles (V phase)
+__attribute__ ((always_inline)) inline V sinCycles (const V& phase)
 {
 	V reduced;
 	return sinCycles (phase, reduced);

@@ -8,20 +8,13 @@
 #include "engine/TrianglePartials.h"
 #include "engine/VoiceMath.h"
 
-#include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <emmintrin.h>
 
 namespace Tarno {
 namespace TARNO_VOICE_PATH {
 
 namespace {
-
-// A smoothed value this close to its target is set to the target: it ends
-// the exponential approach before it reaches subnormal numbers and lets the
-// values derived from it settle.
-constexpr double kSmoothingSnap = 1e-13;
 
 // Filter state below this is cleared, so that silence at the filter input
 // never decays into subnormal numbers.
@@ -117,35 +110,26 @@ __attribute__ ((always_inline)) inline double vibratoSine (double cachedPhase, d
 	return phase == cachedPhase ? cachedSine : sinCycles (splat (phase))[0];
 }
 
-// One step of the parameter smoothing, coefficient k.
-void smoothParameters (const ParamBlock& target, ParamBlock& smoothed, double k)
-{
-	// A step below the snap distance lands exactly on the target (the
-	// difference of two close doubles is exact). Two parameters at a time.
-	for (int i = 0; i < kNumParams; i += 2)
-	{
-		const Double2 t = {target[i], target[i + 1]}, s = {smoothed[i], smoothed[i + 1]};
-		const Double2 step = t - s;
-		const Double2 next = s + step * (step < kSmoothingSnap && step > -kSmoothingSnap ? splat (1.0) : splat (k));
-		smoothed[i] = next[0];
-		smoothed[i + 1] = next[1];
-	}
-}
+// std::min, std::max and std::isfinite, written out: this file's inline
+// functions must not call library templates, whose copies the two builds
+// would share at link time (see VoicePath.h).
+__attribute__ ((always_inline)) inline double lesser (double a, double b) { return b < a ? b : a; }
+__attribute__ ((always_inline)) inline double greater (double a, double b) { return a < b ? b : a; }
+__attribute__ ((always_inline)) inline bool finite (double x) { return x - x == 0.0; } // NaN for inf and NaN
 
-// Whether two parameter blocks hold the same bits: sixteen comparisons of
-// bit patterns, without a library call.
-bool sameBits (const ParamBlock& a, const ParamBlock& b)
+// One sample of the envelope: the retrigger fade to 0 while it runs,
+// otherwise a linear step (up with the gate open, down with it closed)
+// kept within [0, 1].
+__attribute__ ((always_inline)) inline void stepEnvelope (VoiceState& v, double step)
 {
-	Int2 diff = {0, 0};
-#pragma GCC unroll 8
-	for (int i = 0; i < kNumParams; i += 2)
+	if (__builtin_expect (v.retriggerFade > 0.0, 0))
 	{
-		Int2 x, y;
-		std::memcpy (&x, &a[i], sizeof x);
-		std::memcpy (&y, &b[i], sizeof y);
-		diff |= x ^ y;
+		const double old = v.retriggerFade;
+		v.retriggerFade = old - 1.0;
+		v.envelope = v.envelope * greater (0.0, (old - 1.0) / old);
 	}
-	return (diff[0] | diff[1]) == 0;
+	else
+		v.envelope = lesser (greater (v.envelope + step, 0.0), 1.0);
 }
 
 } // namespace
@@ -158,13 +142,7 @@ double Voice::tick (Engine& e)
 	// Parameter smoothing: one pole with an 8 ms time constant. Once every
 	// value has reached its target there is nothing to do.
 	if (e.smoothing)
-	{
-		const Engine::Derived& d = e.derived;
-		smoothParameters (e.target, e.smoothed,
-		                  d.rate == fs ? d.smoothingCoefficient : 1.0 - std::exp (-1.0 / (kSmoothingTime * fs)));
-		e.smoothing = !sameBits (e.target, e.smoothed);
-		e.inputsChanged = true;
-	}
+		e.smoothParameters ();
 	if (e.inputsChanged)
 		e.updateDerived ();
 	Engine::Derived& d = e.derived;
@@ -201,7 +179,7 @@ double Voice::tick (Engine& e)
 			else
 				vibrato = vibratoFactor (depth, vibratoPhase == d.vibratoFactorPhase ? d.vibratoFactorSine : vibratoSine (d.vibratoSinePhase, d.vibratoSine, vibratoPhase));
 		}
-		const double f = std::min (v.frequency * vibrato, kMaxVibratoRatio * fs);
+		const double f = lesser (v.frequency * vibrato, kMaxVibratoRatio * fs);
 
 		// The step and the partial count were usually worked out by the
 		// previous sample for this frequency (two divisions off the chain).
@@ -231,7 +209,7 @@ double Voice::tick (Engine& e)
 			d.vibratoFactorDepth = depth;
 			d.vibratoFactor = nextVibrato;
 		}
-		const double nextF = std::min (glide (v.frequency, d.targetFrequency, d.glideCoefficient) * nextVibrato, kMaxVibratoRatio * fs);
+		const double nextF = lesser (glide (v.frequency, d.targetFrequency, d.glideCoefficient) * nextVibrato, kMaxVibratoRatio * fs);
 		if (nextF != d.nextFrequency) // a steady frequency keeps them
 		{
 			d.nextFrequency = nextF;
@@ -263,7 +241,7 @@ double Voice::tick (Engine& e)
 	Double2 oscReduced;
 	const Double2 sinTheta = sinCycles (Double2{phases[0], phases[1]}, oscReduced);
 	Double2 modSines = {0.0, 0.0};
-	if (depth != 0.0 || e.smoothed[kTremoloDepthParam] != 0.0)
+	if (depth != 0.0 || d.tremoloDepth != 0.0)
 	{
 		modSines = sinCycles (Double2{laterVibratoPhase, v.tremoloPhase});
 		d.vibratoSinePhase = laterVibratoPhase;
@@ -291,26 +269,282 @@ double Voice::tick (Engine& e)
 
 	// Envelope: linear attack and release, or the retrigger fade to 0. It
 	// does not feed the oscillator, so it comes after it.
-	if (v.retriggerFade > 0.0)
-	{
-		const double old = v.retriggerFade;
-		v.retriggerFade = old - 1.0;
-		v.envelope = v.envelope * std::max (0.0, (old - 1.0) / old);
-	}
-	else
-	{
-		v.envelope = e.gateOpen ? v.envelope + d.attackStep : v.envelope - d.releaseStep;
-		v.envelope = std::min (std::max (v.envelope, 0.0), 1.0);
-	}
+	stepEnvelope (v, e.gateOpen ? d.attackStep : -d.releaseStep);
 
 	// Gain stages: envelope, tremolo (phase after its advance), and velocity
 	// with output level. The gains do not wait for the oscillator; one
 	// multiplication joins them.
-	const double tremoloDepth = e.smoothed[kTremoloDepthParam];
-	const double tremolo = tremoloDepth == 0.0 ? 1.0 : 1.0 - tremoloDepth * (0.5 + 0.5 * modSines[1]);
+	const double tremolo = d.tremoloDepth == 0.0 ? 1.0 : 1.0 - d.tremoloDepth * (0.5 + 0.5 * modSines[1]);
 	const double out = y * (v.envelope * tremolo * d.noteGain);
 
-	return std::isfinite (out) ? out : 0.0;
+	return finite (out) ? out : 0.0;
+}
+
+namespace {
+
+// Samples rendered together by render: four output samples, eight
+// oscillator sub-steps (two vectors of four).
+constexpr int kGroup = 4;
+
+// Four doubles of a local array, which the compiler keeps in registers.
+__attribute__ ((always_inline)) inline Double4 lanes4 (const double* x) { return Double4{x[0], x[1], x[2], x[3]}; }
+
+// Four doubles from memory, alignment unknown: one vector load.
+__attribute__ ((always_inline)) inline Double4 load4 (const double* x)
+{
+	Double4 v;
+	__builtin_memcpy (&v, x, sizeof v);
+	return v;
+}
+
+// Whether every lane of a comparison's result is true, for the vectors the
+// build renders with (see Lanes).
+#if defined(__AVX__)
+__attribute__ ((always_inline)) inline bool allLanes (Int4 m) { return _mm256_movemask_pd ((__m256d) m) == 15; }
+#else
+__attribute__ ((always_inline)) inline bool allLanes (Int2 m) { return _mm_movemask_pd ((__m128d) m) == 3; }
+#endif
+
+// Every lane of x that is NaN or infinite set to 0.
+__attribute__ ((always_inline)) inline Double4 finiteOrZero (Double4 x)
+{
+	return fromBits (bitsOf (x) & (x - x == 0.0)); // x - x is NaN exactly where x is not finite
+}
+
+// frac for a sum of a phase in [0, 1) and a step in [0, 1), as frac gives it.
+__attribute__ ((always_inline)) inline double wrapOnce (double x) { return x < 1.0 ? x : x - 1.0; }
+
+// Whether the pitch is steady through a run, as a type.
+template <bool isSteady>
+struct Pitch
+{
+	static constexpr bool steady = isSteady;
+};
+
+// The square at several phases in [0, 1), as bandLimitedSquares works it
+// out lane by lane: its sign unless a phase lies within dt of a step.
+template <typename V>
+__attribute__ ((always_inline)) inline V squaresAcross (const V& phase, const V& reduced, const V& dt)
+{
+	const V zero = {};
+	const auto signBit = bitsOf (-zero); // -0.0 in every lane
+	if (__builtin_expect (allLanes (fromBits (bitsOf (reduced) & ~signBit) >= dt + kStepMargin), 1))
+		return fromBits (bitsOf (zero - 1.0) ^ (bitsOf (phase - 0.5) & signBit));
+	V squares;
+	for (int lane = 0; lane < int (sizeof (V) / sizeof (double)); ++lane)
+		squares[lane] = bandLimitedSquare (phase[lane], dt[lane]);
+	return squares;
+}
+
+// The oscillator's sub-steps rendered side by side: four in the AVX2 build,
+// two (one sample's) in the baseline build, whose sixteen registers would
+// not hold the triangle's sums for four.
+#if defined(__AVX__)
+using Lanes = Double4;
+#else
+using Lanes = Double2;
+#endif
+constexpr int kLanes = sizeof (Lanes) / sizeof (double);
+
+__attribute__ ((always_inline)) inline Lanes lanesOf (const double* x)
+{
+#if defined(__AVX__)
+	return Lanes{x[0], x[1], x[2], x[3]};
+#else
+	return Lanes{x[0], x[1]};
+#endif
+}
+
+} // namespace
+
+// Renders `groups` groups of four samples while nothing changes from one
+// sample to the next but the running state: no smoothing, derived values
+// up to date, every phase in [0, 1), a frequency of 0 or more. The
+// oscillator's phases and steps, the glide, the vibrato factors, the
+// envelope and the gains take tick's steps, sample by sample, so they are
+// tick's bit for bit. What differs: the sub-steps of four samples share
+// vectors (two or four lanes at a time), the triangle is summed as cubics in
+// 2 cos 16θ (triangleAcross), the decimator takes the group's eight
+// sub-steps in one linear map (the same filter, rounded differently), and
+// nothing is looked up in or kept for later.
+void Voice::renderGroups (Engine& e, double* out, int32_t groups)
+{
+	const Engine::Derived& d = e.derived;
+	const double fs = e.rate;
+	const double twoFs = 2.0 * fs, ceiling = kMaxVibratoRatio * fs;
+	const double depth = d.vibratoCents, target = d.targetFrequency, glideCoefficient = d.glideCoefficient;
+	const double vibratoStep = d.vibratoStep, tremoloStep = d.tremoloStep;
+	const double tremoloDepth = d.tremoloDepth, noteGain = d.noteGain;
+	const double envelopeStep = e.gateOpen ? d.attackStep : -d.releaseStep;
+	const Lanes zero = {};
+	const Lanes squareGain = zero + d.squareGain, sineGain = zero + d.sineGain, triangleGain = zero + d.triangleGain;
+	const Lanes sineThird = zero + d.sineThird, sineFifth = zero + d.sineFifth;
+
+	// The running state in locals, which the stores to `out` cannot touch;
+	// the decimator's four state words in one vector.
+	VoiceState v = e.voice;
+	Double4 state = {v.decimator[0].z1, v.decimator[0].z2, v.decimator[1].z1, v.decimator[1].z2};
+	// Two instantiations of the loop: for a steady pitch (neither glide nor
+	// vibrato), whose step and partial count are the same for every
+	// sample, and for a moving one.
+	auto run = [&] (auto pitch) {
+		constexpr bool fixed = decltype (pitch)::steady;
+		for (int32_t g = 0; g < groups; ++g, out += kGroup)
+		{
+			// The slow oscillators, the glide and the step of each sample.
+			double vibratoPhases[kGroup], tremoloPhases[kGroup], frequencies[kGroup];
+#pragma GCC unroll 4
+			for (int k = 0; k < kGroup; ++k)
+			{
+				vibratoPhases[k] = v.vibratoPhase; // vibrato reads the phase before its advance
+				v.vibratoPhase = wrapOnce (v.vibratoPhase + vibratoStep);
+				v.tremoloPhase = wrapOnce (v.tremoloPhase + tremoloStep);
+				tremoloPhases[k] = v.tremoloPhase;
+				if constexpr (!fixed)
+					frequencies[k] = v.frequency = glide (v.frequency, target, glideCoefficient);
+			}
+			Double4 dt;
+			int partials[kGroup];
+			if constexpr (fixed)
+			{
+				v.frequency = target;
+				dt = splat4 (d.fixedStep);
+#pragma GCC unroll 4
+				for (int k = 0; k < kGroup; ++k)
+					partials[k] = d.fixedPartials;
+			}
+			else
+			{
+				Double4 f = lanes4 (frequencies);
+				if (depth != 0.0)
+					f = f * exp2Small (splat4 (depth) * sinCycles (lanes4 (vibratoPhases)) * (1.0 / kCentsPerOctave));
+				f = (ceiling < f) ? splat4 (ceiling) : f; // lesser (f, ceiling), lane by lane
+				dt = f / twoFs;
+				const Double4 highest = kTriangleBandLimit / dt; // one division for the four
+#pragma GCC unroll 4
+				for (int k = 0; k < kGroup; ++k)
+					partials[k] = trianglePartialsBelow (highest[k]);
+			}
+
+			// The oscillator's eight sub-step phases: a chain of sums, each
+			// rounded as tick rounds it. Lanes in time order.
+			double phases[2 * kGroup], steps[2 * kGroup];
+#pragma GCC unroll 4
+			for (int k = 0; k < kGroup; ++k)
+			{
+				steps[2 * k] = steps[2 * k + 1] = dt[k];
+				phases[2 * k] = v.phase;
+				phases[2 * k + 1] = wrapOnce (v.phase + dt[k]);
+				v.phase = wrapOnce (phases[2 * k + 1] + dt[k]);
+			}
+			// Square, sine with its character and triangle, mixed.
+			Lanes mixed[2 * kGroup / kLanes];
+#pragma GCC unroll 4
+			for (int part = 0; part < 2 * kGroup / kLanes; ++part)
+			{
+				const int first = part * kLanes; // sub-step
+				// Built in registers from the lanes' values.
+				const Lanes phase = lanesOf (phases + first);
+				const Lanes step = lanesOf (steps + first);
+				Lanes reduced;
+				const OddSinesAcross<Lanes> odd = oddSinesAcross (sinCycles (phase, reduced));
+				const Lanes squares = squaresAcross (phase, reduced, step);
+				const Lanes sineWithCharacter = mulAdd (sineFifth, odd.s[2], mulAdd (sineThird, odd.s[1], odd.s[0]));
+				const Lanes early = mulAdd (sineGain, sineWithCharacter, squareGain * squares);
+				mixed[part] = mulAdd (triangleGain, triangleAcross (odd, partials[first / 2], partials[(first + kLanes - 1) / 2]), early);
+			}
+
+			// Decimation of the eight sub-steps at once: the four samples'
+			// outputs and the state after them, each a sum of columns scaled by
+			// the state before them and by the inputs. The sums are taken in
+			// independent parts so that only the state's part waits for the
+			// previous group.
+			const double z[4] = {state[0], state[1], state[2], state[3]};
+			Double4 fromInputs[2] = {}, nextFromInputs[2] = {};
+#pragma GCC unroll 8
+			for (int i = 0; i < 2 * kGroup; ++i)
+			{
+				// Taken from its register: a vector stored and read back a lane
+				// at a time would wait for the store.
+				const double xi = mixed[i / kLanes][i % kLanes];
+				fromInputs[i % 2] = mulAdd (load4 (d.decimatorOut[4 + i]), splat4 (xi), fromInputs[i % 2]);
+				nextFromInputs[i % 2] = mulAdd (load4 (d.decimatorState[4 + i]), splat4 (xi), nextFromInputs[i % 2]);
+			}
+			const Double4 y = mulAdd (load4 (d.decimatorOut[0]), splat4 (z[0]), mulAdd (load4 (d.decimatorOut[1]), splat4 (z[1]), fromInputs[0])) +
+			                  mulAdd (load4 (d.decimatorOut[2]), splat4 (z[2]), mulAdd (load4 (d.decimatorOut[3]), splat4 (z[3]), fromInputs[1]));
+			state = mulAdd (load4 (d.decimatorState[0]), splat4 (z[0]), mulAdd (load4 (d.decimatorState[1]), splat4 (z[1]), nextFromInputs[0])) +
+			        mulAdd (load4 (d.decimatorState[2]), splat4 (z[2]), mulAdd (load4 (d.decimatorState[3]), splat4 (z[3]), nextFromInputs[1]));
+			// State words below kFilterFloor are cleared, as tick clears them
+			// (here once a group): silence never decays into subnormal numbers.
+			state = fromBits (bitsOf (state) & ~(fromBits (bitsOf (state) & ~bitsOf (splat4 (-0.0))) < kFilterFloor));
+
+			// Envelope, as tick steps it; at the top with the gate open (or at 0
+			// with it closed) and no fade it stays there.
+			Double4 envelope = splat4 (v.envelope);
+			if (v.retriggerFade > 0.0 || !(v.envelope == (envelopeStep > 0.0 ? 1.0 : 0.0)))
+			{
+				double envelopes[kGroup];
+#pragma GCC unroll 4
+				for (int k = 0; k < kGroup; ++k)
+				{
+					stepEnvelope (v, envelopeStep);
+					envelopes[k] = v.envelope;
+				}
+				envelope = lanes4 (envelopes);
+			}
+
+			Double4 tremolo = splat4 (1.0);
+			if (tremoloDepth != 0.0)
+				tremolo = 1.0 - tremoloDepth * (0.5 + 0.5 * sinCycles (lanes4 (tremoloPhases)));
+			const Double4 samples = finiteOrZero (y * (envelope * tremolo * noteGain));
+#pragma GCC unroll 4
+			for (int k = 0; k < kGroup; ++k)
+				out[k] = samples[k];
+		}
+	};
+	if (d.fixedPitch)
+		run (Pitch<true>{});
+	else
+		run (Pitch<false>{});
+	v.decimator[0].z1 = state[0];
+	v.decimator[0].z2 = state[1];
+	v.decimator[1].z1 = state[2];
+	v.decimator[1].z2 = state[3];
+	e.voice = v;
+}
+
+namespace {
+
+bool inUnitRange (double x) { return x >= 0.0 && x < 1.0; }
+
+} // namespace
+
+void Voice::render (Engine& e, double* out, int32_t count)
+{
+	if (out == nullptr)
+		return;
+	int32_t done = 0;
+	while (done < count)
+	{
+		// Values derived from the inputs are brought up to date as tick's
+		// first step would; while nothing is being smoothed they then hold
+		// for the rest of the run. Phases written outside [0, 1) go back
+		// into it after one sample; a negative or NaN frequency (only ever
+		// written, never played) is left to tick.
+		if (e.inputsChanged && !e.smoothing)
+			e.updateDerived ();
+		const VoiceState& v = e.voice;
+		const int32_t groups = (count - done) / kGroup;
+		if (e.smoothing || groups == 0 || !inUnitRange (v.phase) || !inUnitRange (v.vibratoPhase) ||
+		    !inUnitRange (v.tremoloPhase) || !(v.frequency >= 0.0))
+		{
+			out[done++] = tick (e);
+			continue;
+		}
+		e.updateDecimatorBlock ();
+		renderGroups (e, out + done, groups);
+		done += groups * kGroup;
+	}
 }
 
 } // namespace TARNO_VOICE_PATH

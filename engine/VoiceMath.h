@@ -25,14 +25,20 @@ inline double fineSemitones (double u) { return (kFineSpanCents * clampNormalize
 
 // The triangle's odd partials (harmonics 1, 3, 5...) below its band limit
 // for an oscillator step of dt cycles per sub-step: harmonics up to
-// 0.48 / dt, at most 63; none for a NaN step. Always inlined: the AVX2 build
-// of the voice calls it too, and must not leave a copy another caller could
+// 0.48 / dt, at most 63; none for a NaN step. The count from the ratio
+// 0.48 / dt itself, and from the step. Always inlined: the AVX2 build of
+// the voice calls them too, and must not leave a copy another caller could
 // link to.
-__attribute__ ((always_inline)) inline int trianglePartialCount (double dt)
+__attribute__ ((always_inline)) inline int trianglePartialsBelow (double highestHarmonic)
 {
-	const double n = kTriangleBandLimit / dt;
+	const double n = highestHarmonic;
 	const int highest = n >= kMaxTriangleHarmonic ? kMaxTriangleHarmonic : n >= 1.0 ? static_cast<int> (n) : 0;
 	return (highest + 1) / 2;
+}
+
+__attribute__ ((always_inline)) inline int trianglePartialCount (double dt)
+{
+	return trianglePartialsBelow (kTriangleBandLimit / dt);
 }
 
 inline double semitonesToHz (double semitones)

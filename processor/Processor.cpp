@@ -25,6 +25,8 @@ constexpr int32 kMaxQueues = 128;
 // however large getParameterCount says it is.
 constexpr int32 kMaxQueueIndices = 4096;
 constexpr int32 kMaxMissingQueuesInARow = 64;
+// The longest run the engine renders in one call (a buffer on the stack).
+constexpr int32 kRunSamples = 256;
 
 // The position of process() in one parameter queue.
 struct QueueCursor
@@ -290,9 +292,11 @@ tresult PLUGIN_API Processor::process (ProcessData& data)
 	const bool write32 = channels > 0 && data.symbolicSampleSize == kSample32 && out->channelBuffers32 != nullptr;
 	const bool write64 = channels > 0 && data.symbolicSampleSize == kSample64 && out->channelBuffers64 != nullptr;
 
-	// 3. Sample by sample: due points, then due events, then one sample.
+	// 3. Run by run: the points and events due at a sample, then every sample
+	// up to the next point or event in one call of the engine.
+	double run[kRunSamples];
 	int32 nextPoint = cursorCount > 0 ? std::numeric_limits<int32>::min () : std::numeric_limits<int32>::max ();
-	for (int32 s = 0; s < data.numSamples; ++s)
+	for (int32 s = 0; s < data.numSamples;)
 	{
 		if (nextPoint <= s)
 			nextPoint = applyPointsUpTo (s);
@@ -308,19 +312,28 @@ tresult PLUGIN_API Processor::process (ProcessData& data)
 				eventCount = eventIndex;
 		}
 
-		const double sample = engine.tick ();
+		// Everything due at s is applied, so the next point and the next
+		// event both lie beyond s.
+		int32 end = std::min (data.numSamples, s + kRunSamples);
+		end = std::min (end, nextPoint);
+		if (eventIndex < eventCount)
+			end = std::min (end, event.sampleOffset);
+		const int32 count = end - s;
+		engine.render (run, count);
 		if (write32)
 		{
 			for (int32 c = 0; c < channels; ++c)
 				if (Sample32* buffer = out->channelBuffers32[c])
-					buffer[s] = static_cast<Sample32> (sample);
+					for (int32 i = 0; i < count; ++i)
+						buffer[s + i] = static_cast<Sample32> (run[i]);
 		}
 		else if (write64)
 		{
 			for (int32 c = 0; c < channels; ++c)
 				if (Sample64* buffer = out->channelBuffers64[c])
-					buffer[s] = sample;
+					std::copy (run, run + count, buffer + s);
 		}
+		s = end;
 	}
 
 	if (out != nullptr)

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -18,6 +19,8 @@ using namespace TarnoTest;
 namespace {
 
 constexpr double kTolerance = 1e-9;
+// render against tick: the same values but for the decimator's rounding.
+constexpr double kRunTolerance = 1e-12;
 
 // Writes part of the voice's running state between samples.
 template <typename F>
@@ -28,37 +31,104 @@ void editState (Engine& e, F&& f)
 	e.setState (s);
 }
 
+// What the calls between samples can change: inputs, note state and the
+// running state, as one comparable record.
+using Fingerprint = std::array<double, 2 * kNumParams + 18>;
+Fingerprint fingerprint (const Engine& e)
+{
+	const VoiceState& v = e.state ();
+	Fingerprint f;
+	auto at = std::copy (e.targetValues ().begin (), e.targetValues ().end (), f.begin ());
+	at = std::copy (e.smoothedValues ().begin (), e.smoothedValues ().end (), at);
+	for (double x : {e.pitchBend (), e.modWheel (), double (e.currentNote ()), e.velocity (), double (e.gate ()),
+	                 double (e.sustain ()), double (e.frequencySet ()), double (e.noteCounter ()), v.phase, v.vibratoPhase,
+	                 v.tremoloPhase, v.envelope, v.frequency, v.retriggerFade, v.decimator[0].z1, v.decimator[0].z2,
+	                 v.decimator[1].z1, v.decimator[1].z2})
+		*at++ = x;
+	return f;
+}
+
+// Three engines play the same phrase on one path: `literal` through the
+// literal evaluation, `ticks` a sample at a time, and `runs` through
+// render, in runs that end wherever the phrase does something and
+// otherwise after 1, 2, ... 64 samples in turn (each cut by an event that
+// changes nothing audible). `ticks` must stay within the tolerance of
+// `literal`, and `runs` within rounding of `ticks`.
 struct Pair
 {
-	std::unique_ptr<Engine> fast, literal;
-	Pair (double rate, VoicePath path) : fast (preparedEngine (rate)), literal (preparedEngine (rate))
+	std::unique_ptr<Engine> ticks, runs, literal;
+	double largestDifference = 0.0; // of either engine from the literal voice
+	Pair (double rate, VoicePath path)
+	: ticks (preparedEngine (rate)), runs (preparedEngine (rate)), literal (preparedEngine (rate))
 	{
-		EXPECT_TRUE (fast->usePath (path));
-		EXPECT_EQ (fast->path (), path);
+		EXPECT_TRUE (ticks->usePath (path));
+		EXPECT_TRUE (runs->usePath (path));
+		EXPECT_EQ (ticks->path (), path);
 	}
 
 	template <typename F>
 	void both (F&& f)
 	{
-		f (*fast);
+		f (*ticks);
+		f (*runs);
 		f (*literal);
 	}
 
-	// Renders `samples` samples from both, failing at the first difference.
+	// Renders `samples` samples, calling before (i, engine) ahead of sample i
+	// on each engine; fails at the first difference.
 	template <typename Before>
 	::testing::AssertionResult render (int64_t samples, Before&& before)
 	{
 		double peak = 0.0;
+		std::vector<double> expected, literalRun, rendered (64);
+		int64_t runStart = 0;
+		int nextLength = 1;
+		auto flush = [&] (int64_t i) {
+			const int32_t count = int32_t (expected.size ());
+			runs->render (rendered.data (), count);
+			for (int32_t k = 0; k < count; ++k)
+			{
+				const double r = rendered[size_t (k)], t = expected[size_t (k)], l = literalRun[size_t (k)];
+				largestDifference = std::max (largestDifference, std::fabs (r - l));
+				if (!(std::fabs (r - t) <= kRunTolerance) || !(std::fabs (r - l) <= kTolerance))
+					return ::testing::AssertionFailure () << "render, sample " << runStart + k << " of the run at " << runStart
+					                                      << ": " << r << " vs tick " << t << " and literal " << l;
+			}
+			expected.clear ();
+			literalRun.clear ();
+			runStart = i;
+			return ::testing::AssertionSuccess ();
+		};
 		for (int64_t i = 0; i < samples; ++i)
 		{
-			before (i, *fast);
+			const Fingerprint unchanged = fingerprint (*literal);
 			before (i, *literal);
-			const double a = fast->tick ();
+			const bool event = fingerprint (*literal) != unchanged;
+			before (i, *ticks);
+			const double a = ticks->tick ();
 			const double b = referenceTick (*literal);
 			peak = std::max (peak, std::fabs (b));
+			largestDifference = std::max (largestDifference, std::fabs (a - b));
 			if (!(std::fabs (a - b) <= kTolerance))
 				return ::testing::AssertionFailure () << "sample " << i << ": " << a << " vs " << b;
+
+			const bool cut = event || i - runStart == nextLength;
+			if (cut)
+			{
+				if (::testing::AssertionResult r = flush (i); !r)
+					return r;
+				if (!event)
+				{
+					runs->setParameter (kModWheelParam, runs->modWheel ()); // an event that changes no sample
+					nextLength = nextLength % 64 + 1;
+				}
+			}
+			before (i, *runs);
+			expected.push_back (a);
+			literalRun.push_back (b);
 		}
+		if (::testing::AssertionResult r = flush (samples); !r)
+			return r;
 		if (peak < 1e-3)
 			return ::testing::AssertionFailure () << "the phrase was silent (peak " << peak << ")";
 		return ::testing::AssertionSuccess ();
@@ -127,9 +197,9 @@ TEST (EngineGolden, BusyPhraseMatchesTheLiteralVoice)
 		for (double rate : {8000.0, 44100.0, 48000.0, 96000.0})
 		{
 			Pair p (rate, path);
-			BusyPhrase a (77), b (77);
+			BusyPhrase a (77), b (77), c (77);
 			EXPECT_TRUE (p.render (int64_t (4 * rate), [&] (int64_t i, Engine& e) {
-				(&e == p.fast.get () ? a : b).before (i, e);
+				(&e == p.ticks.get () ? a : &e == p.runs.get () ? b : c).before (i, e);
 			})) << pathName (path) << " " << rate;
 		}
 }
@@ -144,6 +214,31 @@ TEST (EngineGolden, ParameterSweepsAndSettledValuesMatch)
 		SCOPED_TRACE (pathName (path));
 		sweepsAndSettling (path);
 	}
+}
+
+// A minute of one held note at 96 kHz on the default patch (a steady
+// pitch), and 20 s of one with everything on (glide settled, vibrato and tremolo
+// running): a phase stepped or summed differently from the literal voice
+// would drift away from it.
+TEST (EngineGolden, HeldNoteForAMinute)
+{
+	constexpr double kRate = 96000.0;
+	for (VoicePath path : runnablePaths ())
+		for (bool everythingOn : {false, true})
+		{
+			SCOPED_TRACE (std::string (pathName (path)) + (everythingOn ? ", everything on" : ", default patch"));
+			Pair p (kRate, path);
+			p.both ([everythingOn] (Engine& e) {
+				if (everythingOn)
+					applyEverythingOn (e);
+				e.noteOn (0, 57, 0.9f);
+			});
+			// With everything on a third of the time does: the pitch moves
+			// with the vibrato all the time.
+			EXPECT_TRUE (p.render (int64_t ((everythingOn ? 20 : 60) * kRate), [] (int64_t, Engine&) {}));
+			std::printf ("%s: largest difference from the literal voice %.3g\n", everythingOn ? "everything on" : "default patch",
+			             p.largestDifference);
+		}
 }
 
 // The voice works some values out a sample ahead (the vibrato factor, the
@@ -165,7 +260,13 @@ TEST (EngineGolden, FieldsWrittenBetweenSamplesMatch)
 			EXPECT_TRUE (p.render (24000, [] (int64_t i, Engine& e) {
 				switch (i % 4000)
 				{
-				case 500: e.setParameter (kGlissandoParam, i % 8000 == 500 ? 0.1 : 0.0); break;
+				case 500: // at once, so that runs are rendered four samples at a time from here
+				{
+					ParamBlock values = e.targetValues ();
+					values[kGlissandoParam] = i % 8000 == 500 ? 0.1 : 0.0;
+					e.setParametersNow (values);
+					break;
+				}
 				case 1000: editState (e, [] (VoiceState& s) { s.phase = 1.25; }); break; // outside [0, 1) as well
 				case 1500: editState (e, [i] (VoiceState& s) { s.vibratoPhase = i % 8000 == 1500 ? 0.8 : -0.3; }); break;
 				case 2000: editState (e, [] (VoiceState& s) { s.frequency *= 1.5; }); break;
@@ -174,6 +275,8 @@ TEST (EngineGolden, FieldsWrittenBetweenSamplesMatch)
 					break;
 				case 3000: e.setParameter (kPitchBendParam, e.pitchBend () > 0.5 ? 0.375 : 0.75); break;
 				case 3500: editState (e, [] (VoiceState& s) { s.tremoloPhase = 0.75; }); break;
+				case 3750: editState (e, [] (VoiceState& s) { s.frequency = -300.0; }); break; // glides up through 0 while glide is on
+
 				default: break;
 				}
 			}));
@@ -195,7 +298,7 @@ TEST (EngineGolden, SquareNearItsSteps)
 				e.noteOn (0, 69, 1.0f);
 			});
 			ASSERT_TRUE (p.render (int64_t (rate / 10), [] (int64_t, Engine&) {})); // past the attack
-			const double dt = p.fast->state ().frequency / (2.0 * rate);
+			const double dt = p.ticks->state ().frequency / (2.0 * rate);
 			const double offsets[] = {0.0, 0x1p-52, 0x1p-50, 0x1p-41, 0x1p-40, 0x1p-39, 1e-9};
 			std::vector<double> phases;
 			for (double edge : {0.0, 0.5, 1.0})
