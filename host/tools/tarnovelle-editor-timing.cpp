@@ -1,24 +1,26 @@
 // tarnovelle-editor-timing (Windows): opens a VST 3 plug-in's editor in a
 // window and times it, for each editor skin and content scale:
-//  - PAINTS WM_PAINTs of the whole view (invalidated, then UpdateWindow),
-//    in milliseconds per paint;
+//  - PAINTS full repaints: the skin chosen afresh through the controller's
+//    state (coming from another skin), then the editor's timer tick
+//    (WM_TIMER) and the WM_PAINT it asks for;
 //  - the idle editor: the process's processor time (GetProcessTimes, user
 //    and kernel) while its message loop waits for IDLE_MS milliseconds with
 //    nothing changing, as a share of one core;
 //  - a repaint after one host change: CHANGES times one parameter set by
-//    the host (setParamNormalized, each time another control) followed by
-//    the editor's timer tick (WM_TIMER) and the WM_PAINT it asks for, in
-//    milliseconds per change, of wall-clock time and of the process's
-//    processor time (on a busy machine the first includes waiting for a
-//    core). The X server's share of copying to the window is not counted.
+//    the host (setParamNormalized, each time another control), then the
+//    timer tick and its paint.
+// Repaints are given in milliseconds each, of wall-clock time and of the
+// process's processor time (on a busy machine the first includes waiting
+// for a core). The X server's share of copying to the window is not
+// counted.
 //
 //   tarnovelle-editor-timing PLUGIN.vst3 [PAINTS] [--scale F ...] [--idle-ms MS] [--changes N]
 //   tarnovelle-editor-timing --calls
 //
 // --scale gives the view a content scale (IPlugViewContentScaleSupport)
-// before timing; several are timed one after the other, and each one's paint
-// is also given against the first. The defaults are 100 paints, 2000 ms idle
-// and 100 changes.
+// before timing; several are timed one after the other, and each one's full
+// repaint is also given against the first. The defaults are 100 full
+// repaints, 2000 ms idle and 100 changes.
 //
 // The skin is chosen through the controller's own state (magic "TVUI",
 // version 1, skin index), as a host restoring a project would.
@@ -116,15 +118,42 @@ double idleShare (int ms)
 	return 100.0 * (processMilliseconds () - cpuStart) / (milliseconds () - start);
 }
 
-// Milliseconds per host change, of wall-clock time and of the process's
-// processor time: parameter k mod 16 set to a new value, then the editor's
-// timer tick and the paint it asks for.
-struct ChangeCost
+// Milliseconds per repaint, of wall-clock time and of the process's
+// processor time.
+struct Cost
 {
 	double wall, processor;
 };
 
-ChangeCost changeRepaint (Vst::IEditController* controller, HWND editor, int changes)
+// The editor's timer tick and the paint it asks for, timed.
+void tick (HWND editor, double& wall)
+{
+	const double start = milliseconds ();
+	SendMessageW (editor, WM_TIMER, kEditorTimerId, 0);
+	UpdateWindow (editor); // sends WM_PAINT at once, if the tick asked for one
+	wall += milliseconds () - start;
+}
+
+// A repaint of everything: the skin chosen afresh, coming from another one
+// (that repaint not counted), then the timer tick and its paint.
+Cost fullRepaint (Vst::IEditController* controller, HWND editor, int32 skin, int count)
+{
+	double wall = 0, untimed = 0, cpu = 0;
+	for (int k = 0; k < count; ++k)
+	{
+		selectSkin (controller, (skin + 1) % 3);
+		tick (editor, untimed);
+		selectSkin (controller, skin);
+		const double cpuStart = processMilliseconds ();
+		tick (editor, wall);
+		cpu += processMilliseconds () - cpuStart;
+	}
+	return {wall / count, cpu / count};
+}
+
+// A repaint after one host change: parameter k mod 16 set to a new value,
+// then the timer tick and its paint.
+Cost changeRepaint (Vst::IEditController* controller, HWND editor, int changes)
 {
 	double wall = 0;
 	const double cpuStart = processMilliseconds ();
@@ -133,10 +162,7 @@ ChangeCost changeRepaint (Vst::IEditController* controller, HWND editor, int cha
 		const auto id = Vst::ParamID (k % 16);
 		const double old = controller->getParamNormalized (id);
 		controller->setParamNormalized (id, old < 0.5 ? old + 0.37 : old - 0.29);
-		const double start = milliseconds ();
-		SendMessageW (editor, WM_TIMER, kEditorTimerId, 0);
-		UpdateWindow (editor); // sends WM_PAINT at once, if the tick asked for one
-		wall += milliseconds () - start;
+		tick (editor, wall);
 	}
 	return {wall / changes, (processMilliseconds () - cpuStart) / changes};
 }
@@ -310,8 +336,6 @@ int main (int argc, char** argv)
 	for (int32 id = 0; id < 16; ++id)
 		defaults[id] = instance.controller ()->getParamNormalized (Vst::ParamID (id));
 
-	LARGE_INTEGER frequency;
-	QueryPerformanceFrequency (&frequency);
 	const char* names[] = {"ORIGINAL", "VINTAGE", "SILVER"};
 	int status = 0;
 	for (int32 skin = 0; skin < 3; ++skin)
@@ -328,24 +352,17 @@ int main (int argc, char** argv)
 				continue;
 			}
 			pumpMessages ();
-			LARGE_INTEGER start, end;
-			QueryPerformanceCounter (&start);
-			for (int i = 0; i < paints; ++i)
-			{
-				InvalidateRect (editor, nullptr, FALSE);
-				UpdateWindow (editor); // sends WM_PAINT at once
-			}
-			QueryPerformanceCounter (&end);
-			const double ms = 1e3 * double (end.QuadPart - start.QuadPart) / double (frequency.QuadPart) / paints;
+			const Cost full = fullRepaint (instance.controller (), editor, skin, paints);
 			if (first == 0)
-				first = ms;
-			std::printf ("%-8s %d paints: %.2f ms per paint", names[skin], paints, ms);
+				first = full.wall;
+			std::printf ("%-8s %d full repaints: %.2f ms per repaint, %.2f ms of processor time", names[skin], paints,
+			             full.wall, full.processor);
 			if (scales.size () > 1 || f != 1.0f)
-				std::printf (" (scale %g: %.2f x scale %g)", double (f), ms / first, double (scales[0]));
+				std::printf (" (scale %g: %.2f x scale %g)", double (f), full.wall / first, double (scales[0]));
 			std::printf ("\n");
 			std::printf ("%-8s idle %d ms: %.2f %% of one core (scale %g)\n", names[skin], idleMs, idleShare (idleMs),
 			             double (f));
-			const ChangeCost change = changeRepaint (instance.controller (), editor, changes);
+			const Cost change = changeRepaint (instance.controller (), editor, changes);
 			std::printf ("%-8s %d host changes: %.2f ms per repaint, %.2f ms of processor time (scale %g)\n",
 			             names[skin], changes, change.wall, change.processor, double (f));
 			// The values back as they were, shown before the next case.
