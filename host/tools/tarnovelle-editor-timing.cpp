@@ -19,7 +19,7 @@
 //
 // --scale gives the view a content scale (IPlugViewContentScaleSupport)
 // before timing; several are timed one after the other, and each one's full
-// repaint is also given against the first. The defaults are 100 full
+// repaint is also given against the first. The defaults are 20 full
 // repaints, 2000 ms idle and 100 changes.
 //
 // The skin is chosen through the controller's own state (magic "TVUI",
@@ -258,7 +258,7 @@ int main (int argc, char** argv)
 	if (argc == 2 && std::string (argv[1]) == "--calls")
 		return timeGdiplusCalls ();
 	const char* plugin = nullptr;
-	int paints = 100, idleMs = 2000, changes = 100;
+	int paints = 20, idleMs = 2000, changes = 100;
 	std::vector<float> scales;
 	bool usage = argc < 2;
 	for (int i = 1; i < argc && !usage; ++i)
