@@ -907,6 +907,30 @@ TEST_F (EditorWindow, DragRepaintsAtEachMoveAndTheTimerWaits)
 	EXPECT_EQ (trail (calls ()), "b0 p0 p0 e0");
 }
 
+// A timer tick with nothing changed asks for no paint; after a host's change
+// it asks for the changed control's area only.
+TEST_F (EditorWindow, TimerRepaintsOnlyWhatChanged)
+{
+	attach ();
+	for (int32 skin = 0; skin < 3; ++skin)
+	{
+		setSkin (skin);
+		pump (250);
+		SendMessageW (child, WM_TIMER, 1, 0);
+		EXPECT_FALSE (GetUpdateRect (child, nullptr, FALSE)) << "idle tick, skin " << skin;
+
+		controller->setParamNormalized (ParamID (Tarno::kReleaseParam), skin == 1 ? 0.9 : 0.1);
+		SendMessageW (child, WM_TIMER, 1, 0);
+		RECT r = {};
+		ASSERT_TRUE (GetUpdateRect (child, &r, FALSE)) << "tick after a change, skin " << skin;
+		const int x0 = 30 + 103 * Tarno::kReleaseParam, y0 = 154;
+		EXPECT_TRUE (r.left >= x0 - 10 && r.right <= x0 + 110 && r.top >= y0 && r.bottom <= y0 + 150)
+		    << "skin " << skin << ": " << r.left << "," << r.top << " " << r.right << "," << r.bottom;
+		pump (50);
+	}
+	setSkin (0);
+}
+
 // The editor keeps its picture and draws only what changed. After each kind
 // of change (a skin, a content scale, values set by the host, a control
 // being dragged and let go, a preset pressed) the window has, byte for byte,
