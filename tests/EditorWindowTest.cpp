@@ -916,6 +916,8 @@ TEST_F (EditorWindow, TimerRepaintsOnlyWhatChanged)
 	{
 		setSkin (skin);
 		pump (250);
+		SendMessageW (child, WM_TIMER, 1, 0); // the skin shown, should the pump have seen no tick
+		UpdateWindow (child);
 		SendMessageW (child, WM_TIMER, 1, 0);
 		EXPECT_FALSE (GetUpdateRect (child, nullptr, FALSE)) << "idle tick, skin " << skin;
 
@@ -946,6 +948,9 @@ TEST_F (EditorWindow, KeptPictureIsAFreshPaintAfterEveryChange)
 		Tarno::ParamBlock values;
 		for (int32 i = 0; i < Tarno::kNumParams; ++i)
 			values[size_t (i)] = controller->getParamNormalized (ParamID (i));
+		// Any paint still waiting (on a busy machine the pumps may end
+		// before it comes) is made now.
+		UpdateWindow (child);
 		const Image shown = capture (child);
 		const Image fresh = freshPaint (child, skin, values, active, f);
 		ASSERT_EQ (shown.width, int (std::lround (kWidth * f))) << after;
@@ -974,6 +979,7 @@ TEST_F (EditorWindow, KeptPictureIsAFreshPaintAfterEveryChange)
 			controller->setParamNormalized (3, s == 1 ? 0.2 : 0.8);
 			controller->setParamNormalized (Tarno::kLegatoParam, s == 1 ? 1.0 : 0.0);
 			pump (250);
+			SendMessageW (child, WM_TIMER, 1, 0); // one tick for sure
 			expectFresh ("host change");
 
 			// Square pressed (active) and dragged up, then let go.
