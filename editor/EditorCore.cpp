@@ -34,6 +34,27 @@ void EditorCore::paint (Canvas& canvas)
 	paintPanel (canvas, lastPainted.skin, lastPainted.values, lastPainted.activeParam, scale ());
 }
 
+EditorCore::Repaint EditorCore::startRepaint ()
+{
+	const Picture now = current ();
+	Repaint r;
+	r.newKept = !painted || now.skin != lastPainted.skin;
+	if (r.newKept)
+		r.pieces.set ();
+	else
+		r.pieces = changedPieces (now.skin, lastPainted.values, lastPainted.activeParam, now.values, now.activeParam);
+	lastPainted = now;
+	painted = true;
+	return r;
+}
+
+void EditorCore::paintKept (Canvas& canvas) const { paintKeptLayer (canvas, lastPainted.skin, scale ()); }
+
+void EditorCore::paintPieces (Canvas& canvas, const PieceSet& which) const
+{
+	Tarno::paintPieces (canvas, lastPainted.skin, lastPainted.values, lastPainted.activeParam, which, scale ());
+}
+
 void EditorCore::setScale (double f)
 {
 	input.setScale (f);

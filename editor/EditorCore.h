@@ -9,6 +9,7 @@
 #include "controller/Controller.h"
 #include "editor/Canvas.h"
 #include "editor/EditorInput.h"
+#include "editor/SkinPainter.h"
 #include "params/ParamTable.h"
 
 #include <cstdint>
@@ -25,6 +26,23 @@ public:
 	// canvas is the window's picture, pixelWidth () × pixelHeight ().
 	void paint (Canvas& canvas);
 
+	// The same paint in layers, for a window that keeps its picture between
+	// paints (SkinPainter.h: the kept layer and the moving pieces).
+	// startRepaint reads the controller's current skin, values and active
+	// control, records them as painted and tells what to draw for them:
+	// a new kept layer (first paint, or the skin or the scale changed: then
+	// every piece too) or the pieces that look different since the last
+	// paint (none if nothing changed). paintKept and paintPieces draw the
+	// recorded state at the current scale.
+	struct Repaint
+	{
+		bool newKept = false;
+		PieceSet pieces;
+	};
+	Repaint startRepaint ();
+	void paintKept (Canvas& canvas) const;
+	void paintPieces (Canvas& canvas, const PieceSet& which) const;
+
 	// The content scale (acceptableContentScale): the size of the window's
 	// picture, the panel's scale on it and the input's mapping back.
 	void setScale (double f);
@@ -33,9 +51,9 @@ public:
 	int pixelHeight () const;
 
 	// The timer's question. Never during a drag (every drag step repaints by
-	// itself). Otherwise always when `always` (Windows repaints ten times a
-	// second), else only when the values, the skin or the active control
-	// differ from those of the last paint, or nothing was painted yet.
+	// itself). Otherwise always when `always`, else only when the values, the
+	// skin or the active control differ from those of the last paint, or
+	// nothing was painted yet.
 	bool wantsTimerRepaint (bool always) const;
 
 	EditorInput input;

@@ -31,6 +31,14 @@ Point originalPointerOffset (double v, int radius);
 // state bracketing to the caller (see paintOriginalStage).
 void paintOriginal (Canvas& canvas, const ParamBlock& values);
 
+// The panel in two layers: paintOriginalKept draws everything that no
+// value changes (ground, title, preset buttons, labels, rings, footer);
+// paintOriginalControl what parameter i's value moves over it (its knob's
+// pointer and its value text). paintOriginal draws the same calls, each
+// control's after its label and ring.
+void paintOriginalKept (Canvas& canvas);
+void paintOriginalControl (Canvas& canvas, int32_t i, double value);
+
 // paintOriginal between canvas.save() and canvas.restore(), as the editor
 // paints it.
 void paintOriginalStage (Canvas& canvas, const ParamBlock& values);

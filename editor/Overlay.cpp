@@ -82,14 +82,21 @@ const char* skinButtonText (int32_t k)
 
 void paintOverlay (Canvas& canvas, const ParamBlock& values, int32_t skin)
 {
-	const OverlayColours& colours = overlayColours (skin);
+	paintOverlayKept (canvas, skin);
+	paintLegatoSwitchStage (canvas, values, skin);
+}
 
+void paintOverlayKept (Canvas& canvas, int32_t skin)
+{
 	canvas.save ();
-	paintAppearanceSelector (canvas, colours, skin);
+	paintAppearanceSelector (canvas, overlayColours (skin), skin);
 	canvas.restore ();
+}
 
+void paintLegatoSwitchStage (Canvas& canvas, const ParamBlock& values, int32_t skin)
+{
 	canvas.save ();
-	paintLegatoSwitch (canvas, colours, legatoIsOn (values[kLegatoParam]));
+	paintLegatoSwitch (canvas, overlayColours (skin), legatoIsOn (values[kLegatoParam]));
 	canvas.restore ();
 }
 

@@ -39,4 +39,9 @@ inline bool legatoIsOn (double normalized) { return normalized >= 0.5; }
 // A skin index outside 0..2 marks no button.
 void paintOverlay (Canvas& canvas, const ParamBlock& values, int32_t skin);
 
+// The two halves of paintOverlay, each between its own save and restore:
+// the appearance selector, which no value changes, and the Legato switch.
+void paintOverlayKept (Canvas& canvas, int32_t skin);
+void paintLegatoSwitchStage (Canvas& canvas, const ParamBlock& values, int32_t skin);
+
 } // namespace Tarno

@@ -3,7 +3,6 @@
 #include "editor/TarnoEditor.h"
 
 #include "editor/EditorFonts.h"
-#include "editor/GdiCanvas.h"
 
 #include <gdiplus.h>
 
@@ -40,8 +39,7 @@ TarnoEditor::TarnoEditor (Controller* c) : EditorViewBase (c), core (*c, this), 
 {
 	makeFonts ();
 	backgroundBrush = CreateSolidBrush (RGB (20, 34, 38));
-	gdiplusToken1 = startGdiplus ();
-	gdiplusToken2 = startGdiplus ();
+	gdiplusToken = startGdiplus ();
 }
 
 void TarnoEditor::makeFonts ()
@@ -77,10 +75,8 @@ TarnoEditor::~TarnoEditor ()
 		tearDownWindow ();
 		CPluginView::removed ();
 	}
-	if (gdiplusToken2)
-		Gdiplus::GdiplusShutdown (gdiplusToken2);
-	if (gdiplusToken1)
-		Gdiplus::GdiplusShutdown (gdiplusToken1);
+	if (gdiplusToken)
+		Gdiplus::GdiplusShutdown (gdiplusToken);
 	DeleteObject (textFont);
 	DeleteObject (titleFont);
 	DeleteObject (backgroundBrush);
@@ -133,6 +129,7 @@ void TarnoEditor::tearDownWindow ()
 	UnregisterClassW (kWindowClass, ghInst);
 	DeleteObject (smallFont);
 	smallFont = nullptr;
+	picture.release ();
 }
 
 tresult PLUGIN_API TarnoEditor::removed ()
@@ -145,7 +142,21 @@ tresult PLUGIN_API TarnoEditor::removed ()
 void TarnoEditor::invalidate ()
 {
 	if (window)
-		InvalidateRect (window, nullptr, FALSE);
+		updatePicture ();
+}
+
+void TarnoEditor::updatePicture ()
+{
+	// The fonts as the panel's texts ask for them at this scale.
+	const double f = core.scale ();
+	const GdiFontEntry fonts[] = {{scaledFont (kTextFont, f), textFont},
+	                              {scaledFont (kTitleFont, f), titleFont},
+	                              {scaledFont (kSmallFont, f), smallFont}};
+	HDC windowDc = GetDC (window);
+	picture.update (core, windowDc, backgroundBrush, fonts, 3, changedRects);
+	ReleaseDC (window, windowDc);
+	for (const RECT& r : changedRects)
+		InvalidateRect (window, &r, FALSE);
 }
 
 void TarnoEditor::setCapture ()
@@ -197,8 +208,8 @@ LRESULT TarnoEditor::message (HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 		case WM_PAINT: paint (hwnd); return 0;
 		case WM_ERASEBKGND: return 1;
 		case WM_TIMER:
-			// Ten repaints a second, except during a drag.
-			if (core.wantsTimerRepaint (true))
+			// A repaint when something changed, except during a drag.
+			if (core.wantsTimerRepaint (false))
 				invalidate ();
 			return 0;
 		case WM_LBUTTONDOWN:
@@ -237,27 +248,12 @@ LRESULT TarnoEditor::message (HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 
 void TarnoEditor::paint (HWND hwnd)
 {
+	// Whatever asked for this paint, it shows the values as they are now;
+	// what that changes joins the area to paint.
+	updatePicture ();
 	PAINTSTRUCT ps;
 	HDC windowDc = BeginPaint (hwnd, &ps);
-	HDC memoryDc = CreateCompatibleDC (windowDc);
-	const int width = core.pixelWidth (), height = core.pixelHeight ();
-	HBITMAP bitmap = CreateCompatibleBitmap (windowDc, width, height);
-	HGDIOBJ previousBitmap = SelectObject (memoryDc, bitmap);
-
-	{
-		// The fonts as the panel's texts ask for them at this scale.
-		const double f = core.scale ();
-		const GdiFontEntry fonts[] = {{scaledFont (kTextFont, f), textFont},
-		                              {scaledFont (kTitleFont, f), titleFont},
-		                              {scaledFont (kSmallFont, f), smallFont}};
-		GdiCanvas canvas (memoryDc, backgroundBrush, fonts, 3);
-		core.paint (canvas);
-	}
-
-	BitBlt (windowDc, 0, 0, width, height, memoryDc, 0, 0, SRCCOPY);
-	SelectObject (memoryDc, previousBitmap);
-	DeleteObject (bitmap);
-	DeleteDC (memoryDc);
+	picture.copyTo (windowDc, ps.rcPaint);
 	EndPaint (hwnd, &ps);
 }
 

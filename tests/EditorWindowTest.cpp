@@ -12,6 +12,8 @@
 #ifdef _WIN32
 #ifdef TARNO_HAVE_PLUGIN
 
+#include "editor/GdiCanvas.h"
+#include "editor/SkinPainter.h"
 #include "host/Module.h"
 #include "host/PluginInstance.h"
 #include "params/ParamTable.h"
@@ -142,21 +144,12 @@ bool writePng (const std::string& path, const Image& image)
 	return written;
 }
 
-// Copies what the window shows through its own device context into a DIB
-// section (PrintWindow does not give the painted picture under Wine).
-Image capture (HWND window)
+// Copies width × height pixels from a device context into a DIB section.
+Image copyPixels (HDC source, int width, int height)
 {
 	Image image;
-	RECT client = {};
-	GetClientRect (window, &client);
-	const int width = client.right, height = client.bottom;
-	HDC source = GetDC (window);
 	if (!source || width <= 0 || height <= 0)
-	{
-		if (source)
-			ReleaseDC (window, source);
 		return image;
-	}
 	HDC memory = CreateCompatibleDC (source);
 	BITMAPINFO info = {};
 	info.bmiHeader.biSize = sizeof (BITMAPINFOHEADER);
@@ -188,7 +181,44 @@ Image capture (HWND window)
 		DeleteObject (dib);
 	}
 	DeleteDC (memory);
-	ReleaseDC (window, source);
+	return image;
+}
+
+// Copies what the window shows through its own device context into a DIB
+// section (PrintWindow does not give the painted picture under Wine).
+Image capture (HWND window)
+{
+	RECT client = {};
+	GetClientRect (window, &client);
+	HDC source = GetDC (window);
+	Image image = copyPixels (source, client.right, client.bottom);
+	if (source)
+		ReleaseDC (window, source);
+	return image;
+}
+
+// The whole panel painted afresh, as the editor painted each repaint before
+// it kept its picture: paintPanel through a GdiCanvas onto a bitmap made
+// like the window's, with the editor's panel brush.
+Image freshPaint (HWND window, int32 skin, const Tarno::ParamBlock& values, int32 activeParam, double f)
+{
+	RECT client = {};
+	GetClientRect (window, &client);
+	HDC windowDc = GetDC (window);
+	HDC dc = CreateCompatibleDC (windowDc);
+	HBITMAP bitmap = CreateCompatibleBitmap (windowDc, client.right, client.bottom);
+	HGDIOBJ previous = SelectObject (dc, bitmap);
+	HBRUSH brush = CreateSolidBrush (RGB (20, 34, 38));
+	{
+		Tarno::GdiCanvas canvas (dc, brush, nullptr, 0);
+		Tarno::paintPanel (canvas, skin, values, activeParam, f);
+	}
+	Image image = copyPixels (dc, client.right, client.bottom);
+	DeleteObject (brush);
+	SelectObject (dc, previous);
+	DeleteObject (bitmap);
+	DeleteDC (dc);
+	ReleaseDC (window, windowDc);
 	return image;
 }
 
@@ -975,6 +1005,102 @@ TEST_F (EditorWindow, DragRepaintsAtEachMoveAndTheTimerWaits)
 
 	send (WM_LBUTTONUP, 0, kSqX, kSqY + 10);
 	EXPECT_EQ (trail (calls ()), "b0 p0 p0 e0");
+}
+
+// A timer tick with nothing changed asks for no paint; after a host's change
+// it asks for the changed control's area only.
+TEST_F (EditorWindow, TimerRepaintsOnlyWhatChanged)
+{
+	attach ();
+	for (int32 skin = 0; skin < 3; ++skin)
+	{
+		setSkin (skin);
+		pump (250);
+		SendMessageW (child, WM_TIMER, 1, 0); // the skin shown, should the pump have seen no tick
+		UpdateWindow (child);
+		SendMessageW (child, WM_TIMER, 1, 0);
+		EXPECT_FALSE (GetUpdateRect (child, nullptr, FALSE)) << "idle tick, skin " << skin;
+
+		controller->setParamNormalized (ParamID (Tarno::kReleaseParam), skin == 1 ? 0.9 : 0.1);
+		SendMessageW (child, WM_TIMER, 1, 0);
+		RECT r = {};
+		ASSERT_TRUE (GetUpdateRect (child, &r, FALSE)) << "tick after a change, skin " << skin;
+		const int x0 = 30 + 103 * Tarno::kReleaseParam, y0 = 154;
+		EXPECT_TRUE (r.left >= x0 - 10 && r.right <= x0 + 110 && r.top >= y0 && r.bottom <= y0 + 150)
+		    << "skin " << skin << ": " << r.left << "," << r.top << " " << r.right << "," << r.bottom;
+		pump (50);
+	}
+	setSkin (0);
+}
+
+// The editor keeps its picture and draws only what changed. After each kind
+// of change (a skin, a content scale, values set by the host, a control
+// being dragged and let go, a preset pressed) the window has, byte for byte,
+// the pixels of the whole panel painted afresh, in every skin at 1 and 2.
+TEST_F (EditorWindow, KeptPictureIsAFreshPaintAfterEveryChange)
+{
+	FUnknownPtr<IPlugViewContentScaleSupport> scale (view);
+	ASSERT_TRUE (scale);
+	attach ();
+	int32 skin = 0, active = -1;
+	double f = 1.0;
+	auto expectFresh = [&] (const char* after) {
+		Tarno::ParamBlock values;
+		for (int32 i = 0; i < Tarno::kNumParams; ++i)
+			values[size_t (i)] = controller->getParamNormalized (ParamID (i));
+		// Any paint still waiting (on a busy machine the pumps may end
+		// before it comes) is made now.
+		UpdateWindow (child);
+		const Image shown = capture (child);
+		const Image fresh = freshPaint (child, skin, values, active, f);
+		ASSERT_EQ (shown.width, int (std::lround (kWidth * f))) << after;
+		ASSERT_EQ (fresh.width, shown.width) << after;
+		size_t differing = 0;
+		for (size_t i = 0; i < shown.rgb.size (); i += 3)
+			differing += shown.rgb[i] != fresh.rgb[i] || shown.rgb[i + 1] != fresh.rgb[i + 1] ||
+			             shown.rgb[i + 2] != fresh.rgb[i + 2];
+		EXPECT_EQ (differing, 0u) << after << ", skin " << skin << ", scale " << f;
+	};
+	auto sendAt = [&] (UINT msg, WPARAM keys, int x, int y) {
+		send (msg, keys, int (std::floor (x * f + f / 2)), int (std::floor (y * f + f / 2)));
+		pump (30);
+	};
+
+	for (double scaleNow : {1.0, 2.0})
+		for (int32 s = 0; s < 3; ++s)
+		{
+			ASSERT_EQ (scale->setContentScaleFactor (float (scaleNow)), kResultTrue);
+			f = scaleNow;
+			setSkin (skin = s);
+			pump (250);
+			expectFresh ("skin or scale change");
+
+			// Attack and Legato from the host, shown at the next timer tick.
+			controller->setParamNormalized (3, s == 1 ? 0.2 : 0.8);
+			controller->setParamNormalized (Tarno::kLegatoParam, s == 1 ? 1.0 : 0.0);
+			pump (250);
+			SendMessageW (child, WM_TIMER, 1, 0); // one tick for sure
+			expectFresh ("host change");
+
+			// Square pressed (active) and dragged up, then let go.
+			sendAt (WM_LBUTTONDOWN, MK_LBUTTON, kSqX, kSqY);
+			active = Tarno::kSquareParam;
+			sendAt (WM_MOUSEMOVE, MK_LBUTTON, kSqX, kSqY - 25);
+			expectFresh ("drag");
+			sendAt (WM_LBUTTONUP, 0, kSqX, kSqY - 25);
+			active = -1;
+			expectFresh ("end of the drag");
+
+			// The second factory preset, which SILVER marks.
+			sendAt (WM_LBUTTONDOWN, MK_LBUTTON, 200, kPresetY);
+			sendAt (WM_LBUTTONUP, 0, 200, kPresetY);
+			expectFresh ("preset press");
+		}
+	ASSERT_EQ (scale->setContentScaleFactor (1.0f), kResultTrue);
+	f = 1.0;
+	pump (250);
+	expectFresh ("scale change alone");
+	setSkin (0);
 }
 
 // ---------------------------------------------------------------------------

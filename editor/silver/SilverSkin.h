@@ -39,6 +39,18 @@ struct Skin
 	// dragged (0 to 15), or -1; any other number highlights nothing.
 	static void paint (Tarno::Canvas& canvas, const Tarno::ParamBlock& values, int32_t activeParam);
 
+	// The panel in layers: paintKept draws everything that no value, no
+	// active control and no preset changes (frame, brushing, header, the
+	// strips with their labels and fader scales, legends, footer); over it
+	// paintPresetPlates draws the five plates with the matching one marked,
+	// and paintControl what parameter j's value moves (its fader's thumb,
+	// value box and value text; Legato's box and text only). paint draws
+	// the same calls, the plates after the header and each control's after
+	// its strip.
+	static void paintKept (Tarno::Canvas& canvas);
+	static void paintPresetPlates (Tarno::Canvas& canvas, const Tarno::ParamBlock& values);
+	static void paintControl (Tarno::Canvas& canvas, int32_t j, double value, bool active);
+
 	// One fader: slot centred on x = cx, the mark of normalized 1 at y = top
 	// and that of normalized 0 at top + 80. The value is used unclamped.
 	// id selects the accent colour; highlighted while the user drags it.

@@ -116,30 +116,11 @@ constexpr const char16_t* kLabels[kNumParams] = {
 	u"OUTPUT",     u"VELOCITY",    u"LEGATO",    u"SINE COLOR",
 };
 
-void paintControl (Canvas& canvas, int32_t id, double value, bool active)
+void paintLabel (Canvas& canvas, int32_t id)
 {
 	const Point cell = skinLayout (kSkinVintage).cell (id);
-	const int x0 = cell.x;
-	const int y0 = cell.y;
-
-	drawSkinText (canvas, kLabels[id], "Arial", -10, 700, {221, 213, 179}, {x0 - 3, y0 - 2, x0 + 89, y0 + 14}, true);
-
-	if (id != kLegatoParam)
-		Skin::knob (canvas, static_cast<float> (x0 + 43), static_cast<float> (y0 + 61), value);
-
-	// formatValue clamps the value; its 8-bit text is widened byte by byte.
-	ValueText text;
-	formatValue (id, value, text);
-	char16_t wide[kValueTextSize];
-	size_t i = 0;
-	for (; i + 1 < kValueTextSize && text[i] != '\0'; ++i)
-		wide[i] = static_cast<unsigned char> (text[i]);
-	wide[i] = u'\0';
-
-	solidRect (canvas, static_cast<float> (x0 + 3), static_cast<float> (y0 + 110), 81, 20,
-	           active ? Argb{255, 67, 65, 43} : Argb{255, 20, 26, 22});
-	drawSkinText (canvas, wide, "Consolas", -11, 400, active ? Rgb{255, 222, 153} : Rgb{209, 196, 151},
-	              {x0, y0 + 108, x0 + 87, y0 + 132}, true);
+	drawSkinText (canvas, kLabels[id], "Arial", -10, 700, {221, 213, 179},
+	              {cell.x - 3, cell.y - 2, cell.x + 89, cell.y + 14}, true);
 }
 
 void paintBottom (Canvas& canvas)
@@ -161,9 +142,9 @@ void paintBottom (Canvas& canvas)
 	drawScrew (canvas, 820, 515, kScrewLight, kScrewDark);
 }
 
-} // namespace
-
-void Skin::paint (Canvas& canvas, const ParamBlock& values, int32_t activeParam)
+// Everything above the controls: wood, front, scan lines, name plate,
+// preset plates and group dividers.
+void paintFront (Canvas& canvas)
 {
 	canvas.setTextRenderingHint (kTextHintAntiAliasGridFit);
 	solidRect (canvas, 0, 0, kWidth, kHeight, {255, 44, 26, 17});
@@ -182,11 +163,51 @@ void Skin::paint (Canvas& canvas, const ParamBlock& values, int32_t activeParam)
 	paintNamePlate (canvas);
 	paintPresetPlates (canvas);
 	paintGroupDividers (canvas);
+}
 
+} // namespace
+
+void Skin::paint (Canvas& canvas, const ParamBlock& values, int32_t activeParam)
+{
+	paintFront (canvas);
 	for (int32_t id = 0; id < kNumParams; ++id)
+	{
+		paintLabel (canvas, id);
 		paintControl (canvas, id, values[id], id == activeParam);
-
+	}
 	paintBottom (canvas);
+}
+
+void Skin::paintKept (Canvas& canvas)
+{
+	paintFront (canvas);
+	for (int32_t id = 0; id < kNumParams; ++id)
+		paintLabel (canvas, id);
+	paintBottom (canvas);
+}
+
+void Skin::paintControl (Canvas& canvas, int32_t id, double value, bool active)
+{
+	const Point cell = skinLayout (kSkinVintage).cell (id);
+	const int x0 = cell.x;
+	const int y0 = cell.y;
+
+	if (id != kLegatoParam)
+		Skin::knob (canvas, static_cast<float> (x0 + 43), static_cast<float> (y0 + 61), value);
+
+	// formatValue clamps the value; its 8-bit text is widened byte by byte.
+	ValueText text;
+	formatValue (id, value, text);
+	char16_t wide[kValueTextSize];
+	size_t i = 0;
+	for (; i + 1 < kValueTextSize && text[i] != '\0'; ++i)
+		wide[i] = static_cast<unsigned char> (text[i]);
+	wide[i] = u'\0';
+
+	solidRect (canvas, static_cast<float> (x0 + 3), static_cast<float> (y0 + 110), 81, 20,
+	           active ? Argb{255, 67, 65, 43} : Argb{255, 20, 26, 22});
+	drawSkinText (canvas, wide, "Consolas", -11, 400, active ? Rgb{255, 222, 153} : Rgb{209, 196, 151},
+	              {x0, y0 + 108, x0 + 87, y0 + 132}, true);
 }
 
 void Skin::knob (Canvas& canvas, float cx, float cy, double value)

@@ -20,6 +20,14 @@ struct Skin
 	// there, and its appearance selector over the right of the name plate.
 	static void paint (Tarno::Canvas& canvas, const Tarno::ParamBlock& values, int32_t activeParam);
 
+	// The panel in two layers: paintKept draws everything that no value and
+	// no active control changes (wood, front, plates, labels, legends);
+	// paintControl draws what parameter id's value moves over it (its knob,
+	// value box and value text; Legato's box and text only). paint draws
+	// the same calls, each control's after its label.
+	static void paintKept (Tarno::Canvas& canvas);
+	static void paintControl (Tarno::Canvas& canvas, int32_t id, double value, bool active);
+
 	// Draws one knob centred at (cx, cy) for the normalized value, which is
 	// taken as it is (not clamped): the scale lights ticks 0 to
 	// trunc(10·value + 0.001), and the pointer sits at 270·value − 135

@@ -1,14 +1,26 @@
 // tarnovelle-editor-timing (Windows): opens a VST 3 plug-in's editor in a
-// window and times full repaints: for each editor skin, 100 WM_PAINTs of the
-// whole view, reported as milliseconds per paint and as the share of one
-// core at ten repaints a second (the editor's idle timer rate).
+// window and times it, for each editor skin and content scale:
+//  - PAINTS full repaints: the skin chosen afresh through the controller's
+//    state (coming from another skin), then the editor's timer tick
+//    (WM_TIMER) and the WM_PAINT it asks for;
+//  - the idle editor: the process's processor time (GetProcessTimes, user
+//    and kernel) while its message loop waits for IDLE_MS milliseconds with
+//    nothing changing, as a share of one core;
+//  - a repaint after one host change: CHANGES times one parameter set by
+//    the host (setParamNormalized, each time another control), then the
+//    timer tick and its paint.
+// Repaints are given in milliseconds each, of wall-clock time and of the
+// process's processor time (on a busy machine the first includes waiting
+// for a core). The X server's share of copying to the window is not
+// counted.
 //
-//   tarnovelle-editor-timing PLUGIN.vst3 [PAINTS] [--scale F ...]
+//   tarnovelle-editor-timing PLUGIN.vst3 [PAINTS] [--scale F ...] [--idle-ms MS] [--changes N]
 //   tarnovelle-editor-timing --calls
 //
 // --scale gives the view a content scale (IPlugViewContentScaleSupport)
-// before timing; several are timed one after the other, and each one's cost
-// is also given against the first.
+// before timing; several are timed one after the other, and each one's full
+// repaint is also given against the first. The defaults are 20 full
+// repaints, 2000 ms idle and 100 changes.
 //
 // The skin is chosen through the controller's own state (magic "TVUI",
 // version 1, skin index), as a host restoring a project would.
@@ -41,7 +53,7 @@ using namespace Steinberg;
 
 namespace {
 
-constexpr double kRepaintsPerSecond = 10.0;
+constexpr UINT_PTR kEditorTimerId = 1;
 
 bool selectSkin (Vst::IEditController* controller, int32 skin)
 {
@@ -72,6 +84,87 @@ double milliseconds ()
 	QueryPerformanceFrequency (&frequency);
 	QueryPerformanceCounter (&counter);
 	return 1e3 * double (counter.QuadPart) / double (frequency.QuadPart);
+}
+
+// Processor time of this process so far (user and kernel), in milliseconds.
+double processMilliseconds ()
+{
+	FILETIME created, exited, kernel, user;
+	if (!GetProcessTimes (GetCurrentProcess (), &created, &exited, &kernel, &user))
+		return 0;
+	auto ms = [] (const FILETIME& t) {
+		return double ((ULONGLONG (t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e4; // 100 ns units
+	};
+	return ms (kernel) + ms (user);
+}
+
+// Runs the message loop for ms milliseconds, sleeping while no message
+// waits (as a host's loop does), and returns the share of one core the
+// process used meanwhile, in percent.
+double idleShare (int ms)
+{
+	const double cpuStart = processMilliseconds ();
+	const double start = milliseconds ();
+	for (double now = start; now - start < ms; now = milliseconds ())
+	{
+		MsgWaitForMultipleObjects (0, nullptr, FALSE, DWORD (ms - (now - start)) + 1, QS_ALLINPUT);
+		MSG msg;
+		while (PeekMessageW (&msg, nullptr, 0, 0, PM_REMOVE))
+		{
+			TranslateMessage (&msg);
+			DispatchMessageW (&msg);
+		}
+	}
+	return 100.0 * (processMilliseconds () - cpuStart) / (milliseconds () - start);
+}
+
+// Milliseconds per repaint, of wall-clock time and of the process's
+// processor time.
+struct Cost
+{
+	double wall, processor;
+};
+
+// The editor's timer tick and the paint it asks for, timed.
+void tick (HWND editor, double& wall)
+{
+	const double start = milliseconds ();
+	SendMessageW (editor, WM_TIMER, kEditorTimerId, 0);
+	UpdateWindow (editor); // sends WM_PAINT at once, if the tick asked for one
+	wall += milliseconds () - start;
+}
+
+// A repaint of everything: the skin chosen afresh, coming from another one
+// (that repaint not counted), then the timer tick and its paint.
+Cost fullRepaint (Vst::IEditController* controller, HWND editor, int32 skin, int count)
+{
+	double wall = 0, untimed = 0, cpu = 0;
+	for (int k = 0; k < count; ++k)
+	{
+		selectSkin (controller, (skin + 1) % 3);
+		tick (editor, untimed);
+		selectSkin (controller, skin);
+		const double cpuStart = processMilliseconds ();
+		tick (editor, wall);
+		cpu += processMilliseconds () - cpuStart;
+	}
+	return {wall / count, cpu / count};
+}
+
+// A repaint after one host change: parameter k mod 16 set to a new value,
+// then the timer tick and its paint.
+Cost changeRepaint (Vst::IEditController* controller, HWND editor, int changes)
+{
+	double wall = 0;
+	const double cpuStart = processMilliseconds ();
+	for (int k = 0; k < changes; ++k)
+	{
+		const auto id = Vst::ParamID (k % 16);
+		const double old = controller->getParamNormalized (id);
+		controller->setParamNormalized (id, old < 0.5 ? old + 0.37 : old - 0.29);
+		tick (editor, wall);
+	}
+	return {wall / changes, (processMilliseconds () - cpuStart) / changes};
 }
 
 namespace GP = Gdiplus::DllExports;
@@ -165,7 +258,7 @@ int main (int argc, char** argv)
 	if (argc == 2 && std::string (argv[1]) == "--calls")
 		return timeGdiplusCalls ();
 	const char* plugin = nullptr;
-	int paints = 100;
+	int paints = 20, idleMs = 2000, changes = 100;
 	std::vector<float> scales;
 	bool usage = argc < 2;
 	for (int i = 1; i < argc && !usage; ++i)
@@ -178,6 +271,12 @@ int main (int argc, char** argv)
 			usage = *end != '\0' || !(f >= 1.0 && f <= 4.0);
 			scales.push_back (float (f));
 		}
+		else if ((arg == "--idle-ms" || arg == "--changes") && i + 1 < argc)
+		{
+			const int n = std::atoi (argv[++i]);
+			usage = n < 1;
+			(arg == "--changes" ? changes : idleMs) = n;
+		}
 		else if (!plugin)
 			plugin = argv[i];
 		else
@@ -188,7 +287,8 @@ int main (int argc, char** argv)
 	}
 	if (usage || !plugin)
 	{
-		std::fprintf (stderr, "usage: tarnovelle-editor-timing PLUGIN.vst3 [PAINTS] [--scale F ...]  (PAINTS >= 1, F 1..4)\n"
+		std::fprintf (stderr, "usage: tarnovelle-editor-timing PLUGIN.vst3 [PAINTS] [--scale F ...] [--idle-ms MS] [--changes N]\n"
+		                      "       (PAINTS, MS, N >= 1; F 1..4)\n"
 		                      "       tarnovelle-editor-timing --calls\n");
 		return 2;
 	}
@@ -232,9 +332,10 @@ int main (int argc, char** argv)
 	}
 	HWND editor = GetWindow (parent, GW_CHILD);
 	pumpMessages ();
+	double defaults[16];
+	for (int32 id = 0; id < 16; ++id)
+		defaults[id] = instance.controller ()->getParamNormalized (Vst::ParamID (id));
 
-	LARGE_INTEGER frequency;
-	QueryPerformanceFrequency (&frequency);
 	const char* names[] = {"ORIGINAL", "VINTAGE", "SILVER"};
 	int status = 0;
 	for (int32 skin = 0; skin < 3; ++skin)
@@ -251,22 +352,22 @@ int main (int argc, char** argv)
 				continue;
 			}
 			pumpMessages ();
-			LARGE_INTEGER start, end;
-			QueryPerformanceCounter (&start);
-			for (int i = 0; i < paints; ++i)
-			{
-				InvalidateRect (editor, nullptr, FALSE);
-				UpdateWindow (editor); // sends WM_PAINT at once
-			}
-			QueryPerformanceCounter (&end);
-			const double ms = 1e3 * double (end.QuadPart - start.QuadPart) / double (frequency.QuadPart) / paints;
+			const Cost full = fullRepaint (instance.controller (), editor, skin, paints);
 			if (first == 0)
-				first = ms;
-			std::printf ("%-8s %d paints: %.2f ms per paint, %.1f %% of one core at %.0f repaints a second", names[skin],
-			             paints, ms, ms * kRepaintsPerSecond / 10.0, kRepaintsPerSecond);
+				first = full.wall;
+			std::printf ("%-8s %d full repaints: %.2f ms per repaint, %.2f ms of processor time", names[skin], paints,
+			             full.wall, full.processor);
 			if (scales.size () > 1 || f != 1.0f)
-				std::printf (" (scale %g: %.2f x scale %g)", double (f), ms / first, double (scales[0]));
+				std::printf (" (scale %g: %.2f x scale %g)", double (f), full.wall / first, double (scales[0]));
 			std::printf ("\n");
+			std::printf ("%-8s idle %d ms: %.2f %% of one core (scale %g)\n", names[skin], idleMs, idleShare (idleMs),
+			             double (f));
+			const Cost change = changeRepaint (instance.controller (), editor, changes);
+			std::printf ("%-8s %d host changes: %.2f ms per repaint, %.2f ms of processor time (scale %g)\n",
+			             names[skin], changes, change.wall, change.processor, double (f));
+			// The values back as they were, shown before the next case.
+			for (int32 id = 0; id < 16; ++id)
+				instance.controller ()->setParamNormalized (Vst::ParamID (id), defaults[size_t (id)]);
 			if (scaling)
 				scaling->setContentScaleFactor (1.0f);
 			pumpMessages ();
