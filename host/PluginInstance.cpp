@@ -1,5 +1,6 @@
 #include "host/PluginInstance.h"
 
+#include "host/PresetFile.h"
 #include "host/StringConv.h"
 
 #include "public.sdk/source/common/memorystream.h"
@@ -102,6 +103,7 @@ tresult PluginInstance::create (Module& module, const ClassInfo& audioClass, std
 		return r;
 	}
 	componentInitialized_ = true;
+	std::memcpy (classId_, audioClass.cid, sizeof (TUID));
 
 	processor_ = queryOwned<IAudioProcessor> (component_);
 	if (!processor_)
@@ -309,6 +311,58 @@ tresult PluginInstance::setState (const std::vector<uint8_t>& blob, std::string&
 		return r;
 	}
 	return syncControllerState (error);
+}
+
+bool PluginInstance::loadPreset (const std::string& path, std::string& error)
+{
+	if (!component_)
+	{
+		error = "no plug-in instance";
+		return false;
+	}
+	PresetContents contents;
+	if (!readPresetFile (path, classId_, contents, error))
+		return false;
+	std::string reason;
+	if (setState (contents.componentState, reason) != kResultOk)
+	{
+		error = "'" + path + "': " + reason;
+		return false;
+	}
+	if (controller_ && !singleComponent_ && !contents.controllerState.empty ())
+	{
+		IPtr<MemoryStream> stream = owned (new MemoryStream ());
+		int32 written = 0;
+		stream->write (contents.controllerState.data (), int32 (contents.controllerState.size ()), &written);
+		stream->seek (0, IBStream::kIBSeekSet, nullptr);
+		const tresult r = controller_->setState (stream);
+		if (r != kResultOk)
+		{
+			error = "'" + path + "': IEditController::setState refused the controller state (" + resultText (r) + ")";
+			return false;
+		}
+	}
+	return true;
+}
+
+bool PluginInstance::savePreset (const std::string& path, std::string& error)
+{
+	PresetContents contents;
+	if (getState (contents.componentState, error) != kResultOk)
+		return false;
+	if (controller_ && !singleComponent_)
+	{
+		IPtr<MemoryStream> stream = owned (new MemoryStream ());
+		const tresult r = controller_->getState (stream);
+		if (r != kResultOk)
+		{
+			error = "IEditController::getState failed (" + resultText (r) + ")";
+			return false;
+		}
+		const char* data = stream->getData ();
+		contents.controllerState.assign (data, data + (data ? stream->getSize () : 0));
+	}
+	return writePresetFile (path, classId_, contents, std::string (), error);
 }
 
 //------------------------------------------------------------------------

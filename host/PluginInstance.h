@@ -89,6 +89,13 @@ public:
 	tresult getState (std::vector<uint8_t>& blob, std::string& error);
 	tresult setState (const std::vector<uint8_t>& blob, std::string& error);
 
+	// .vstpreset files (host/PresetFile.h) of the instance's class. Loading
+	// applies the chunks as a host does: processor setState, controller
+	// setComponentState, then controller setState when the file has a
+	// controller chunk. Saving writes both chunks.
+	bool loadPreset (const std::string& path, std::string& error);
+	bool savePreset (const std::string& path, std::string& error);
+
 	// Parameters as the controller describes them (empty without controller).
 	std::vector<ParameterDescription> parameters () const;
 	// Finds by title: exact match first, then ignoring ASCII case.
@@ -176,6 +183,7 @@ private:
 	Steinberg::IPtr<Steinberg::Vst::IConnectionPoint> componentConnection_;
 	Steinberg::IPtr<Steinberg::Vst::IConnectionPoint> controllerConnection_;
 
+	Steinberg::TUID classId_ = {};
 	bool componentInitialized_ = false;
 	bool controllerInitialized_ = false;
 	bool singleComponent_ = false;

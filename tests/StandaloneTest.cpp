@@ -1,0 +1,432 @@
+// The standalone player (tarnovelle) run as a program against a real JACK
+// server (jackd's dummy backend under a private server name): MIDI from a
+// test client, its outputs recorded by another and compared with an offline
+// render; the saved state across restarts, a damaged state file, a server
+// that goes away, and the ALSA fallback's error.
+#if defined(TARNO_STANDALONE) && defined(TARNO_HAVE_JACK)
+
+#include "BundlePath.h"
+
+#include "host/Module.h"
+#include "host/PluginInstance.h"
+#include "host/PresetFile.h"
+
+#include <gtest/gtest.h>
+#include <jack/jack.h>
+#include <jack/midiport.h>
+
+#include "TarnoVersion.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using namespace Tarno::Host;
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+constexpr int kRate = 48000;
+constexpr int kBlock = 256;
+
+std::string readText (const fs::path& p)
+{
+	std::ifstream in (p);
+	std::stringstream s;
+	s << in.rdbuf ();
+	return s.str ();
+}
+
+// A child process with its stderr in a file; killed if still running at the end.
+struct Child
+{
+	pid_t pid = -1;
+	fs::path log;
+
+	void start (const std::vector<std::string>& args, const fs::path& logFile)
+	{
+		log = logFile;
+		pid = fork ();
+		if (pid == 0)
+		{
+			FILE* f = std::fopen (logFile.c_str (), "w");
+			dup2 (fileno (f), 1);
+			dup2 (fileno (f), 2);
+			std::vector<char*> argv;
+			for (const std::string& a : args)
+				argv.push_back (const_cast<char*> (a.c_str ()));
+			argv.push_back (nullptr);
+			execvp (argv[0], argv.data ());
+			_exit (127);
+		}
+	}
+	// Exit status, or -1 when it did not end within the time.
+	int wait (std::chrono::milliseconds timeout = 20s)
+	{
+		const auto until = std::chrono::steady_clock::now () + timeout;
+		while (pid > 0)
+		{
+			int status = 0;
+			if (waitpid (pid, &status, WNOHANG) == pid)
+			{
+				pid = -1;
+				return WIFEXITED (status) ? WEXITSTATUS (status) : 128 + WTERMSIG (status);
+			}
+			if (std::chrono::steady_clock::now () > until)
+				return -1;
+			std::this_thread::sleep_for (20ms);
+		}
+		return -1;
+	}
+	bool waitForText (const std::string& text, std::chrono::milliseconds timeout = 20s)
+	{
+		const auto until = std::chrono::steady_clock::now () + timeout;
+		while (std::chrono::steady_clock::now () < until)
+		{
+			if (readText (log).find (text) != std::string::npos)
+				return true;
+			std::this_thread::sleep_for (20ms);
+		}
+		return false;
+	}
+	std::string output () const { return readText (log); }
+	~Child ()
+	{
+		if (pid > 0)
+		{
+			kill (pid, SIGKILL);
+			waitpid (pid, nullptr, 0);
+		}
+	}
+};
+
+class Standalone : public ::testing::Test
+{
+protected:
+	void SetUp () override
+	{
+		dir_ = fs::temp_directory_path () / ("tarno-standalone-" + std::to_string (getpid ()));
+		fs::remove_all (dir_);
+		fs::create_directories (dir_ / "config");
+		server_ = "tarno-test-" + std::to_string (getpid ());
+		setenv ("JACK_DEFAULT_SERVER", server_.c_str (), 1);
+		setenv ("JACK_NO_START_SERVER", "1", 1);
+		setenv ("JACK_NO_AUDIO_RESERVATION", "1", 1);
+		setenv ("XDG_CONFIG_HOME", (dir_ / "config").c_str (), 1);
+	}
+	void TearDown () override
+	{
+		player_.reset ();
+		jackd_.reset ();
+		fs::remove_all (dir_);
+	}
+
+	bool startServer ()
+	{
+		jackd_ = std::make_unique<Child> ();
+		jackd_->start ({"jackd", "-n", server_, "-r", "-d", "dummy", "-r", std::to_string (kRate), "-p",
+		                std::to_string (kBlock)},
+		               dir_ / ("jackd-" + std::to_string (++servers_) + ".log"));
+		for (int i = 0; i < 200; ++i)
+		{
+			if (jack_client_t* c = jack_client_open ("probe", JackNoStartServer, nullptr))
+			{
+				jack_client_close (c);
+				return true;
+			}
+			std::this_thread::sleep_for (50ms);
+		}
+		return false;
+	}
+	void stopServer ()
+	{
+		kill (jackd_->pid, SIGTERM);
+		jackd_->wait ();
+	}
+
+	void startPlayer (std::vector<std::string> extra = {})
+	{
+		std::vector<std::string> args {TARNO_STANDALONE, "--no-gui", "--plugin", TarnoTest::bundlePath ()};
+		args.insert (args.end (), extra.begin (), extra.end ());
+		player_ = std::make_unique<Child> ();
+		player_->start (args, dir_ / ("player-" + std::to_string (++players_) + ".log"));
+	}
+	int stopPlayer ()
+	{
+		kill (player_->pid, SIGTERM);
+		return player_->wait ();
+	}
+	fs::path stateFile () const { return dir_ / "config" / "tarnovelle" / "state.vstpreset"; }
+
+	fs::path dir_;
+	std::string server_;
+	std::unique_ptr<Child> jackd_, player_;
+	int servers_ = 0, players_ = 0;
+};
+
+// The notes of the test: absolute sample, message.
+struct Note
+{
+	int frame;
+	uint8_t status, key, velocity;
+};
+const std::vector<Note> kNotes {
+    {100, 0x90, 60, 100}, {5000, 0x80, 60, 0},  {5003, 0x90, 67, 90},  {9000, 0x90, 72, 127},
+    {9100, 0x80, 67, 0},  {14000, 0x80, 72, 0}, {14001, 0xB0, 1, 80}, {15000, 0x90, 48, 64},
+    {21000, 0x80, 48, 0}};
+constexpr int kRecordFrames = 24576;
+
+// Sends kNotes and records both outputs, counted from the same cycle.
+struct Rig
+{
+	jack_client_t* sender = nullptr;
+	jack_client_t* recorder = nullptr;
+	jack_port_t* midiOut = nullptr;
+	jack_port_t* in[2] = {};
+	std::atomic<int64_t> start {-1};
+	std::atomic<bool> armed {false};
+	std::vector<float> recorded[2];
+	std::atomic<int> recordedFrames {0};
+
+	static int send (jack_nframes_t n, void* arg)
+	{
+		auto* r = static_cast<Rig*> (arg);
+		void* buffer = jack_midi_get_buffer (r->midiOut, n);
+		jack_midi_clear_buffer (buffer);
+		if (!r->armed.load ())
+			return 0;
+		const int64_t now = jack_last_frame_time (r->sender);
+		if (r->start.load () < 0)
+			r->start.store (now);
+		const int64_t rel = now - r->start.load ();
+		for (const Note& note : kNotes)
+			if (note.frame >= rel && note.frame < rel + int64_t (n))
+			{
+				const uint8_t bytes[3] = {note.status, note.key, note.velocity};
+				jack_midi_event_write (buffer, jack_nframes_t (note.frame - rel), bytes, 3);
+			}
+		return 0;
+	}
+	static int record (jack_nframes_t n, void* arg)
+	{
+		auto* r = static_cast<Rig*> (arg);
+		const int64_t start = r->start.load ();
+		if (start < 0)
+			return 0;
+		const int64_t rel = int64_t (jack_last_frame_time (r->recorder)) - start;
+		for (int c = 0; c < 2; ++c)
+		{
+			const auto* data = static_cast<const float*> (jack_port_get_buffer (r->in[c], n));
+			for (jack_nframes_t i = 0; i < n; ++i)
+				if (rel + i >= 0 && rel + i < kRecordFrames)
+					r->recorded[c][size_t (rel + i)] = data[i];
+		}
+		r->recordedFrames.store (int (std::min<int64_t> (rel + n, kRecordFrames)));
+		return 0;
+	}
+};
+
+// What the player must play: the same notes rendered offline in blocks of
+// the server's size, each at its sample.
+std::vector<float> offlineRender (int channel)
+{
+	std::string error;
+	auto module = Module::load (TarnoTest::bundlePath (), error);
+	EXPECT_TRUE (module) << error;
+	PluginInstance plugin;
+	EXPECT_EQ (plugin.create (*module, *module->instrumentClass (error), error), Steinberg::kResultOk) << error;
+	ProcessOptions o;
+	o.sampleRate = kRate;
+	o.maxBlockSize = 8192;
+	o.processMode = Steinberg::Vst::kRealtime;
+	EXPECT_EQ (plugin.setupProcessing (o, error), Steinberg::kResultOk) << error;
+	EXPECT_EQ (plugin.startProcessing (error), Steinberg::kResultOk) << error;
+	std::vector<float> out;
+	for (int block = 0; block * kBlock < kRecordFrames; ++block)
+	{
+		for (const Note& n : kNotes)
+			if (n.frame / kBlock == block)
+			{
+				Midi::Event e;
+				e.type = n.status == 0x90 ? Midi::EventType::NoteOn
+				         : n.status == 0x80 ? Midi::EventType::NoteOff : Midi::EventType::ControlChange;
+				e.data1 = n.key;
+				e.data2 = n.status == 0x80 ? 0 : n.velocity;
+				plugin.midi ().translate (e, n.frame % kBlock, plugin.events (), plugin.parameterChanges ());
+			}
+		plugin.process (kBlock);
+		out.insert (out.end (), plugin.output32 (channel), plugin.output32 (channel) + kBlock);
+	}
+	out.resize (kRecordFrames);
+	return out;
+}
+
+TEST_F (Standalone, PlaysJackMidiExactlyAsAnOfflineRender)
+{
+	ASSERT_TRUE (startServer ()) << jackd_->output ();
+	startPlayer ({"--no-connect"});
+	ASSERT_TRUE (player_->waitForText ("playing through JACK client 'Tarnovelle', 48000 Hz, 256 samples"))
+	    << player_->output ();
+
+	Rig rig;
+	rig.recorded[0].assign (kRecordFrames, -9.f);
+	rig.recorded[1].assign (kRecordFrames, -9.f);
+	rig.sender = jack_client_open ("sender", JackNoStartServer, nullptr);
+	rig.recorder = jack_client_open ("recorder", JackNoStartServer, nullptr);
+	ASSERT_TRUE (rig.sender && rig.recorder);
+	rig.midiOut = jack_port_register (rig.sender, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+	rig.in[0] = jack_port_register (rig.recorder, "left", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+	rig.in[1] = jack_port_register (rig.recorder, "right", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+	jack_set_process_callback (rig.sender, &Rig::send, &rig);
+	jack_set_process_callback (rig.recorder, &Rig::record, &rig);
+	ASSERT_EQ (jack_activate (rig.sender), 0);
+	ASSERT_EQ (jack_activate (rig.recorder), 0);
+	ASSERT_EQ (jack_connect (rig.sender, "sender:out", "Tarnovelle:midi_in"), 0);
+	ASSERT_EQ (jack_connect (rig.recorder, "Tarnovelle:out_left", "recorder:left"), 0);
+	ASSERT_EQ (jack_connect (rig.recorder, "Tarnovelle:out_right", "recorder:right"), 0);
+	// Freewheeling: every client runs in every cycle, in graph order
+	// (sender, player, recorder), however loaded the machine is.
+	ASSERT_EQ (jack_set_freewheel (rig.sender, 1), 0);
+	rig.armed.store (true);
+	for (int i = 0; i < 1000 && rig.recordedFrames.load () < kRecordFrames; ++i)
+		std::this_thread::sleep_for (10ms);
+	jack_set_freewheel (rig.sender, 0);
+	jack_client_close (rig.sender);
+	jack_client_close (rig.recorder);
+	ASSERT_EQ (rig.recordedFrames.load (), kRecordFrames);
+
+	for (int c = 0; c < 2; ++c)
+	{
+		const std::vector<float> expected = offlineRender (c);
+		float loudest = 0.f;
+		int firstDifference = -1;
+		for (int i = 0; i < kRecordFrames; ++i)
+		{
+			loudest = std::max (loudest, std::abs (expected[size_t (i)]));
+			if (firstDifference < 0 && rig.recorded[c][size_t (i)] != expected[size_t (i)])
+				firstDifference = i;
+		}
+		EXPECT_GT (loudest, 0.05f) << "the render is silent";
+		EXPECT_EQ (firstDifference, -1) << "channel " << c << " differs from sample " << firstDifference;
+	}
+	EXPECT_EQ (stopPlayer (), 0) << player_->output ();
+}
+
+TEST_F (Standalone, StateSurvivesRestartsAndADamagedFileIsSetAside)
+{
+	ASSERT_TRUE (startServer ());
+	// A preset with a sound other than the default one.
+	const fs::path preset = dir_ / "bright.vstpreset";
+	{
+		std::string error;
+		auto module = Module::load (TarnoTest::bundlePath (), error);
+		PluginInstance plugin;
+		ASSERT_EQ (plugin.create (*module, *module->instrumentClass (error), error), Steinberg::kResultOk);
+		const auto params = plugin.parameters ();
+		ASSERT_FALSE (params.empty ());
+		for (const auto& p : params)
+			if (!(p.flags & Steinberg::Vst::ParameterInfo::kIsReadOnly))
+				plugin.setParameter (p.id, p.defaultNormalized > 0.5 ? 0.1 : 0.9);
+		plugin.process (0); // hands the values to the processor
+		ASSERT_TRUE (plugin.savePreset (preset.string (), error)) << error;
+	}
+	std::string error;
+	PresetContents wanted, saved;
+
+	startPlayer ({"--no-connect", "--preset", preset.string ()});
+	ASSERT_TRUE (player_->waitForText ("playing through"));
+	EXPECT_EQ (stopPlayer (), 0) << player_->output ();
+	EXPECT_NE (player_->output ().find ("terminated (SIGTERM)"), std::string::npos);
+	Steinberg::TUID cid;
+	{
+		auto module = Module::load (TarnoTest::bundlePath (), error);
+		std::memcpy (cid, module->instrumentClass (error)->cid, sizeof (cid));
+	}
+	ASSERT_TRUE (readPresetFile (preset.string (), cid, wanted, error)) << error;
+	ASSERT_TRUE (readPresetFile (stateFile ().string (), cid, saved, error)) << error;
+	EXPECT_EQ (saved.componentState, wanted.componentState);
+
+	// The next start restores it; SIGINT ends as cleanly.
+	startPlayer ({"--no-connect"});
+	ASSERT_TRUE (player_->waitForText ("playing through"));
+	kill (player_->pid, SIGINT);
+	EXPECT_EQ (player_->wait (), 0);
+	EXPECT_NE (player_->output ().find ("restored the last state"), std::string::npos) << player_->output ();
+	ASSERT_TRUE (readPresetFile (stateFile ().string (), cid, saved, error)) << error;
+	EXPECT_EQ (saved.componentState, wanted.componentState);
+
+	// A damaged file: reported, moved aside, the defaults played and saved.
+	for (const std::string& damage : {std::string ("garbage"), readText (stateFile ()).substr (0, 60)})
+	{
+		std::ofstream (stateFile (), std::ios::binary | std::ios::trunc) << damage;
+		startPlayer ({"--no-connect", "--seconds", "1"});
+		EXPECT_EQ (player_->wait (), 0) << player_->output ();
+		EXPECT_NE (player_->output ().find ("the saved state is damaged"), std::string::npos) << player_->output ();
+		EXPECT_EQ (readText (fs::path (stateFile ().string () + ".damaged")), damage);
+		ASSERT_TRUE (readPresetFile (stateFile ().string (), cid, saved, error)) << error;
+		EXPECT_NE (saved.componentState, wanted.componentState);
+	}
+}
+
+TEST_F (Standalone, ServerThatGoesAwayIsReconnectedOrEndsThePlayer)
+{
+	ASSERT_TRUE (startServer ());
+	startPlayer ({"--no-connect"});
+	ASSERT_TRUE (player_->waitForText ("playing through"));
+	stopServer ();
+	ASSERT_TRUE (player_->waitForText ("the JACK server shut down; trying to reconnect every 2 seconds"))
+	    << player_->output ();
+	ASSERT_TRUE (startServer ());
+	EXPECT_TRUE (player_->waitForText ("reconnected: playing through JACK client 'Tarnovelle'")) << player_->output ();
+	EXPECT_EQ (stopPlayer (), 0);
+
+	startPlayer ({"--no-connect", "--no-reconnect"});
+	ASSERT_TRUE (player_->waitForText ("playing through"));
+	stopServer ();
+	EXPECT_EQ (player_->wait (), 1) << player_->output ();
+	EXPECT_NE (player_->output ().find ("error: the JACK server shut down"), std::string::npos) << player_->output ();
+	EXPECT_TRUE (fs::exists (stateFile ()));
+}
+
+TEST_F (Standalone, WithoutJackFallsBackToAlsaOrSaysWhatWasTried)
+{
+	// No server runs under the test's name.
+	startPlayer ({"--device", "tarno_no_such_pcm"});
+	EXPECT_EQ (player_->wait (), 1);
+	const std::string out = player_->output ();
+	EXPECT_NE (out.find ("error: cannot play: no JACK server is running (server name '" + server_ +
+	                     "'), and the ALSA device 'tarno_no_such_pcm' cannot be opened ("),
+	           std::string::npos)
+	    << out;
+	EXPECT_EQ (std::count (out.begin (), out.end (), '\n'), 1) << out;
+
+	// ALSA's null device plays (with or without a sequencer on this machine).
+	startPlayer ({"--device", "null", "--seconds", "1"});
+	EXPECT_EQ (player_->wait (), 0) << player_->output ();
+	EXPECT_NE (player_->output ().find ("playing through ALSA device 'null', 48000 Hz"), std::string::npos)
+	    << player_->output ();
+
+	// The command line.
+	startPlayer ({"--bogus"});
+	EXPECT_EQ (player_->wait (), 2);
+	startPlayer ({"--version"});
+	EXPECT_EQ (player_->wait (), 0);
+	EXPECT_EQ (player_->output (), std::string ("tarnovelle ") + TARNO_VERSION_STRING + "\n");
+}
+
+} // namespace
+
+#endif
