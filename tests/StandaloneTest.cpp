@@ -12,6 +12,11 @@
 #include "host/PresetFile.h"
 
 #include <gtest/gtest.h>
+#if defined(TARNO_HAVE_X11_EDITOR)
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#endif
 #include <jack/jack.h>
 #include <jack/midiport.h>
 
@@ -186,9 +191,11 @@ protected:
 		jackd_->wait ();
 	}
 
-	void startPlayer (std::vector<std::string> extra = {})
+	void startPlayer (std::vector<std::string> extra = {}, bool window = false)
 	{
-		std::vector<std::string> args {TARNO_STANDALONE, "--no-gui", "--plugin", TarnoTest::bundlePath ()};
+		std::vector<std::string> args {TARNO_STANDALONE, "--plugin", TarnoTest::bundlePath ()};
+		if (!window)
+			args.push_back ("--no-gui");
 		args.insert (args.end (), extra.begin (), extra.end ());
 		player_ = std::make_unique<Child> ();
 		player_->start (args, dir_ / ("player-" + std::to_string (++players_) + ".log"));
@@ -476,6 +483,106 @@ TEST_F (Standalone, WithoutJackFallsBackToAlsaOrSaysWhatWasTried)
 	EXPECT_EQ (player_->wait (), 0);
 	EXPECT_EQ (player_->output (), std::string ("tarnovelle ") + TARNO_VERSION_STRING + "\n");
 }
+
+#if defined(TARNO_HAVE_X11_EDITOR)
+Window findWindow (Display* display, const char* title)
+{
+	Window root = 0, parent = 0, *children = nullptr;
+	unsigned count = 0;
+	Window found = 0;
+	if (XQueryTree (display, DefaultRootWindow (display), &root, &parent, &children, &count))
+		for (unsigned i = 0; i < count && !found; ++i)
+		{
+			char* name = nullptr;
+			if (XFetchName (display, children[i], &name) && name && std::strcmp (name, title) == 0)
+				found = children[i];
+			if (name)
+				XFree (name);
+		}
+	if (children)
+		XFree (children);
+	return found;
+}
+
+// The loudest sample of the player's left output since the last reset.
+struct PeakMeter
+{
+	jack_client_t* client = nullptr;
+	jack_port_t* in = nullptr;
+	std::atomic<float> peak {0.f};
+	static int process (jack_nframes_t n, void* arg)
+	{
+		auto* m = static_cast<PeakMeter*> (arg);
+		const auto* data = static_cast<const float*> (jack_port_get_buffer (m->in, n));
+		float p = m->peak.load ();
+		for (jack_nframes_t i = 0; i < n; ++i)
+			p = std::max (p, std::abs (data[i]));
+		m->peak.store (p);
+		return 0;
+	}
+};
+
+using X11EditorStandalone = Standalone;
+
+TEST_F (X11EditorStandalone, WindowKeysPlayNotesSavePresetsAndClosingSavesTheState)
+{
+	Display* display = XOpenDisplay (nullptr);
+	if (display == nullptr)
+		GTEST_SKIP () << "no X display";
+	ASSERT_TRUE (startServer ());
+	startPlayer ({"--no-connect"}, true);
+	ASSERT_TRUE (player_->waitForText ("playing through")) << player_->output ();
+	Window window = 0;
+	for (int i = 0; i < 200 && !window; ++i, std::this_thread::sleep_for (50ms))
+		window = findWindow (display, "Tarnovelle");
+	ASSERT_NE (window, Window (0)) << player_->output ();
+
+	PeakMeter meter;
+	meter.client = jack_client_open ("meter", JackNoStartServer, nullptr);
+	ASSERT_NE (meter.client, nullptr);
+	meter.in = jack_port_register (meter.client, "in", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+	jack_set_process_callback (meter.client, &PeakMeter::process, &meter);
+	ASSERT_EQ (jack_activate (meter.client), 0);
+	ASSERT_EQ (jack_connect (meter.client, "Tarnovelle:out_left", "meter:in"), 0);
+
+	XWindowAttributes attributes;
+	for (int i = 0; i < 100; ++i, std::this_thread::sleep_for (50ms))
+		if (XGetWindowAttributes (display, window, &attributes) && attributes.map_state == IsViewable)
+			break;
+	XSetInputFocus (display, window, RevertToParent, CurrentTime);
+	auto key = [&] (KeySym sym, bool down) {
+		XTestFakeKeyEvent (display, XKeysymToKeycode (display, sym), down, CurrentTime);
+		XFlush (display);
+	};
+	std::this_thread::sleep_for (300ms);
+	EXPECT_LT (meter.peak.load (), 1e-6f) << "sound before any key";
+	key (XK_z, true);
+	for (int i = 0; i < 100 && meter.peak.load () < 0.05f; ++i)
+		std::this_thread::sleep_for (20ms);
+	key (XK_z, false);
+	EXPECT_GE (meter.peak.load (), 0.05f) << "the Z key played nothing";
+
+	key (XK_Control_L, true);
+	key (XK_s, true);
+	key (XK_s, false);
+	key (XK_Control_L, false);
+	EXPECT_TRUE (player_->waitForText ("saved the preset")) << player_->output ();
+	EXPECT_TRUE (fs::exists (dir_ / "config" / "tarnovelle" / "presets" / "Preset 001.vstpreset"));
+	jack_client_close (meter.client);
+
+	XEvent close {};
+	close.xclient.type = ClientMessage;
+	close.xclient.window = window;
+	close.xclient.message_type = XInternAtom (display, "WM_PROTOCOLS", False);
+	close.xclient.format = 32;
+	close.xclient.data.l[0] = long (XInternAtom (display, "WM_DELETE_WINDOW", False));
+	XSendEvent (display, window, False, NoEventMask, &close);
+	XFlush (display);
+	EXPECT_EQ (player_->wait (), 0) << player_->output ();
+	EXPECT_TRUE (fs::exists (stateFile ()));
+	XCloseDisplay (display);
+}
+#endif
 
 } // namespace
 
