@@ -371,6 +371,7 @@ void Player::renderChunk (float* left, float* right, int32 frames, MidiSource* m
 	events_.clear ();
 	outputEvents_.clear ();
 	samplePosition_ += frames;
+	played_.store (played_.load (std::memory_order_relaxed) + frames, std::memory_order_relaxed);
 }
 
 } // namespace Standalone

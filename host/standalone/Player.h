@@ -97,6 +97,8 @@ public:
 	Host::PluginInstance& instance () { return instance_; }
 	const Host::ClassInfo* instrumentClass () const { return class_; }
 	uint64_t droppedEdits () const { return droppedEdits_.load (); }
+	// Samples rendered since the program started (over every start ()).
+	int64_t playedSamples () const { return played_.load (std::memory_order_relaxed); }
 
 private:
 	struct Point
@@ -149,6 +151,7 @@ private:
 	LockFreeQueue<MidiMessage, kQueueSize> keyboard_;
 	LockFreeQueue<MidiMessage, kQueueSize> external_;
 	std::atomic<uint64_t> droppedEdits_ {0};
+	std::atomic<int64_t> played_ {0};
 };
 
 } // namespace Standalone

@@ -105,6 +105,12 @@ bool Session::begin (Player& player, const Options& o, const std::string& progra
 
 void Session::end (Player& player)
 {
+	if (player.sampleRate () > 0.0)
+	{
+		char text[96];
+		std::snprintf (text, sizeof (text), "played %.1f s of sound", double (player.playedSamples ()) / player.sampleRate ());
+		printMessage (text);
+	}
 	if (stateFile_.empty ())
 		return;
 	std::string error;

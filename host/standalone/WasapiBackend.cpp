@@ -6,7 +6,6 @@
 #include <windows.h>
 
 #include <audioclient.h>
-#include <functiondiscoverykeys_devpkey.h>
 #include <mmdeviceapi.h>
 
 #include <atomic>
@@ -19,6 +18,13 @@ namespace Tarno {
 namespace Standalone {
 
 namespace {
+
+// Identifiers defined here rather than taken from import libraries that
+// mingw-w64 does not ship: the device's display name, and the sample
+// formats of WAVE_FORMAT_EXTENSIBLE.
+const PROPERTYKEY kDeviceFriendlyName = {{0xa45c254e, 0xdf1c, 0x4efd, {0x80, 0x20, 0x67, 0xd1, 0x46, 0xa8, 0x50, 0xe0}}, 14};
+const GUID kSubtypePcm = {0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+const GUID kSubtypeFloat = {0x00000003, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
 
 // How long the playing thread waits for the device's event before it
 // decides the device is gone.
@@ -58,7 +64,7 @@ std::string deviceName (IMMDevice* device)
 	{
 		PROPVARIANT value;
 		PropVariantInit (&value);
-		if (SUCCEEDED (store->GetValue (PKEY_Device_FriendlyName, &value)) && value.vt == VT_LPWSTR)
+		if (SUCCEEDED (store->GetValue (kDeviceFriendlyName, &value)) && value.vt == VT_LPWSTR)
 			name = utf8 (value.pwszVal);
 		PropVariantClear (&value);
 		store->Release ();
@@ -267,8 +273,8 @@ private:
 		if (f->wFormatTag == WAVE_FORMAT_EXTENSIBLE)
 		{
 			const auto* x = reinterpret_cast<const WAVEFORMATEXTENSIBLE*> (f);
-			isFloat = x->SubFormat == KSDATAFORMAT_SUBTYPE_IEEE_FLOAT;
-			isPcm = x->SubFormat == KSDATAFORMAT_SUBTYPE_PCM;
+			isFloat = x->SubFormat == kSubtypeFloat;
+			isPcm = x->SubFormat == kSubtypePcm;
 		}
 		return f->nChannels >= 1 && ((isFloat && f->wBitsPerSample == 32) || (isPcm && f->wBitsPerSample == 16));
 	}

@@ -10,6 +10,8 @@
 ; What it installs, and all the uninstaller removes:
 ;   <Common Files>\VST3\Tarnovelle.vst3\...   the bundle, file by file
 ;   <Program Files>\Tarnovelle\Uninstall.exe
+;   <Program Files>\Tarnovelle\Tarnovelle.exe   the standalone player (PLAYER)
+;   <Start menu>\Programs\Tarnovelle.lnk        its shortcut (all users)
 ;   HKLM\...\Uninstall\Tarnovelle             the Add/Remove Programs entry
 ;
 ; The bundle is never left half-written: it is unpacked into a folder beside
@@ -189,6 +191,19 @@ Section "Tarnovelle"
 		Call stop
 	${EndIf}
 
+	; The standalone player and its Start-menu shortcut.
+	ClearErrors
+	SetOutPath "${PROGRAM_DIR}"
+	File "/oname=Tarnovelle.exe" "${PLAYER}"
+	SetOutPath "$TEMP"
+	${If} ${Errors}
+		StrCpy $failure "${PROGRAM_DIR}\Tarnovelle.exe could not be written. Close Tarnovelle and run the setup again."
+		Call stop
+	${EndIf}
+	SetShellVarContext all
+	CreateShortCut "$SMPROGRAMS\Tarnovelle.lnk" "${PROGRAM_DIR}\Tarnovelle.exe" "" "${BUNDLE_DIR}\PlugIn.ico" 0
+	SetShellVarContext current
+
 	; Done: the replaced bundle goes, and Explorer is told to show the
 	; bundle folder with its icon (desktop.ini needs the folder read-only).
 	RMDir /r "${REPLACED_DIR}"
@@ -238,6 +253,10 @@ Section "Uninstall"
 			DetailPrint "Kept files in ${BUNDLE_DIR} that Tarnovelle did not install"
 		${EndIf}
 	${EndIf}
+	SetShellVarContext all
+	Delete "$SMPROGRAMS\Tarnovelle.lnk"
+	SetShellVarContext current
+	Delete "${PROGRAM_DIR}\Tarnovelle.exe"
 	Delete "${PROGRAM_DIR}\Uninstall.exe"
 	RMDir "${PROGRAM_DIR}"
 	DeleteRegKey HKLM "${UNINSTALL_KEY}"

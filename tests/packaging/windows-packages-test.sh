@@ -10,7 +10,7 @@
 #       (a copy) it is a no-op; a setup that cannot create its folder, or
 #       that starts while another one runs, fails and leaves nothing behind
 #   windows-packages-test.sh zip BUILD SOURCE VERSION
-#       the zip holds one folder with the bundle, README and licence
+#       the zip holds one folder with the bundle, the player, README and licence
 #
 # Prints one line per check; exits 1 if any failed.
 set -uo pipefail
@@ -29,6 +29,7 @@ program_dir="$programs/Tarnovelle"
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tarnovelle'
 bundle_win='C:\Program Files\Common Files\VST3\Tarnovelle.vst3'
 uninstaller_win='C:\Program Files\Tarnovelle\Uninstall.exe'
+start_menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs"
 
 key_exists() { wine reg query "$key" >/dev/null 2>&1; }
 key_value() { wine reg query "$key" /v "$1" 2>/dev/null | tr -d '\r' | awk -v name="$1" '$1 == name {print $3}'; }
@@ -62,7 +63,8 @@ build_older_setup() {
   mkdir -p "$work/old"
   cp -r "$build/Tarnovelle.vst3" "$work/old/"
   echo "from an older release" >"$work/old/Tarnovelle.vst3/Contents/Resources/obsolete.txt"
-  cmake -DMAKENSIS="$makensis" -DSOURCE_DIR="$src" -DBUNDLE="$work/old/Tarnovelle.vst3" -DVERSION=0.9.0 \
+  cmake -DMAKENSIS="$makensis" -DSOURCE_DIR="$src" -DBUNDLE="$work/old/Tarnovelle.vst3" \
+    -DPLAYER="$build/Tarnovelle.exe" -DVERSION=0.9.0 \
     -DOUTPUT="$work/Tarnovelle-0.9.0-setup.exe" -DWORK_DIR="$work/old-nsis" -DVENDOR="Tarnovelle DSP" \
     -DCOPYRIGHT="test" -P "$src/cmake/WindowsInstaller.cmake" >"$work/old-setup.log" 2>&1 ||
     { cat "$work/old-setup.log"; return 1; }
@@ -93,6 +95,10 @@ setup_checks() {
   check "... with its quiet uninstall command" \
     test "$(wine reg query "$key" /v QuietUninstallString 2>/dev/null | tr -d '\r' | grep -c 'Uninstall.exe" /S')" -eq 1
   check "... the uninstaller is in Program Files\\Tarnovelle" test -f "$program_dir/Uninstall.exe"
+  check "... the player is in Program Files\\Tarnovelle, the build tree's" cmp "$build/Tarnovelle.exe" "$program_dir/Tarnovelle.exe"
+  check "... with a Start-menu shortcut" test -f "$start_menu/Tarnovelle.lnk"
+  check "... the installed player names the version" \
+    bash -c 'test "$(wine "$1" --version </dev/null 2>/dev/null | tr -d "\r")" = "Tarnovelle $2"' _ "$program_dir/Tarnovelle.exe" "$version"
   check "... nothing is left beside the bundle" no_leftovers_beside
   # (Wine keeps no read-only attribute on folders, so the folder's own
   # attribute cannot be seen here.)
@@ -115,6 +121,7 @@ setup_checks() {
   check "... and finishes within a minute" wait_for_uninstall
   check "... the Add/Remove Programs entry is gone" no_key
   check "... Program Files\\Tarnovelle is gone" absent "$program_dir"
+  check "... the Start-menu shortcut is gone" absent "$start_menu/Tarnovelle.lnk"
   check "... of the bundle only the file it did not install is left" \
     test "$(cd "$bundle" 2>/dev/null && find . -type f)" = "./Contents/notes.txt"
   rm -rf "$bundle"
@@ -165,8 +172,9 @@ zip_checks() {
   local top="Tarnovelle-${version}-windows-x64"
   (cd "$work" && cmake -E tar xf "$zip") || { check "the zip unpacks" false; return; }
   check "it unpacks into one folder, $top" test "$(ls -A "$work")" = "$top"
-  check "... with the bundle, README.txt, LICENSE.txt and THIRD-PARTY-NOTICES.txt" \
-    test "$(ls -A "$work/$top" | LC_ALL=C sort | tr '\n' ' ')" = "LICENSE.txt README.txt THIRD-PARTY-NOTICES.txt Tarnovelle.vst3 "
+  check "... with the bundle, the player, README.txt, LICENSE.txt and THIRD-PARTY-NOTICES.txt" \
+    test "$(ls -A "$work/$top" | LC_ALL=C sort | tr '\n' ' ')" = "LICENSE.txt README.txt THIRD-PARTY-NOTICES.txt Tarnovelle.exe Tarnovelle.vst3 "
+  check "... the player is the build tree's" cmp "$build/Tarnovelle.exe" "$work/$top/Tarnovelle.exe"
   check "... the bundle equals the build tree's" diff -r "$build/Tarnovelle.vst3" "$work/$top/Tarnovelle.vst3"
   check "... the licence is the project's" cmp "$src/LICENSE" "$work/$top/LICENSE.txt"
   check "... the README names the version and the VST3 folder" \
