@@ -86,6 +86,7 @@ public:
 		jack_latency_range_t range {0, 0};
 		if (client_ && left_)
 			jack_port_get_latency_range (left_, JackPlaybackLatency, &range);
+		reportedLatency_ = range.max;
 		const jack_nframes_t block = client_ ? jack_get_buffer_size (client_) : 0;
 		char text[256];
 		std::snprintf (text, sizeof (text),
@@ -117,6 +118,19 @@ public:
 			}
 			else
 				message = "cannot follow the JACK server's new sample rate: " + error;
+			return Health::Playing;
+		}
+		// The server works latencies out after connections change: report
+		// the playback latency once it is known or when it changes.
+		jack_latency_range_t range {0, 0};
+		jack_port_get_latency_range (left_, JackPlaybackLatency, &range);
+		if (range.max != reportedLatency_)
+		{
+			reportedLatency_ = range.max;
+			char text[128];
+			std::snprintf (text, sizeof (text), "playback latency %u samples (%.2f ms)", unsigned (range.max),
+			               rate_ ? 1000.0 * range.max / rate_ : 0.0);
+			message = text;
 		}
 		return Health::Playing;
 	}
@@ -188,6 +202,7 @@ private:
 	jack_port_t* right_ = nullptr;
 	jack_port_t* midi_ = nullptr;
 	jack_nframes_t rate_ = 0;
+	mutable jack_nframes_t reportedLatency_ = 0;
 	bool active_ = false;
 	std::atomic<jack_nframes_t> newRate_ {0};
 	std::atomic<bool> lost_ {false};
