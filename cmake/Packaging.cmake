@@ -3,21 +3,32 @@
 #
 #   Windows  Tarnovelle-<version>-setup.exe        NSIS setup (makensis); the
 #                                                   player Tarnovelle.exe with
-#                                                   a Start-menu shortcut
+#                                                   a Start-menu shortcut;
+#                                                   factory presets go to
+#                                                   %PROGRAMDATA%\VST3 Presets\
+#                                                   <vendor>\Tarnovelle
 #            Tarnovelle-<version>-windows-x64.zip  bundle, player, README,
-#                                                   licence
+#                                                   licence, VST3 Presets\
+#                                                   <vendor>\Tarnovelle
 #   Linux    tarnovelle_<version>_amd64.deb        CPack: the bundle in
 #                                                   /usr/lib/vst3, the player
 #                                                   and tools in /usr/bin (the
 #                                                   player's menu entry and
 #                                                   icon), licence in
-#                                                   /usr/share/doc/tarnovelle
-#            Tarnovelle-<version>-linux-x86_64.tar.gz  the bundle and the
-#                                                   player beside it, to
+#                                                   /usr/share/doc/tarnovelle,
+#                                                   presets in /usr/share/vst3/
+#                                                   presets/<vendor>/Tarnovelle
+#            Tarnovelle-<version>-linux-x86_64.tar.gz  the bundle, the player
+#                                                   beside it and
+#                                                   presets/<vendor>/Tarnovelle, to
 #                                                   unpack into ~/.vst3
 #
-# `cmake --install` (Linux) puts the bundle into <prefix>/lib/vst3 and the
-# tools into <prefix>/bin. A missing packaging tool stops the configure step
+# `cmake --install` (Linux) puts the bundle into <prefix>/lib/vst3, the
+# tools into <prefix>/bin and the presets into
+# <prefix>/share/vst3/presets/<vendor>/Tarnovelle. <vendor> is TARNO_VENDOR,
+# which tarnovelle-factory-presets holds to the factory's vendor.
+#
+# A missing packaging tool stops the configure step
 # with its name; a failing packaging step fails `package` with its output.
 # Included from the top-level CMakeLists.txt after BundleResources.cmake.
 
@@ -41,7 +52,7 @@ if(WIN32)
             "-DBUNDLE=${TARNO_BUNDLE_DIR}" "-DPLAYER=$<TARGET_FILE:tarnovelle_standalone>"
             "-DVERSION=${PROJECT_VERSION}" "-DOUTPUT=${TARNO_SETUP_FILE}"
             "-DWORK_DIR=${CMAKE_BINARY_DIR}/packaging/nsis" "-DVENDOR=${TARNO_VENDOR}"
-            "-DCOPYRIGHT=${TARNO_COPYRIGHT}"
+            "-DCOPYRIGHT=${TARNO_COPYRIGHT}" "-DPRESETS=${TARNO_PRESETS_DIR}"
             -P "${CMAKE_SOURCE_DIR}/cmake/WindowsInstaller.cmake"
     # The portable zip: one folder with the bundle, the README and the licence.
     COMMAND "${CMAKE_COMMAND}" -E rm -rf "${_zip_stage}"
@@ -52,12 +63,16 @@ if(WIN32)
     COMMAND "${CMAKE_COMMAND}" -E copy "${CMAKE_SOURCE_DIR}/LICENSE" "${_zip_stage}/${_zip_name}/LICENSE.txt"
     COMMAND "${CMAKE_COMMAND}" -E copy "${CMAKE_SOURCE_DIR}/THIRD-PARTY-NOTICES.txt"
             "${_zip_stage}/${_zip_name}/THIRD-PARTY-NOTICES.txt"
+    # The presets as they go into Documents\VST3 Presets.
+    COMMAND "${CMAKE_COMMAND}" -E copy_directory "${TARNO_PRESETS_DIR}"
+            "${_zip_stage}/${_zip_name}/VST3 Presets/${TARNO_VENDOR}/Tarnovelle"
+    COMMAND "${CMAKE_COMMAND}" -E rm -f "${_zip_stage}/${_zip_name}/VST3 Presets/${TARNO_VENDOR}/Tarnovelle/.made"
     COMMAND "${CMAKE_COMMAND}" -E rm -f "${TARNO_PACKAGE_DIR}/${_zip_name}.zip"
     COMMAND "${CMAKE_COMMAND}" -E chdir "${_zip_stage}"
             "${CMAKE_COMMAND}" -E tar cf "${TARNO_PACKAGE_DIR}/${_zip_name}.zip" --format=zip "${_zip_name}"
     COMMENT "Windows packages: ${TARNO_PACKAGE_DIR}/Tarnovelle-${PROJECT_VERSION}-setup.exe and ${_zip_name}.zip"
     VERBATIM)
-  add_dependencies(package tarno_bundle_resources tarnovelle_standalone)
+  add_dependencies(package tarno_bundle_resources tarno_factory_presets tarnovelle_standalone)
   unset(_zip_name)
   unset(_zip_stage)
 
@@ -82,6 +97,9 @@ else()
     install(FILES "${CMAKE_SOURCE_DIR}/packaging/linux/tarnovelle.svg"
       DESTINATION share/icons/hicolor/scalable/apps COMPONENT tools)
   endif()
+  # The factory presets where hosts look for shared ones.
+  install(DIRECTORY "${TARNO_PRESETS_DIR}/" DESTINATION "share/vst3/presets/${TARNO_VENDOR}/Tarnovelle"
+    COMPONENT presets FILES_MATCHING PATTERN "*.vstpreset")
 
   # /usr/share/doc/tarnovelle: the licence as Debian keeps it (the GPL's text
   # is in /usr/share/common-licenses) and a changelog; the tools' manual
@@ -114,8 +132,9 @@ else()
     install(FILES "${CMAKE_BINARY_DIR}/packaging/tarnovelle.1.gz" DESTINATION share/man/man1 COMPONENT tools)
   endif()
 
-  # The archive for ~/.vst3 holds only the bundle, at its top: a component
-  # of its own that a plain `cmake --install` leaves out.
+  # The archive for ~/.vst3 holds the bundle and the presets' folder, at its
+  # top: a component of its own that a plain `cmake --install` leaves out.
+  # Unpacked into ~/.vst3, the presets land in ~/.vst3/presets/<vendor>/Tarnovelle.
   install(TARGETS Tarnovelle
     LIBRARY DESTINATION "Tarnovelle.vst3/Contents/x86_64-linux" PERMISSIONS ${_module_permissions}
     COMPONENT user-vst3 EXCLUDE_FROM_ALL)
@@ -126,6 +145,8 @@ else()
   if(TARGET tarnovelle_standalone)
     install(TARGETS tarnovelle_standalone RUNTIME DESTINATION . COMPONENT user-vst3 EXCLUDE_FROM_ALL)
   endif()
+  install(DIRECTORY "${TARNO_PRESETS_DIR}/" DESTINATION "presets/${TARNO_VENDOR}/Tarnovelle"
+    COMPONENT user-vst3 EXCLUDE_FROM_ALL FILES_MATCHING PATTERN "*.vstpreset")
 
   # ---- CPack: `package` makes the .deb and the .tar.gz.
   foreach(_tool dpkg dpkg-shlibdeps file)
@@ -156,9 +177,10 @@ else()
       "Tarnovelle is a VST 3 instrument for hosts on Linux: one oscillator mixing\n"
       "square, triangle and sine, a linear envelope, glissando, vibrato and\n"
       "tremolo, over all 16 MIDI channels with last-note priority.\n"
-      "The bundle is installed into /usr/lib/vst3. The program tarnovelle plays\n"
-      "the instrument without a DAW (JACK or ALSA, with a window and a menu\n"
-      "entry); the tool tarnovelle-render plays a MIDI file through any VST 3\n"
+      "The bundle is installed into /usr/lib/vst3, the five factory presets\n"
+      "into /usr/share/vst3/presets. The program tarnovelle plays the\n"
+      "instrument without a DAW (JACK or ALSA, with a window and a menu entry);\n"
+      "the tool tarnovelle-render plays a MIDI file through any VST 3\n"
       "instrument into a WAV file.")
   string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION ${CPACK_DEBIAN_PACKAGE_DESCRIPTION})
   # Per generator: the archive takes only the ~/.vst3 component.

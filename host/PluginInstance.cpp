@@ -104,6 +104,8 @@ tresult PluginInstance::create (Module& module, const ClassInfo& audioClass, std
 	}
 	componentInitialized_ = true;
 	std::memcpy (classId_, audioClass.cid, sizeof (TUID));
+	className_ = audioClass.name;
+	classCategory_ = audioClass.subCategories;
 
 	processor_ = queryOwned<IAudioProcessor> (component_);
 	if (!processor_)
@@ -317,30 +319,16 @@ bool PluginInstance::loadPreset (const std::string& path, std::string& error)
 {
 	if (!component_)
 	{
-		error = "no plug-in instance";
+		error = path + ": there is no plug-in instance to load it into";
 		return false;
 	}
 	PresetContents contents;
 	if (!readPresetFile (path, classId_, contents, error))
 		return false;
-	std::string reason;
-	if (setState (contents.componentState, reason) != kResultOk)
+	if (!applyPresetContents (component_, controller_, singleComponent_, contents, error))
 	{
-		error = "'" + path + "': " + reason;
+		error = path + ": " + error;
 		return false;
-	}
-	if (controller_ && !singleComponent_ && !contents.controllerState.empty ())
-	{
-		IPtr<MemoryStream> stream = owned (new MemoryStream ());
-		int32 written = 0;
-		stream->write (contents.controllerState.data (), int32 (contents.controllerState.size ()), &written);
-		stream->seek (0, IBStream::kIBSeekSet, nullptr);
-		const tresult r = controller_->setState (stream);
-		if (r != kResultOk)
-		{
-			error = "'" + path + "': IEditController::setState refused the controller state (" + resultText (r) + ")";
-			return false;
-		}
 	}
 	return true;
 }
@@ -348,21 +336,30 @@ bool PluginInstance::loadPreset (const std::string& path, std::string& error)
 bool PluginInstance::savePreset (const std::string& path, std::string& error)
 {
 	PresetContents contents;
-	if (getState (contents.componentState, error) != kResultOk)
+	std::string reason;
+	if (getState (contents.componentState, reason) != kResultOk)
+	{
+		error = path + ": " + reason;
 		return false;
-	if (controller_ && !singleComponent_)
+	}
+	if (controller_)
 	{
 		IPtr<MemoryStream> stream = owned (new MemoryStream ());
 		const tresult r = controller_->getState (stream);
 		if (r != kResultOk)
 		{
-			error = "IEditController::getState failed (" + resultText (r) + ")";
+			error = path + ": IEditController::getState failed (" + resultText (r) + ")";
 			return false;
 		}
 		const char* data = stream->getData ();
 		contents.controllerState.assign (data, data + (data ? stream->getSize () : 0));
 	}
-	return writePresetFile (path, classId_, contents, std::string (), error);
+	// The preset is named after its file, without folders and extension.
+	std::string name = path.substr (path.find_last_of ("/\\") + 1);
+	const size_t dot = name.rfind ('.');
+	if (dot != std::string::npos && dot > 0)
+		name.erase (dot);
+	return writePresetFile (path, classId_, contents, presetMetaInfo (name, className_, classCategory_), error);
 }
 
 //------------------------------------------------------------------------

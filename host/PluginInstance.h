@@ -15,7 +15,8 @@
 //   destroy ()          disconnect, handler removed, terminate, release
 //
 // setState () restores a processor state and then hands the processor's
-// resulting state to the controller, as after creation.
+// resulting state to the controller, as after creation. loadPreset () and
+// savePreset () read and write .vstpreset files (host/PresetFile.h).
 //
 // The host is single-threaded: every call, including process (), must come
 // from the same thread.
@@ -89,11 +90,15 @@ public:
 	tresult getState (std::vector<uint8_t>& blob, std::string& error);
 	tresult setState (const std::vector<uint8_t>& blob, std::string& error);
 
-	// .vstpreset files (host/PresetFile.h) of the instance's class. Loading
-	// applies the chunks as a host does: processor setState, controller
-	// setComponentState, then controller setState when the file has a
-	// controller chunk. Saving writes both chunks.
+	// Loads a .vstpreset file made for this class as a host does: the
+	// processor's setState, the controller's setComponentState, then the
+	// controller's setState when the file has a controller chunk. A file
+	// that cannot be read, is for another class, or holds a state the
+	// plug-in refuses changes nothing; error then names the file and why.
 	bool loadPreset (const std::string& path, std::string& error);
+	// Writes the processor's state, the controller's own state (when it has
+	// one) and meta information (the file's name, the class's name and
+	// category) into a .vstpreset file.
 	bool savePreset (const std::string& path, std::string& error);
 
 	// Parameters as the controller describes them (empty without controller).
@@ -183,7 +188,11 @@ private:
 	Steinberg::IPtr<Steinberg::Vst::IConnectionPoint> componentConnection_;
 	Steinberg::IPtr<Steinberg::Vst::IConnectionPoint> controllerConnection_;
 
+	// The audio class created, for preset files.
 	Steinberg::TUID classId_ = {};
+	std::string className_;
+	std::string classCategory_;
+
 	bool componentInitialized_ = false;
 	bool controllerInitialized_ = false;
 	bool singleComponent_ = false;

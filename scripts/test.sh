@@ -201,9 +201,9 @@ tsan_stage() {
   record tsan "$pass" "$fail" "$skip" "$rc" "$((SECONDS - t0)) s"
 }
 
-# libFuzzer: bounded runs of the state fuzzer and of the call-sequence fuzzer
-# (which loads the bundle built in build/fuzz), each from its seed corpus and
-# counted on its own line.
+# libFuzzer: bounded runs of the state fuzzer (state blobs, controller states
+# and preset files) and of the call-sequence fuzzer (which loads the bundle
+# built in build/fuzz), each from its seed corpus and counted on its own line.
 fuzz_stage() {
   local t0=$SECONDS
   local seconds=${TARNO_FUZZ_SECONDS:-30}
@@ -220,6 +220,8 @@ fuzz_stage() {
   local corpus="$root/build/fuzz/corpus"
   mkdir -p "$corpus"
   cp tests/fuzz/corpus/* "$corpus/"
+  # The factory presets (made by the fuzz build) seed the preset file reader.
+  cp build/fuzz/presets/*.vstpreset "$corpus/"
   (cd build/fuzz && ./tarno_state_fuzzer -max_total_time="$seconds" -seed=1 -print_final_stats=1 "$corpus")
   local rc=$?
   if [ "$rc" -eq 0 ]; then

@@ -1,6 +1,8 @@
 #include "tests/StateFuzzHarness.h"
 
 #include "controller/Controller.h"
+#include "host/PresetFile.h"
+#include "module/ClassIds.h"
 #include "processor/StateBlob.h"
 #include "processor/Processor.h"
 #include "tests/StreamUtil.h"
@@ -26,6 +28,59 @@ ParamBlock controllerValues (Controller& c)
 	for (int i = 0; i < kNumParams; ++i)
 		v[i] = c.getParamNormalized (ParamID (i));
 	return v;
+}
+
+// The input as a preset file: refused with the file named and `out` left
+// alone, or read, written back unchanged and loaded as a host loads it
+// (everything put back when a chunk is refused).
+std::string checkPresetInput (const uint8_t* data, size_t size)
+{
+	const char* const name = "input.vstpreset";
+	TUID classId;
+	processorID.toTUID (classId);
+	const Host::PresetContents untouched {{1, 2, 3}, {4}};
+	Host::PresetContents contents = untouched;
+	std::string error;
+	if (!Host::parsePresetFile (data, size, name, classId, contents, error))
+	{
+		if (contents.componentState != untouched.componentState || contents.controllerState != untouched.controllerState)
+			return "a refused preset file changed the contents";
+		return error.rfind (std::string (name) + ": ", 0) == 0 ? "" : "refusal without the file's name: " + error;
+	}
+	Bytes again;
+	Host::PresetContents reread;
+	if (!Host::makePresetFile (classId, contents, "", again, error) ||
+	    !Host::parsePresetFile (again.data (), again.size (), name, classId, reread, error) ||
+	    reread.componentState != contents.componentState || reread.controllerState != contents.controllerState)
+		return "a preset file read does not survive writing and reading again";
+
+	IPtr<Processor> p = owned (static_cast<Processor*> (static_cast<IAudioProcessor*> (Processor::create (nullptr))));
+	IPtr<Controller> c = owned (static_cast<Controller*> (static_cast<IEditController*> (Controller::create (nullptr))));
+	p->initialize (nullptr);
+	c->initialize (nullptr);
+	c->skin = kSkinVintage;
+	// What a host loading it may expect: the blob judged by a fresh
+	// processor, the controller chunk by a fresh controller.
+	IPtr<Controller> judge = owned (static_cast<Controller*> (static_cast<IEditController*> (Controller::create (nullptr))));
+	judge->skin = kSkinVintage;
+	ParamBlock blob = kDefaultParams;
+	const bool blobValid = readState (streamOf (contents.componentState), blob);
+	const bool chunkValid = contents.controllerState.empty () || judge->setState (streamOf (contents.controllerState)) == kResultOk;
+
+	const Bytes stateBefore = processorState (*p);
+	const ParamBlock valuesBefore = controllerValues (*c);
+	std::string problem;
+	const bool loaded = Host::applyPresetContents (p, c, false, contents, error);
+	if (loaded != (blobValid && chunkValid))
+		problem = "preset accepted or refused against its chunks";
+	else if (!loaded && (processorState (*p) != stateBefore || controllerValues (*c) != valuesBefore || c->skin != kSkinVintage))
+		problem = "a refused preset changed the plug-in";
+	else if (loaded && (processorState (*p) != Bytes (contents.componentState.begin (), contents.componentState.begin () + kStateSize) ||
+	                    controllerValues (*c) != blob || c->skin != judge->skin))
+		problem = "a loaded preset is not mirrored exactly";
+	c->terminate ();
+	p->terminate ();
+	return problem;
 }
 
 } // namespace
@@ -72,7 +127,7 @@ std::string checkStateInput (const uint8_t* data, size_t size)
 
 	c->terminate ();
 	p->terminate ();
-	return problem;
+	return problem.empty () ? checkPresetInput (data, size) : problem;
 }
 
 } // namespace TarnoTest

@@ -1,4 +1,6 @@
 // Deterministic random inputs through the same checks as the state fuzzer.
+#include "host/PresetFile.h"
+#include "module/ClassIds.h"
 #include "tests/Phrases.h"
 #include "tests/StateFuzzHarness.h"
 #include "tests/StreamUtil.h"
@@ -74,4 +76,39 @@ TEST (StateRobustness, ControllerStates)
 			for (size_t cut = 0; cut <= input.size (); ++cut)
 				expectHolds (Bytes (input.begin (), input.begin () + long (cut)));
 		}
+}
+
+// Preset files as hosts write them (a controller chunk with a valid or
+// invalid skin, meta information or none), then damaged: bytes flipped in
+// the header, the chunks or the chunk list, cut short or lengthened.
+TEST (StateRobustness, DamagedPresetFiles)
+{
+	Steinberg::TUID classId;
+	Tarno::processorID.toTUID (classId);
+	Lcg random (20);
+	for (int i = 0; i < 500; ++i)
+	{
+		Tarno::ParamBlock values;
+		for (double& v : values)
+			v = random.unit ();
+		Tarno::Host::PresetContents contents {stateBlob (values), {}};
+		if (random.below (2) == 0)
+		{
+			appendLe32 (contents.controllerState, 0x54565549);
+			appendLe32 (contents.controllerState, 1);
+			appendLe32 (contents.controllerState, uint32_t (random.below (4)));
+		}
+		Bytes file;
+		std::string error;
+		const std::string xml = random.below (2) == 0 ? Tarno::Host::presetMetaInfo ("x", "Tarnovelle", "Instrument") : "";
+		ASSERT_TRUE (Tarno::Host::makePresetFile (classId, contents, xml, file, error)) << error;
+		const int damage = random.below (4);
+		for (int k = 0; k < damage; ++k)
+			file[size_t (random.below (int (file.size ())))] ^= uint8_t (1 + random.below (255));
+		if (random.below (4) == 0)
+			file.resize (size_t (random.below (int (file.size ()))));
+		if (random.below (8) == 0)
+			file.push_back (uint8_t (random.next ()));
+		expectHolds (file);
+	}
 }

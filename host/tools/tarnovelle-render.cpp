@@ -51,9 +51,14 @@ const char* const kUsage =
     "  --tail SECONDS        time rendered after the last MIDI event (default 2)\n"
     "  --set \"NAME=VALUE\"    set a parameter by its title from value text, e.g.\n"
     "                        --set \"Glissando=120\" (repeatable; applied after\n"
-    "                        --load-state)\n"
+    "                        --load-state and --preset)\n"
     "  --load-state FILE     restore a processor state blob before rendering\n"
     "  --save-state FILE     write the processor state blob after rendering\n"
+    "  --preset FILE         load a VST 3 preset file (.vstpreset) before rendering\n"
+    "                        (after --load-state); its controller state, when it\n"
+    "                        has one, is restored too\n"
+    "  --save-preset FILE    write the state in use after rendering into a VST 3\n"
+    "                        preset file (processor and controller state)\n"
     "  --quiet               print nothing but errors\n"
     "  --help                show this text\n";
 
@@ -70,6 +75,8 @@ struct Options
 	std::vector<std::pair<std::string, std::string>> sets;
 	std::string loadState;
 	std::string saveState;
+	std::string preset;
+	std::string savePreset;
 	bool quiet = false;
 	bool help = false;
 };
@@ -219,6 +226,18 @@ bool parseArguments (int argc, char** argv, Options& o, std::string& error)
 			if (!takeValue ())
 				return false;
 			o.saveState = value;
+		}
+		else if (arg == "--preset")
+		{
+			if (!takeValue ())
+				return false;
+			o.preset = value;
+		}
+		else if (arg == "--save-preset")
+		{
+			if (!takeValue ())
+				return false;
+			o.savePreset = value;
 		}
 		else if (arg == "--quiet" || arg == "-q")
 		{
@@ -376,6 +395,8 @@ int render (const Options& o)
 		return fail ("state file: " + error);
 	if (!o.saveState.empty () && !checkWritable (o.saveState, error))
 		return fail ("state file: " + error);
+	if (!o.savePreset.empty () && !checkWritable (o.savePreset, error))
+		return fail ("preset file: " + error);
 
 	std::unique_ptr<Module> module = Module::load (o.plugin, error);
 	if (!module)
@@ -398,6 +419,8 @@ int render (const Options& o)
 		return fail ("cannot create '" + instrument->name + "': " + error);
 	if (!o.loadState.empty () && plugin.setState (loadedState, error) != kResultOk)
 		return fail ("cannot restore '" + o.loadState + "': " + error);
+	if (!o.preset.empty () && !plugin.loadPreset (o.preset, error))
+		return fail ("cannot load the preset " + error);
 
 	for (const auto& set : o.sets)
 	{
@@ -519,6 +542,8 @@ int render (const Options& o)
 		if (!writeBytes (o.saveState, state, error))
 			return fail (error);
 	}
+	if (!o.savePreset.empty () && !plugin.savePreset (o.savePreset, error))
+		return fail ("cannot save the preset " + error);
 
 	for (const std::string& w : plugin.warnings ())
 		warn (o, w);

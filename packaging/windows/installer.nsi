@@ -4,11 +4,17 @@
 ;   OUTFILE        the setup .exe to write
 ;   BUNDLE_FILES   the generated .nsh that unpacks and deletes the bundle's
 ;                  files one by one (TARNO_EXTRACT_BUNDLE, TARNO_DELETE_BUNDLE)
+;                  and the factory presets' (TARNO_EXTRACT_PRESETS,
+;                  TARNO_DELETE_PRESETS)
 ;   ICON           the bundle's PlugIn.ico     LICENSE_FILE  the licence text
 ;   VENDOR, COPYRIGHT
 ;
 ; What it installs, and all the uninstaller removes:
 ;   <Common Files>\VST3\Tarnovelle.vst3\...   the bundle, file by file
+;   <ProgramData>\VST3 Presets\<VENDOR>\Tarnovelle\*.vstpreset
+;                                             the factory presets, file by
+;                                             file (presets a user saved
+;                                             beside them stay)
 ;   <Program Files>\Tarnovelle\Uninstall.exe
 ;   <Program Files>\Tarnovelle\Tarnovelle.exe   the standalone player (PLAYER)
 ;   <Start menu>\Programs\Tarnovelle.lnk        its shortcut (all users)
@@ -39,6 +45,10 @@ ManifestDPIAware true
 !define REPLACED_DIR "${VST3_DIR}\Tarnovelle.vst3.replaced"
 !define REMOVING_DIR "${VST3_DIR}\Tarnovelle.vst3.removing"
 !define PROGRAM_DIR "$PROGRAMFILES64\Tarnovelle"
+; Where hosts look for presets shared by all users ($APPDATA is ProgramData
+; once the shell folders are the all-users ones: SetShellVarContext all).
+!define VENDOR_PRESETS_DIR "$APPDATA\VST3 Presets\${VENDOR}"
+!define PRESETS_DIR "${VENDOR_PRESETS_DIR}\Tarnovelle"
 ; Setups and uninstalls of Tarnovelle never run at the same time.
 !define MUTEX "Tarnovelle.Setup"
 
@@ -96,6 +106,7 @@ Var failure
 
 Function .onInit
 	SetRegView 64
+	SetShellVarContext all
 	!insertmacro TARNO_SINGLE_INSTANCE
 	!insertmacro TARNO_REQUIRE_ADMIN
 FunctionEnd
@@ -107,6 +118,13 @@ Function stop
 	MessageBox MB_OK|MB_ICONSTOP "Tarnovelle was not installed: $failure" /SD IDOK
 	SetErrorLevel 2
 	Abort
+FunctionEnd
+
+; The presets this setup wrote, and their folders if that leaves them empty.
+Function removePresets
+	!insertmacro TARNO_DELETE_PRESETS "${PRESETS_DIR}"
+	RMDir "${PRESETS_DIR}"
+	RMDir "${VENDOR_PRESETS_DIR}"
 FunctionEnd
 
 ; The installed bundle (if any) back under its name after a failed swap.
@@ -170,6 +188,20 @@ Section "Tarnovelle"
 		Call stop
 	${EndIf}
 
+	; The factory presets, over those of an earlier setup; other files in
+	; their folder are left alone.
+	ClearErrors
+	CreateDirectory "${PRESETS_DIR}"
+	!insertmacro TARNO_EXTRACT_PRESETS "${PRESETS_DIR}"
+	SetOutPath "$TEMP"
+	${If} ${Errors}
+		Call removePresets
+		RMDir /r "${BUNDLE_DIR}"
+		Call putBackReplaced
+		StrCpy $failure "the presets could not be written into ${PRESETS_DIR}."
+		Call stop
+	${EndIf}
+
 	; The uninstaller and its Add/Remove Programs entry.
 	ClearErrors
 	CreateDirectory "${PROGRAM_DIR}"
@@ -185,6 +217,7 @@ Section "Tarnovelle"
 	WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
 	WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
 	${If} ${Errors}
+		Call removePresets
 		RMDir /r "${BUNDLE_DIR}"
 		Call putBackReplaced
 		StrCpy $failure "the uninstaller could not be registered in ${PROGRAM_DIR}."
@@ -200,16 +233,15 @@ Section "Tarnovelle"
 		StrCpy $failure "${PROGRAM_DIR}\Tarnovelle.exe could not be written. Close Tarnovelle and run the setup again."
 		Call stop
 	${EndIf}
-	SetShellVarContext all
+	; (The shell folders are the all users' ones: see .onInit.)
 	CreateShortCut "$SMPROGRAMS\Tarnovelle.lnk" "${PROGRAM_DIR}\Tarnovelle.exe" "" "${BUNDLE_DIR}\PlugIn.ico" 0
-	SetShellVarContext current
 
 	; Done: the replaced bundle goes, and Explorer is told to show the
 	; bundle folder with its icon (desktop.ini needs the folder read-only).
 	RMDir /r "${REPLACED_DIR}"
 	SetFileAttributes "${BUNDLE_DIR}\desktop.ini" HIDDEN|SYSTEM
 	SetFileAttributes "${BUNDLE_DIR}" READONLY
-	DetailPrint "Tarnovelle ${VERSION} is installed in ${BUNDLE_DIR}"
+	DetailPrint "Tarnovelle ${VERSION} is installed in ${BUNDLE_DIR}, its presets in ${PRESETS_DIR}"
 SectionEnd
 
 ; ---------------------------------------------------------------------------
@@ -217,6 +249,7 @@ SectionEnd
 
 Function un.onInit
 	SetRegView 64
+	SetShellVarContext all
 	!insertmacro TARNO_SINGLE_INSTANCE
 	!insertmacro TARNO_REQUIRE_ADMIN
 	ClearErrors
@@ -253,10 +286,12 @@ Section "Uninstall"
 			DetailPrint "Kept files in ${BUNDLE_DIR} that Tarnovelle did not install"
 		${EndIf}
 	${EndIf}
-	SetShellVarContext all
 	Delete "$SMPROGRAMS\Tarnovelle.lnk"
-	SetShellVarContext current
 	Delete "${PROGRAM_DIR}\Tarnovelle.exe"
+	; The presets the setup wrote; a user's own beside them keep the folder.
+	!insertmacro TARNO_DELETE_PRESETS "${PRESETS_DIR}"
+	RMDir "${PRESETS_DIR}"
+	RMDir "${VENDOR_PRESETS_DIR}"
 	Delete "${PROGRAM_DIR}\Uninstall.exe"
 	RMDir "${PROGRAM_DIR}"
 	DeleteRegKey HKLM "${UNINSTALL_KEY}"

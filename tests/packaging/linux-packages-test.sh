@@ -5,11 +5,14 @@
 #                                                           owners and modes; unpacked
 #                                                           with dpkg-deb -x, the demo
 #                                                           renders through it exactly
-#                                                           as through the build tree
+#                                                           as through the build tree;
+#                                                           the factory presets in
+#                                                           /usr/share/vst3/presets
 #   linux-packages-test.sh lintian  BUILD SOURCE VERSION   lintian reports no error
 #   linux-packages-test.sh archive  BUILD SOURCE VERSION   the .tar.gz holds only the
-#                                                           bundle and renders from a
-#                                                           ~/.vst3 it was unpacked into
+#                                                           bundle and the presets, and
+#                                                           renders from a ~/.vst3 it
+#                                                           was unpacked into
 #
 # Prints one line per check; exits 1 if any failed.
 set -uo pipefail
@@ -19,6 +22,7 @@ archive="$build/packages/Tarnovelle-${version}-linux-x86_64.tar.gz"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 source "$(dirname "$0")/checks.sh"
+vendor=$(factory_vendor "$build")
 
 # Renders the demo phrase through BUNDLE with RENDERER into OUT.
 render() {
@@ -59,9 +63,13 @@ deb_checks() {
       ./usr/share/doc/tarnovelle/changelog.gz ./usr/share/doc/tarnovelle/copyright \
       ./usr/share/man/man1/tarnovelle-render.1.gz ./usr/share/man/man1/tarnovelle-wavdiff.1.gz \
       ./usr/share/man/man1/tarnovelle.1.gz
+    (cd "$build/presets" && ls *.vstpreset) | sed "s|^|./usr/share/vst3/presets/$vendor/Tarnovelle/|"
   } | LC_ALL=C sort >"$work/expected"
-  awk '$1 !~ /^d/ {print $6}' "$listing" | LC_ALL=C sort >"$work/files"
-  check "the files are the bundle, the player with its menu entry and icon, the two tools, manual pages and the licence" diff -u "$work/expected" "$work/files"
+  # The name is all after the fifth field (preset names hold blanks).
+  awk '$1 !~ /^d/' "$listing" | sed -E 's/^([^ ]+ +){5}//' | LC_ALL=C sort >"$work/files"
+  check "the factory's vendor is known (moduleinfo.json): '$vendor'" test -n "$vendor"
+  check "the files are the bundle, the player with its menu entry and icon, the two tools, manual pages, the licence and the presets" \
+    diff -u "$work/expected" "$work/files"
   check "every entry belongs to root/root" bash -c '! awk "\$2 != \"root/root\"" "$1" | grep -q .' _ "$listing"
   check "the module is -rw-r--r--" \
     grep -qE '^-rw-r--r-- .* \./usr/lib/vst3/Tarnovelle\.vst3/Contents/x86_64-linux/Tarnovelle\.so$' "$listing"
@@ -74,6 +82,8 @@ deb_checks() {
   check "dpkg-deb -x unpacks it" dpkg-deb -x "$deb" "$root" || return
   check "the unpacked module is stripped" \
     bash -c 'file -b "$1" | grep -q ", stripped"' _ "$root/usr/lib/vst3/Tarnovelle.vst3/Contents/x86_64-linux/Tarnovelle.so"
+  check "the presets are the build tree's, in /usr/share/vst3/presets/$vendor/Tarnovelle" \
+    same_presets "$build" "$root/usr/share/vst3/presets/$vendor/Tarnovelle"
   check "moduleinfo.json is the build tree's" cmp "$build/Tarnovelle.vst3/Contents/Resources/moduleinfo.json" \
     "$root/usr/lib/vst3/Tarnovelle.vst3/Contents/Resources/moduleinfo.json"
   check "the unpacked tarnovelle-render renders through the unpacked bundle" \
@@ -106,8 +116,8 @@ lintian_checks() {
 archive_checks() {
   check "the archive exists ($archive)" test -f "$archive" || return
   tar -tzf "$archive" | sed 's|^\./||' | grep -v '^$' >"$work/entries"
-  check "every entry is inside Tarnovelle.vst3/ or the player beside it" \
-    bash -c '! grep -v "^Tarnovelle\.vst3\(/\|$\)" "$1" | grep -vx tarnovelle | grep -q .' _ "$work/entries"
+  check "every entry is inside Tarnovelle.vst3/ or presets/, or the player beside them" \
+    bash -c '! grep -v "^\(Tarnovelle\.vst3\|presets\)\(/\|$\)" "$1" | grep -vx tarnovelle | grep -q .' _ "$work/entries"
   local home="$work/home"
   mkdir -p "$home/.vst3"
   check "it unpacks into ~/.vst3" tar -xzf "$archive" -C "$home/.vst3" || return
@@ -115,6 +125,10 @@ archive_checks() {
   check "the player beside the bundle names the version" \
     test "$("$home/.vst3/tarnovelle" --version)" = "tarnovelle $version"
   check "it holds the bundle's files, no more" diff -u <(bundle_files) "$work/unpacked-files"
+  check "the presets land in ~/.vst3/presets/$vendor/Tarnovelle" \
+    same_presets "$build" "$home/.vst3/presets/$vendor/Tarnovelle"
+  check "... and there is nothing else in ~/.vst3/presets" \
+    test "$(cd "$home/.vst3/presets" && find . -type f | wc -l)" -eq "$(ls "$build"/presets/*.vstpreset | wc -l)"
   check "the demo renders through ~/.vst3/Tarnovelle.vst3" \
     render "$build/host/tarnovelle-render" "$home/.vst3/Tarnovelle.vst3" "$work/home.wav"
   check "the build tree renders the same phrase" \

@@ -5,12 +5,15 @@
 #   windows-packages-test.sh setup BUILD SOURCE VERSION MAKENSIS HOLD_MUTEX_EXE
 #       an older setup, then this one over it (upgrade), silently (/S); the
 #       bundle in Common Files\VST3 equals the build tree's and renders the
-#       demo identically; the setup run again over itself; the uninstaller
-#       run silently removes all it installed and nothing else; run again
+#       demo identically, the factory presets are in ProgramData\VST3
+#       Presets\<vendor>\Tarnovelle; the setup run again over itself; the
+#       uninstaller run silently removes all it installed and nothing else
+#       (a preset the user saved beside the factory ones stays); run again
 #       (a copy) it is a no-op; a setup that cannot create its folder, or
 #       that starts while another one runs, fails and leaves nothing behind
 #   windows-packages-test.sh zip BUILD SOURCE VERSION
-#       the zip holds one folder with the bundle, the player, README and licence
+#       the zip holds one folder with the bundle, the player, the presets'
+#       folder, README and licence
 #
 # Prints one line per check; exits 1 if any failed.
 set -uo pipefail
@@ -20,12 +23,15 @@ zip="$build/packages/Tarnovelle-${version}-windows-x64.zip"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 source "$(dirname "$0")/checks.sh"
+vendor=$(factory_vendor "$build")
 
 : "${WINEPREFIX:?set WINEPREFIX to the Wine prefix of the tests}"
 programs="$WINEPREFIX/drive_c/Program Files"
 vst3="$programs/Common Files/VST3"
 bundle="$vst3/Tarnovelle.vst3"
 program_dir="$programs/Tarnovelle"
+vendor_presets="$WINEPREFIX/drive_c/ProgramData/VST3 Presets/$vendor"
+presets="$vendor_presets/Tarnovelle"
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tarnovelle'
 bundle_win='C:\Program Files\Common Files\VST3\Tarnovelle.vst3'
 uninstaller_win='C:\Program Files\Tarnovelle\Uninstall.exe'
@@ -65,8 +71,8 @@ build_older_setup() {
   echo "from an older release" >"$work/old/Tarnovelle.vst3/Contents/Resources/obsolete.txt"
   cmake -DMAKENSIS="$makensis" -DSOURCE_DIR="$src" -DBUNDLE="$work/old/Tarnovelle.vst3" \
     -DPLAYER="$build/Tarnovelle.exe" -DVERSION=0.9.0 \
-    -DOUTPUT="$work/Tarnovelle-0.9.0-setup.exe" -DWORK_DIR="$work/old-nsis" -DVENDOR="Tarnovelle DSP" \
-    -DCOPYRIGHT="test" -P "$src/cmake/WindowsInstaller.cmake" >"$work/old-setup.log" 2>&1 ||
+    -DOUTPUT="$work/Tarnovelle-0.9.0-setup.exe" -DWORK_DIR="$work/old-nsis" -DVENDOR="$vendor" \
+    -DCOPYRIGHT="test" -DPRESETS="$build/presets" -P "$src/cmake/WindowsInstaller.cmake" >"$work/old-setup.log" 2>&1 ||
     { cat "$work/old-setup.log"; return 1; }
 }
 
@@ -77,7 +83,7 @@ setup_checks() {
   if key_exists || [ -e "$bundle" ] || [ -e "$program_dir" ]; then
     echo "      removing an installation left by an earlier run"
     [ -e "$program_dir/Uninstall.exe" ] && wine "$uninstaller_win" /S </dev/null && wait_for_uninstall
-    rm -rf "$bundle" "$program_dir" "$vst3"/Tarnovelle.vst3.*
+    rm -rf "$bundle" "$program_dir" "$vst3"/Tarnovelle.vst3.* "$vendor_presets"
     wine reg delete "$key" /f >/dev/null 2>&1
   fi
   [ -f "$vst3" ] && rm -f "$vst3"
@@ -100,6 +106,9 @@ setup_checks() {
   check "... the installed player names the version" \
     bash -c 'test "$(wine "$1" --version </dev/null 2>/dev/null | tr -d "\r")" = "Tarnovelle $2"' _ "$program_dir/Tarnovelle.exe" "$version"
   check "... nothing is left beside the bundle" no_leftovers_beside
+  check "the factory's vendor is known (moduleinfo.json): '$vendor'" test -n "$vendor"
+  check "... the presets are the build tree's, in ProgramData\\VST3 Presets\\$vendor\\Tarnovelle" \
+    same_presets "$build" "$presets"
   # (Wine keeps no read-only attribute on folders, so the folder's own
   # attribute cannot be seen here.)
   check "... desktop.ini is hidden and system" \
@@ -114,8 +123,9 @@ setup_checks() {
   check "... still registered as $version" test "$(key_value DisplayVersion)" = "$version"
   check "... nothing is left beside the bundle" no_leftovers_beside
 
-  # A file the setup did not install survives the uninstall.
+  # Files the setup did not install survive the uninstall.
   echo "mine" >"$bundle/Contents/notes.txt"
+  echo "mine" >"$presets/My sound.vstpreset"
   cp "$program_dir/Uninstall.exe" "$work/Uninstall-copy.exe"
   check "the uninstaller runs silently" wine "$uninstaller_win" /S </dev/null
   check "... and finishes within a minute" wait_for_uninstall
@@ -124,7 +134,9 @@ setup_checks() {
   check "... the Start-menu shortcut is gone" absent "$start_menu/Tarnovelle.lnk"
   check "... of the bundle only the file it did not install is left" \
     test "$(cd "$bundle" 2>/dev/null && find . -type f)" = "./Contents/notes.txt"
-  rm -rf "$bundle"
+  check "... of the presets only the user's own is left" \
+    test "$(cd "$presets" 2>/dev/null && ls -A)" = "My sound.vstpreset"
+  rm -rf "$bundle" "$vendor_presets"
   check "... nothing is left beside the bundle" no_leftovers_beside
 
   check "a second uninstall (a copy of the uninstaller) is a no-op" \
@@ -142,6 +154,7 @@ setup_checks() {
     check "a setup that cannot create Common Files\\VST3 fails (exit $rc)" test "$rc" -ne 0
     check "... installs no uninstaller" absent "$program_dir"
     check "... and registers nothing" no_key
+    check "... and writes no presets" absent "$presets"
     check "... and leaves no folder beside it" \
       bash -c '! ls -A "$1" | grep -q "^Tarnovelle"' _ "$programs/Common Files"
     rm -f "$vst3"
@@ -172,13 +185,18 @@ zip_checks() {
   local top="Tarnovelle-${version}-windows-x64"
   (cd "$work" && cmake -E tar xf "$zip") || { check "the zip unpacks" false; return; }
   check "it unpacks into one folder, $top" test "$(ls -A "$work")" = "$top"
-  check "... with the bundle, the player, README.txt, LICENSE.txt and THIRD-PARTY-NOTICES.txt" \
-    test "$(ls -A "$work/$top" | LC_ALL=C sort | tr '\n' ' ')" = "LICENSE.txt README.txt THIRD-PARTY-NOTICES.txt Tarnovelle.exe Tarnovelle.vst3 "
+  check "... with the bundle, the player, VST3 Presets, README.txt, LICENSE.txt and THIRD-PARTY-NOTICES.txt" \
+    test "$(ls -A "$work/$top" | LC_ALL=C sort | tr '\n' '/')" = "LICENSE.txt/README.txt/THIRD-PARTY-NOTICES.txt/Tarnovelle.exe/Tarnovelle.vst3/VST3 Presets/"
   check "... the player is the build tree's" cmp "$build/Tarnovelle.exe" "$work/$top/Tarnovelle.exe"
+  check "... the presets are the build tree's, in VST3 Presets/$vendor/Tarnovelle" \
+    same_presets "$build" "$work/$top/VST3 Presets/$vendor/Tarnovelle"
+  check "... and nothing else is in VST3 Presets" \
+    test "$(cd "$work/$top/VST3 Presets" && find . -type f | wc -l)" -eq "$(ls "$build"/presets/*.vstpreset | wc -l)"
   check "... the bundle equals the build tree's" diff -r "$build/Tarnovelle.vst3" "$work/$top/Tarnovelle.vst3"
   check "... the licence is the project's" cmp "$src/LICENSE" "$work/$top/LICENSE.txt"
   check "... the README names the version and the VST3 folder" \
     bash -c 'grep -q "$2" "$1" && grep -q "Common Files.VST3" "$1"' _ "$work/$top/README.txt" "$version"
+  check "... and where the presets go (Documents\\VST3 Presets)" grep -q 'Documents.VST3 Presets' "$work/$top/README.txt"
 }
 
 case $mode in
