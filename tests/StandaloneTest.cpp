@@ -482,6 +482,25 @@ TEST_F (Standalone, WithoutJackFallsBackToAlsaOrSaysWhatWasTried)
 	startPlayer ({"--version"});
 	EXPECT_EQ (player_->wait (), 0);
 	EXPECT_EQ (player_->output (), std::string ("tarnovelle ") + TARNO_VERSION_STRING + "\n");
+
+	// Every option of --help is in the manual page.
+	startPlayer ({"--help"});
+	EXPECT_EQ (player_->wait (), 0);
+	std::string manual = readText (fs::path (TARNO_SOURCE_DIR) / "packaging" / "linux" / "tarnovelle.1");
+	for (size_t at; (at = manual.find ("\\-")) != std::string::npos;)
+		manual.replace (at, 2, "-");
+	const std::string help = player_->output ();
+	int options = 0;
+	for (size_t at = 0; (at = help.find ("\n  --", at)) != std::string::npos; ++options)
+	{
+		const size_t start = at + 3;
+		at = help.find_first_of (" \n", start);
+		const std::string option = help.substr (start, at - start);
+		const bool listed = manual.find ("\n.B " + option + "\n") != std::string::npos ||
+		                    manual.find ("\n.BI " + option + " ") != std::string::npos;
+		EXPECT_TRUE (listed) << option << " is not in tarnovelle.1";
+	}
+	EXPECT_EQ (options, 9);
 }
 
 #if defined(TARNO_HAVE_X11_EDITOR)
@@ -568,6 +587,9 @@ TEST_F (X11EditorStandalone, WindowKeysPlayNotesSavePresetsAndClosingSavesTheSta
 	key (XK_Control_L, false);
 	EXPECT_TRUE (player_->waitForText ("saved the preset")) << player_->output ();
 	EXPECT_TRUE (fs::exists (dir_ / "config" / "tarnovelle" / "presets" / "Preset 001.vstpreset"));
+	key (XK_Next, true);
+	key (XK_Next, false);
+	EXPECT_TRUE (player_->waitForText ("loaded the preset")) << player_->output ();
 	jack_client_close (meter.client);
 
 	XEvent close {};

@@ -240,13 +240,28 @@ private:
 	bool closed_ = false;
 };
 
-// Ctrl+S, Ctrl+O, Page Up/Down: presets in the presets folder.
+// Ctrl+S saves into the presets folder; Ctrl+O, Page Up/Down step through
+// the factory presets where hosts find them (~/.vst3/presets, the
+// installation's share/vst3/presets) and then the saved ones.
 class PresetKeys
 {
 public:
-	PresetKeys (Player& player, const std::string& configFolder)
+	PresetKeys (Player& player, const std::string& configFolder, const std::string& programPath)
 	: player_ (player), folder_ (configFolder.empty () ? std::string () : presetsFolder (configFolder))
 	{
+		const Tarno::Host::ClassInfo* info = player.instrumentClass ();
+		const std::string vendor = info ? info->vendor : std::string ();
+		const fs::path sub = fs::path ("presets") / vendor / "Tarnovelle";
+		std::error_code ec;
+		const fs::path program = fs::canonical (programPath, ec);
+		if (const char* home = std::getenv ("HOME"))
+			browsed_.push_back (fs::path (home) / ".vst3" / sub);
+		if (!ec)
+			browsed_.push_back (program.parent_path ().parent_path () / "share" / "vst3" / sub);
+		browsed_.push_back (fs::path ("/usr/share/vst3") / sub);
+		browsed_.push_back (fs::path ("/usr/local/share/vst3") / sub);
+		if (!folder_.empty ())
+			browsed_.push_back (folder_);
 	}
 
 	void save ()
@@ -274,13 +289,23 @@ public:
 	void step (int direction)
 	{
 		std::vector<fs::path> files;
-		std::error_code ec;
-		for (fs::directory_iterator it (folder_, ec), end; !ec && it != end; it.increment (ec))
-			if (it->path ().extension () == ".vstpreset")
-				files.push_back (it->path ());
+		std::vector<fs::path> seen;
+		for (const fs::path& folder : browsed_)
+		{
+			std::error_code ec;
+			const fs::path real = fs::canonical (folder, ec);
+			if (ec || std::find (seen.begin (), seen.end (), real) != seen.end ())
+				continue;
+			seen.push_back (real);
+			std::vector<fs::path> here;
+			for (fs::directory_iterator it (real, ec), end; !ec && it != end; it.increment (ec))
+				if (it->path ().extension () == ".vstpreset")
+					here.push_back (it->path ());
+			std::sort (here.begin (), here.end ());
+			files.insert (files.end (), here.begin (), here.end ());
+		}
 		if (files.empty ())
-			return printMessage ("no presets in '" + folder_ + "' yet (Ctrl+S saves one)");
-		std::sort (files.begin (), files.end ());
+			return printMessage ("no presets found (Ctrl+S saves one into '" + folder_ + "')");
 		const int count = int (files.size ());
 		index_ = index_ < 0 ? (direction > 0 ? 0 : count - 1) : ((index_ + direction) % count + count) % count;
 		std::string error;
@@ -293,6 +318,7 @@ public:
 private:
 	Player& player_;
 	std::string folder_;
+	std::vector<fs::path> browsed_;
 	int index_ = -1;
 };
 
@@ -342,7 +368,7 @@ int main (int argc, char** argv)
 	Display* display = nullptr;
 	std::unique_ptr<EditorWindow> window;
 	ComputerKeyboard keyboard (player);
-	PresetKeys presets (player, session.folder ());
+	PresetKeys presets (player, session.folder (), argv[0]);
 	if (!o.noGui)
 	{
 		display = XOpenDisplay (nullptr);
