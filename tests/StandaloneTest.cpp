@@ -153,7 +153,12 @@ protected:
 		dir_ = fs::temp_directory_path () / ("tarno-standalone-" + std::to_string (getpid ()));
 		fs::remove_all (dir_);
 		fs::create_directories (dir_ / "config");
-		server_ = "tarno-test-" + std::to_string (getpid ());
+		// JACK keeps a few server slots per user in shared memory; a slot
+		// left by a server that did not end cleanly is only taken back by
+		// a server of the same name. Each test has a name of its own, the
+		// same in every run.
+		server_ = std::string ("tarno-") + ::testing::UnitTest::GetInstance ()->current_test_info ()->name ();
+		server_.resize (std::min<size_t> (server_.size (), 32));
 		setenv ("JACK_DEFAULT_SERVER", server_.c_str (), 1);
 		setenv ("JACK_NO_START_SERVER", "1", 1);
 		setenv ("JACK_NO_AUDIO_RESERVATION", "1", 1);
@@ -162,6 +167,8 @@ protected:
 	void TearDown () override
 	{
 		player_.reset ();
+		if (jackd_ && jackd_->pid > 0)
+			stopServer (); // a clean end gives the server's slot back
 		jackd_.reset ();
 		fs::remove_all (dir_);
 	}
@@ -443,6 +450,12 @@ TEST_F (Standalone, ServerThatGoesAwayIsReconnectedOrEndsThePlayer)
 	ASSERT_TRUE (startServer ());
 	startPlayer ({"--no-connect"});
 	ASSERT_TRUE (player_->waitForText ("playing through"));
+	// A new block size is followed (and said).
+	jack_client_t* probe = jack_client_open ("probe", JackNoStartServer, nullptr);
+	ASSERT_NE (probe, nullptr);
+	EXPECT_EQ (jack_set_buffer_size (probe, 128), 0);
+	jack_client_close (probe);
+	EXPECT_TRUE (player_->waitForText ("the JACK server changed its block size to 128 samples")) << player_->output ();
 	stopServer ();
 	ASSERT_TRUE (player_->waitForText ("trying to reconnect every 2 seconds"))
 	    << player_->output ();

@@ -64,6 +64,7 @@ public:
 			return false;
 		}
 		rate_ = jack_get_sample_rate (client_);
+		block_ = jack_get_buffer_size (client_);
 		if (!player_.start (double (rate_), error))
 			return false;
 		jack_set_process_callback (client_, &JackBackend::process, this);
@@ -119,6 +120,17 @@ public:
 			else
 				message = "cannot follow the JACK server's new sample rate: " + error;
 			return Health::Playing;
+		}
+		const jack_nframes_t block = newBlock_.exchange (0);
+		if (block != 0 && block != block_)
+		{
+			const bool first = block_ == 0;
+			block_ = block;
+			if (!first)
+			{
+				message = "the JACK server changed its block size to " + std::to_string (block) + " samples";
+				return Health::Playing;
+			}
 		}
 		// The server works latencies out after connections change: report
 		// the playback latency once it is known or when it changes.
@@ -183,8 +195,12 @@ private:
 	}
 
 	// Buffers hold Player::kMaxBlockSize samples and longer blocks are
-	// played in parts: nothing to prepare.
-	static int bufferSizeChanged (jack_nframes_t, void*) { return 0; }
+	// played in parts: nothing to prepare, only the news to pass on.
+	static int bufferSizeChanged (jack_nframes_t frames, void* arg)
+	{
+		static_cast<JackBackend*> (arg)->newBlock_.store (frames);
+		return 0;
+	}
 
 	static void shutDown (jack_status_t, const char* reason, void* arg)
 	{
@@ -205,6 +221,8 @@ private:
 	mutable jack_nframes_t reportedLatency_ = 0;
 	bool active_ = false;
 	std::atomic<jack_nframes_t> newRate_ {0};
+	std::atomic<jack_nframes_t> newBlock_ {0};
+	jack_nframes_t block_ = 0;
 	std::atomic<bool> lost_ {false};
 	std::string reason_;
 };
