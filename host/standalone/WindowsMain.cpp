@@ -94,7 +94,7 @@ public:
 		                           nullptr, menu, wc.hInstance, this);
 		if (!window_)
 		{
-			error = "cannot create the window";
+			error = "cannot create the window (error " + std::to_string (GetLastError ()) + ")";
 			return false;
 		}
 		view_ = owned (player_.instance ().controller ()->createView (Vst::ViewType::kEditor));
