@@ -22,6 +22,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,13 +39,22 @@ constexpr UINT kMenuLoad = 101;
 constexpr UINT kMenuSave = 102;
 const wchar_t* const kWindowClass = L"TarnovelleStandalone";
 
+// How long closing the console may wait for the state to be saved (Windows
+// ends the program about 5 s after the close event).
+constexpr DWORD kCloseWaitMs = 4000;
+
 std::atomic<bool> gQuit {false};
 DWORD gMainThread = 0;
+HANDLE gSaved = nullptr; // set once the state is saved
 
-BOOL WINAPI onConsoleControl (DWORD)
+BOOL WINAPI onConsoleControl (DWORD event)
 {
 	gQuit.store (true);
 	PostThreadMessageW (gMainThread, WM_NULL, 0, 0);
+	// Closing the console, logging off or shutting down end the program
+	// when this returns: wait for the main thread to save first.
+	if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT)
+		WaitForSingleObject (gSaved, kCloseWaitMs);
 	return TRUE;
 }
 
@@ -135,6 +145,7 @@ public:
 	}
 
 	bool closed () const { return closed_; }
+	std::function<void ()> onEndSession;
 
 	// Keys for the keyboard and the preset shortcuts, whichever of our
 	// windows (the editor's included) has the focus. True when used.
@@ -219,6 +230,12 @@ private:
 				if (self)
 					self->closed_ = true;
 				return 0;
+			case WM_ENDSESSION:
+				// Logging off or shutting down: the program may be ended
+				// as soon as this returns, so the state is saved here.
+				if (wParam && self && self->onEndSession)
+					self->onEndSession ();
+				return 0;
 			case WM_COMMAND:
 				if (self && (LOWORD (wParam) == kMenuLoad || LOWORD (wParam) == kMenuSave))
 					self->presetDialog (LOWORD (wParam) == kMenuSave);
@@ -298,6 +315,7 @@ int run (int argc, char** argv, const std::string& programPath)
 	if (!o.noGui)
 	{
 		window = std::make_unique<MainWindow> (player, keyboard);
+		window->onEndSession = [&session, &player] { session.end (player); };
 		if (!window->open (error))
 		{
 			printWarning (error + ": running without a window");
@@ -362,6 +380,7 @@ int WINAPI wWinMain (HINSTANCE, HINSTANCE, LPWSTR, int)
 {
 	attachConsole ();
 	gMainThread = GetCurrentThreadId ();
+	gSaved = CreateEventW (nullptr, TRUE, FALSE, nullptr);
 	SetConsoleCtrlHandler (onConsoleControl, TRUE);
 	CoInitializeEx (nullptr, COINIT_APARTMENTTHREADED);
 	int count = 0;
@@ -379,6 +398,7 @@ int WINAPI wWinMain (HINSTANCE, HINSTANCE, LPWSTR, int)
 	const int status = run (int (args.size ()), argv.data (), fs::path (program).u8string ());
 	std::fflush (stdout);
 	std::fflush (stderr);
+	SetEvent (gSaved);
 	CoUninitialize ();
 	return status;
 }
