@@ -448,11 +448,27 @@ TEST_F (Standalone, StateSurvivesRestartsAndADamagedFileIsSetAside)
 TEST_F (Standalone, ServerThatGoesAwayIsReconnectedOrEndsThePlayer)
 {
 	ASSERT_TRUE (startServer ());
-	startPlayer ({"--no-connect"});
-	ASSERT_TRUE (player_->waitForText ("playing through"));
-	// A new block size is followed (and said).
-	jack_client_t* probe = jack_client_open ("probe", JackNoStartServer, nullptr);
+	// A MIDI keyboard as JACK shows one: a physical capture port.
+	jack_client_t* probe = jack_client_open ("keys", JackNoStartServer, nullptr);
 	ASSERT_NE (probe, nullptr);
+	ASSERT_NE (jack_port_register (probe, "capture", JACK_DEFAULT_MIDI_TYPE,
+	                               JackPortIsOutput | JackPortIsPhysical | JackPortIsTerminal, 0),
+	           nullptr);
+	ASSERT_EQ (jack_activate (probe), 0);
+	startPlayer ();
+	ASSERT_TRUE (player_->waitForText ("playing through"));
+	auto connectedTo = [probe] (const char* port) {
+		std::string list;
+		const char** names = jack_port_get_all_connections (probe, jack_port_by_name (probe, port));
+		for (int i = 0; names && names[i]; ++i)
+			list += std::string (names[i]) + " ";
+		jack_free (names);
+		return list;
+	};
+	EXPECT_EQ (connectedTo ("Tarnovelle:out_left"), "system:playback_1 ");
+	EXPECT_EQ (connectedTo ("Tarnovelle:out_right"), "system:playback_2 ");
+	EXPECT_EQ (connectedTo ("Tarnovelle:midi_in"), "keys:capture ");
+	// A new block size is followed (and said).
 	EXPECT_EQ (jack_set_buffer_size (probe, 128), 0);
 	jack_client_close (probe);
 	EXPECT_TRUE (player_->waitForText ("the JACK server changed its block size to 128 samples")) << player_->output ();
