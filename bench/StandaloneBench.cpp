@@ -7,10 +7,15 @@
 //                                held and one MIDI message per block, through
 //                                the bundle (Tarnovelle.vst3 in the working
 //                                directory, or $TARNO_BUNDLE)
+//   Standalone/plugin/<block>    the same through the host library's
+//                                PluginInstance::process (the processor's
+//                                own block work without the player)
 //   Standalone/engine/<block>    the same note, the engine ticked directly
 //
 // Counters: ns_per_sample, and block_ms, the latency a block adds (block /
 // 48 kHz).
+#include "host/Module.h"
+#include "host/PluginInstance.h"
 #include "host/standalone/Player.h"
 
 #include "engine/Engine.h"
@@ -81,6 +86,42 @@ void BM_Callback (benchmark::State& state)
 	addCounters (state, block);
 }
 
+void BM_Plugin (benchmark::State& state)
+{
+	using namespace Tarno::Host;
+	const int block = int (state.range (0));
+	std::string error;
+	auto module = Module::load (bundle (), error);
+	const ClassInfo* instrument = module ? module->instrumentClass (error) : nullptr;
+	PluginInstance plugin;
+	ProcessOptions options;
+	options.sampleRate = kRate;
+	options.maxBlockSize = block;
+	options.processMode = Steinberg::Vst::kRealtime;
+	if (!instrument || plugin.create (*module, *instrument, error) != Steinberg::kResultOk ||
+	    plugin.setupProcessing (options, error) != Steinberg::kResultOk ||
+	    plugin.startProcessing (error) != Steinberg::kResultOk)
+	{
+		state.SkipWithError (error.c_str ());
+		return;
+	}
+	Midi::Event e;
+	e.type = Midi::EventType::NoteOn;
+	e.data1 = 60;
+	e.data2 = 100;
+	plugin.midi ().translate (e, 0, plugin.events (), plugin.parameterChanges ());
+	e.type = Midi::EventType::ControlChange;
+	e.data1 = 1;
+	for (auto _ : state)
+	{
+		e.data2 = uint8_t ((e.data2 + 1) & 0x7F);
+		plugin.midi ().translate (e, 0, plugin.events (), plugin.parameterChanges ());
+		plugin.process (block);
+		benchmark::DoNotOptimize (plugin.output32 (0));
+	}
+	addCounters (state, block);
+}
+
 void BM_Engine (benchmark::State& state)
 {
 	const int block = int (state.range (0));
@@ -100,4 +141,5 @@ void BM_Engine (benchmark::State& state)
 } // namespace
 
 BENCHMARK (BM_Callback)->Name ("Standalone/callback")->Arg (64)->Arg (256)->Arg (1024);
+BENCHMARK (BM_Plugin)->Name ("Standalone/plugin")->Arg (64)->Arg (256)->Arg (1024);
 BENCHMARK (BM_Engine)->Name ("Standalone/engine")->Arg (64)->Arg (256)->Arg (1024);
