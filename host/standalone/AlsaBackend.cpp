@@ -6,6 +6,7 @@
 #include <alsa/asoundlib.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <thread>
 #include <vector>
@@ -131,12 +132,22 @@ private:
 	}
 
 	// The playing thread: one period rendered, interleaved and written at a
-	// time; the write blocks until the device has room.
+	// time; the write blocks until the device has room. A device without a
+	// clock of its own (ALSA's "null") takes everything at once: the thread
+	// then keeps to real time itself, never more than the asked latency
+	// ahead.
 	void play ()
 	{
+		using Clock = std::chrono::steady_clock;
 		const snd_pcm_uframes_t frames = period_;
+		const auto started = Clock::now ();
+		const auto ahead = std::chrono::microseconds (kLatencyMicroseconds);
+		uint64_t written = 0;
 		while (running_.load ())
 		{
+			const auto due = started + std::chrono::microseconds (written * 1000000 / rate_);
+			if (due - ahead > Clock::now ())
+				std::this_thread::sleep_until (due - ahead);
 			player_.process (left_.data (), right_.data (), int32 (frames));
 			for (snd_pcm_uframes_t i = 0; i < frames; ++i)
 			{
@@ -156,6 +167,7 @@ private:
 				}
 				done += snd_pcm_uframes_t (n);
 			}
+			written += frames;
 		}
 	}
 
