@@ -2,18 +2,24 @@
 # <build>/packages/, and the install rules behind them:
 #
 #   Windows  Tarnovelle-<version>-setup.exe        NSIS setup (makensis); the
+#                                                   player Tarnovelle.exe with
+#                                                   a Start-menu shortcut;
 #                                                   factory presets go to
 #                                                   %PROGRAMDATA%\VST3 Presets\
 #                                                   <vendor>\Tarnovelle
-#            Tarnovelle-<version>-windows-x64.zip  bundle, README, licence,
-#                                                   VST3 Presets\<vendor>\Tarnovelle
+#            Tarnovelle-<version>-windows-x64.zip  bundle, player, README,
+#                                                   licence, VST3 Presets\
+#                                                   <vendor>\Tarnovelle
 #   Linux    tarnovelle_<version>_amd64.deb        CPack: the bundle in
-#                                                   /usr/lib/vst3, tools in
-#                                                   /usr/bin, licence in
+#                                                   /usr/lib/vst3, the player
+#                                                   and tools in /usr/bin (the
+#                                                   player's menu entry and
+#                                                   icon), licence in
 #                                                   /usr/share/doc/tarnovelle,
 #                                                   presets in /usr/share/vst3/
 #                                                   presets/<vendor>/Tarnovelle
-#            Tarnovelle-<version>-linux-x86_64.tar.gz  the bundle and
+#            Tarnovelle-<version>-linux-x86_64.tar.gz  the bundle, the player
+#                                                   beside it and
 #                                                   presets/<vendor>/Tarnovelle, to
 #                                                   unpack into ~/.vst3
 #
@@ -43,7 +49,8 @@ if(WIN32)
                  "${CMAKE_BINARY_DIR}/packaging/README.txt" @ONLY NEWLINE_STYLE CRLF)
   add_custom_target(package
     COMMAND "${CMAKE_COMMAND}" "-DMAKENSIS=${TARNO_MAKENSIS}" "-DSOURCE_DIR=${CMAKE_SOURCE_DIR}"
-            "-DBUNDLE=${TARNO_BUNDLE_DIR}" "-DVERSION=${PROJECT_VERSION}" "-DOUTPUT=${TARNO_SETUP_FILE}"
+            "-DBUNDLE=${TARNO_BUNDLE_DIR}" "-DPLAYER=$<TARGET_FILE:tarnovelle_standalone>"
+            "-DVERSION=${PROJECT_VERSION}" "-DOUTPUT=${TARNO_SETUP_FILE}"
             "-DWORK_DIR=${CMAKE_BINARY_DIR}/packaging/nsis" "-DVENDOR=${TARNO_VENDOR}"
             "-DCOPYRIGHT=${TARNO_COPYRIGHT}" "-DPRESETS=${TARNO_PRESETS_DIR}"
             -P "${CMAKE_SOURCE_DIR}/cmake/WindowsInstaller.cmake"
@@ -51,6 +58,7 @@ if(WIN32)
     COMMAND "${CMAKE_COMMAND}" -E rm -rf "${_zip_stage}"
     COMMAND "${CMAKE_COMMAND}" -E make_directory "${_zip_stage}/${_zip_name}"
     COMMAND "${CMAKE_COMMAND}" -E copy_directory "${TARNO_BUNDLE_DIR}" "${_zip_stage}/${_zip_name}/Tarnovelle.vst3"
+    COMMAND "${CMAKE_COMMAND}" -E copy "$<TARGET_FILE:tarnovelle_standalone>" "${_zip_stage}/${_zip_name}/Tarnovelle.exe"
     COMMAND "${CMAKE_COMMAND}" -E copy "${CMAKE_BINARY_DIR}/packaging/README.txt" "${_zip_stage}/${_zip_name}/README.txt"
     COMMAND "${CMAKE_COMMAND}" -E copy "${CMAKE_SOURCE_DIR}/LICENSE" "${_zip_stage}/${_zip_name}/LICENSE.txt"
     COMMAND "${CMAKE_COMMAND}" -E copy "${CMAKE_SOURCE_DIR}/THIRD-PARTY-NOTICES.txt"
@@ -64,7 +72,7 @@ if(WIN32)
             "${CMAKE_COMMAND}" -E tar cf "${TARNO_PACKAGE_DIR}/${_zip_name}.zip" --format=zip "${_zip_name}"
     COMMENT "Windows packages: ${TARNO_PACKAGE_DIR}/Tarnovelle-${PROJECT_VERSION}-setup.exe and ${_zip_name}.zip"
     VERBATIM)
-  add_dependencies(package tarno_bundle_resources tarno_factory_presets)
+  add_dependencies(package tarno_bundle_resources tarno_factory_presets tarnovelle_standalone)
   unset(_zip_name)
   unset(_zip_stage)
 
@@ -81,6 +89,14 @@ else()
   install(DIRECTORY "${TARNO_BUNDLE_DIR}/Contents/Resources"
     DESTINATION "${_bundle_dest}/Contents" COMPONENT plugin)
   install(TARGETS tarnovelle_render tarnovelle_wavdiff RUNTIME DESTINATION bin COMPONENT tools)
+  # The standalone player, with its menu entry and icon.
+  if(TARGET tarnovelle_standalone)
+    install(TARGETS tarnovelle_standalone RUNTIME DESTINATION bin COMPONENT tools)
+    install(FILES "${CMAKE_SOURCE_DIR}/packaging/linux/tarnovelle.desktop"
+      DESTINATION share/applications COMPONENT tools)
+    install(FILES "${CMAKE_SOURCE_DIR}/packaging/linux/tarnovelle.svg"
+      DESTINATION share/icons/hicolor/scalable/apps COMPONENT tools)
+  endif()
   # The factory presets where hosts look for shared ones.
   install(DIRECTORY "${TARNO_PRESETS_DIR}/" DESTINATION "share/vst3/presets/${TARNO_VENDOR}/Tarnovelle"
     COMPONENT presets FILES_MATCHING PATTERN "*.vstpreset")
@@ -110,7 +126,8 @@ else()
   configure_file("${CMAKE_SOURCE_DIR}/packaging/linux/changelog.in" "${CMAKE_BINARY_DIR}/packaging/changelog" @ONLY)
   foreach(_text "${CMAKE_BINARY_DIR}/packaging/changelog"
                 "${CMAKE_SOURCE_DIR}/packaging/linux/tarnovelle-render.1"
-                "${CMAKE_SOURCE_DIR}/packaging/linux/tarnovelle-wavdiff.1")
+                "${CMAKE_SOURCE_DIR}/packaging/linux/tarnovelle-wavdiff.1"
+                "${CMAKE_SOURCE_DIR}/packaging/linux/tarnovelle.1")
     get_filename_component(_name "${_text}" NAME)
     execute_process(COMMAND gzip -9nc
       INPUT_FILE "${_text}"
@@ -126,6 +143,9 @@ else()
   install(FILES "${CMAKE_BINARY_DIR}/packaging/tarnovelle-render.1.gz"
                 "${CMAKE_BINARY_DIR}/packaging/tarnovelle-wavdiff.1.gz"
     DESTINATION share/man/man1 COMPONENT tools)
+  if(TARGET tarnovelle_standalone)
+    install(FILES "${CMAKE_BINARY_DIR}/packaging/tarnovelle.1.gz" DESTINATION share/man/man1 COMPONENT tools)
+  endif()
 
   # The archive for ~/.vst3 holds the bundle and the presets' folder, at its
   # top: a component of its own that a plain `cmake --install` leaves out.
@@ -135,6 +155,11 @@ else()
     COMPONENT user-vst3 EXCLUDE_FROM_ALL)
   install(DIRECTORY "${TARNO_BUNDLE_DIR}/Contents/Resources"
     DESTINATION "Tarnovelle.vst3/Contents" COMPONENT user-vst3 EXCLUDE_FROM_ALL)
+  # The player beside the bundle: unpacked anywhere, it finds the bundle
+  # next to itself.
+  if(TARGET tarnovelle_standalone)
+    install(TARGETS tarnovelle_standalone RUNTIME DESTINATION . COMPONENT user-vst3 EXCLUDE_FROM_ALL)
+  endif()
   install(DIRECTORY "${TARNO_PRESETS_DIR}/" DESTINATION "presets/${TARNO_VENDOR}/Tarnovelle"
     COMPONENT user-vst3 EXCLUDE_FROM_ALL FILES_MATCHING PATTERN "*.vstpreset")
 
@@ -168,8 +193,10 @@ else()
       "square, triangle and sine, a linear envelope, glissando, vibrato and\n"
       "tremolo, over all 16 MIDI channels with last-note priority.\n"
       "The bundle is installed into /usr/lib/vst3, the five factory presets\n"
-      "into /usr/share/vst3/presets. The tool tarnovelle-render\n"
-      "plays a MIDI file through any VST 3 instrument into a WAV file.")
+      "into /usr/share/vst3/presets. The program tarnovelle plays the\n"
+      "instrument without a DAW (JACK or ALSA, with a window and a menu entry);\n"
+      "the tool tarnovelle-render plays a MIDI file through any VST 3\n"
+      "instrument into a WAV file.")
   string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION ${CPACK_DEBIAN_PACKAGE_DESCRIPTION})
   # Per generator: the archive takes only the ~/.vst3 component.
   set(CPACK_PROJECT_CONFIG_FILE "${CMAKE_BINARY_DIR}/packaging/CPackPerGenerator.cmake")

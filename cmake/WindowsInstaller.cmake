@@ -1,7 +1,7 @@
 # Builds the Windows setup with makensis (script mode):
 #
 #   cmake -DMAKENSIS=... -DSOURCE_DIR=... -DBUNDLE=.../Tarnovelle.vst3
-#         -DVERSION=1.2.0 -DOUTPUT=.../Tarnovelle-1.2.0-setup.exe
+#         -DPLAYER=.../Tarnovelle.exe -DVERSION=1.2.0 -DOUTPUT=.../Tarnovelle-1.2.0-setup.exe
 #         -DWORK_DIR=... -DVENDOR=... -DCOPYRIGHT=... -DPRESETS=.../presets
 #         -P cmake/WindowsInstaller.cmake
 #
@@ -13,7 +13,7 @@
 # non-zero exit status. The Windows build's `package` target and the setup
 # tests run it.
 
-foreach(_var MAKENSIS SOURCE_DIR BUNDLE VERSION OUTPUT WORK_DIR VENDOR COPYRIGHT PRESETS)
+foreach(_var MAKENSIS SOURCE_DIR BUNDLE PLAYER VERSION OUTPUT WORK_DIR VENDOR COPYRIGHT PRESETS)
   if(NOT DEFINED ${_var} OR "${${_var}}" STREQUAL "")
     message(FATAL_ERROR "WindowsInstaller.cmake: -D${_var}=... is missing")
   endif()
@@ -25,6 +25,9 @@ foreach(_required Contents/x86_64-win/Tarnovelle.vst3 Contents/Resources/modulei
                         "Build the Windows bundle first (cmake --build --preset windows).")
   endif()
 endforeach()
+if(NOT EXISTS "${PLAYER}")
+  message(FATAL_ERROR "The player ${PLAYER} does not exist. Build it first (target tarnovelle_standalone).")
+endif()
 
 if(NOT VERSION MATCHES "^([0-9]+)\\.([0-9]+)\\.([0-9]+)$")
   message(FATAL_ERROR "The version '${VERSION}' is not MAJOR.MINOR.PATCH")
@@ -119,7 +122,7 @@ file(REMOVE "${OUTPUT}")
 execute_process(
   COMMAND "${MAKENSIS}" -V2 -WX -NOCD
           "-DVERSION=${VERSION}" "-DVERSION_QUAD=${_version_quad}"
-          "-DOUTFILE=${OUTPUT}" "-DBUNDLE_FILES=${WORK_DIR}/bundle-files.nsh"
+          "-DOUTFILE=${OUTPUT}" "-DBUNDLE_FILES=${WORK_DIR}/bundle-files.nsh" "-DPLAYER=${PLAYER}"
           "-DICON=${BUNDLE}/PlugIn.ico" "-DLICENSE_FILE=${SOURCE_DIR}/LICENSE"
           "-DVENDOR=${VENDOR}" "-DCOPYRIGHT=${COPYRIGHT}"
           "${SOURCE_DIR}/packaging/windows/installer.nsi"

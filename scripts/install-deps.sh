@@ -16,6 +16,8 @@ packages=(
   locales
   # the Windows setup (makensis), the .deb's dependencies and its check
   nsis dpkg-dev file lintian
+  # the standalone player: JACK (a real server for its tests) and ALSA
+  jackd2 libjack-jackd2-dev libasound2-dev
 )
 
 missing=()

@@ -7,7 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#if defined(TARNO_HAVE_STANDALONE)
+#include "host/standalone/Player.h"
+#include "tests/BundlePath.h"
+#endif
+
+#include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdlib>
 #include <new>
 #include <thread>
@@ -164,3 +171,54 @@ TEST (Concurrency, RestoresWithPointsInFlight)
 	ASSERT_EQ (p->getState (&out), kResultOk);
 	EXPECT_EQ (bytesOf (out), stateBlob (b));
 }
+
+#if defined(TARNO_HAVE_STANDALONE)
+// The standalone player's audio callback, with everything that reaches it:
+// backend MIDI at offsets, keyboard notes and editor edits from the queues,
+// blocks of several sizes.
+TEST (Realtime, StandaloneCallbackNeverAllocates)
+{
+	if (!TARNO_COUNT_ALLOCATIONS)
+		GTEST_SKIP () << "allocations are counted in the builds without sanitizers";
+	using Tarno::Standalone::Player;
+	Player player;
+	std::string error;
+	ASSERT_TRUE (player.open (TarnoTest::bundlePath (), error)) << error;
+	ASSERT_TRUE (player.start (48000, error)) << error;
+	const auto params = player.instance ().parameters ();
+	ASSERT_FALSE (params.empty ());
+
+	struct Messages : Player::MidiSource
+	{
+		uint8_t bytes[4][3] = {{0x90, 64, 90}, {0xB0, 1, 70}, {0xE0, 0, 80}, {0x80, 64, 0}};
+		uint32_t count () override { return 4; }
+		bool get (uint32_t i, const uint8_t*& data, size_t& size, uint32_t& offset) override
+		{
+			data = bytes[i];
+			size = 3;
+			offset = i * 50;
+			return true;
+		}
+	} midi;
+	std::vector<float> left (4096), right (4096);
+	long counted = 0;
+	float loudest = 0.f;
+	for (int round = 0; round < 40; ++round)
+	{
+		player.queueNote (48 + round % 24, round % 3 ? 100 : 0);
+		player.instance ().componentHandler ().performEdit (params[size_t (round) % params.size ()].id, 0.5);
+		const int frames = round % 2 ? 256 : 4096;
+		countingAllocations = true;
+		allocations = 0;
+		player.process (left.data (), right.data (), frames, &midi);
+		countingAllocations = false;
+		counted += allocations;
+		for (int i = 0; i < frames; ++i)
+			loudest = std::max (loudest, std::abs (left[size_t (i)]));
+		player.idle ();
+	}
+	EXPECT_EQ (counted, 0);
+	EXPECT_GT (loudest, 0.01f) << "the callback played nothing";
+	EXPECT_EQ (player.droppedEdits (), 0u);
+}
+#endif

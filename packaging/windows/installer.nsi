@@ -16,6 +16,8 @@
 ;                                             file (presets a user saved
 ;                                             beside them stay)
 ;   <Program Files>\Tarnovelle\Uninstall.exe
+;   <Program Files>\Tarnovelle\Tarnovelle.exe   the standalone player (PLAYER)
+;   <Start menu>\Programs\Tarnovelle.lnk        its shortcut (all users)
 ;   HKLM\...\Uninstall\Tarnovelle             the Add/Remove Programs entry
 ;
 ; The bundle is never left half-written: it is unpacked into a folder beside
@@ -222,6 +224,18 @@ Section "Tarnovelle"
 		Call stop
 	${EndIf}
 
+	; The standalone player and its Start-menu shortcut.
+	ClearErrors
+	SetOutPath "${PROGRAM_DIR}"
+	File "/oname=Tarnovelle.exe" "${PLAYER}"
+	SetOutPath "$TEMP"
+	${If} ${Errors}
+		StrCpy $failure "${PROGRAM_DIR}\Tarnovelle.exe could not be written. Close Tarnovelle and run the setup again."
+		Call stop
+	${EndIf}
+	; (The shell folders are the all users' ones: see .onInit.)
+	CreateShortCut "$SMPROGRAMS\Tarnovelle.lnk" "${PROGRAM_DIR}\Tarnovelle.exe" "" "${BUNDLE_DIR}\PlugIn.ico" 0
+
 	; Done: the replaced bundle goes, and Explorer is told to show the
 	; bundle folder with its icon (desktop.ini needs the folder read-only).
 	RMDir /r "${REPLACED_DIR}"
@@ -272,6 +286,8 @@ Section "Uninstall"
 			DetailPrint "Kept files in ${BUNDLE_DIR} that Tarnovelle did not install"
 		${EndIf}
 	${EndIf}
+	Delete "$SMPROGRAMS\Tarnovelle.lnk"
+	Delete "${PROGRAM_DIR}\Tarnovelle.exe"
 	; The presets the setup wrote; a user's own beside them keep the folder.
 	!insertmacro TARNO_DELETE_PRESETS "${PRESETS_DIR}"
 	RMDir "${PRESETS_DIR}"

@@ -61,20 +61,23 @@ deb_checks() {
   {
     bundle_files | grep -v '^Contents/x86_64-linux/' | sed 's|^|./usr/lib/vst3/Tarnovelle.vst3/|'
     echo ./usr/lib/vst3/Tarnovelle.vst3/Contents/x86_64-linux/Tarnovelle.so
-    printf '%s\n' ./usr/bin/tarnovelle-render ./usr/bin/tarnovelle-wavdiff \
+    printf '%s\n' ./usr/bin/tarnovelle-render ./usr/bin/tarnovelle-wavdiff ./usr/bin/tarnovelle \
+      ./usr/share/applications/tarnovelle.desktop ./usr/share/icons/hicolor/scalable/apps/tarnovelle.svg \
       ./usr/share/doc/tarnovelle/changelog.gz ./usr/share/doc/tarnovelle/copyright \
-      ./usr/share/man/man1/tarnovelle-render.1.gz ./usr/share/man/man1/tarnovelle-wavdiff.1.gz
+      ./usr/share/man/man1/tarnovelle-render.1.gz ./usr/share/man/man1/tarnovelle-wavdiff.1.gz \
+      ./usr/share/man/man1/tarnovelle.1.gz
     (cd "$build/presets" && ls *.vstpreset) | sed "s|^|./usr/share/vst3/presets/$vendor/Tarnovelle/|"
   } | LC_ALL=C sort >"$work/expected"
   # The name is all after the fifth field (preset names hold blanks).
   awk '$1 !~ /^d/' "$listing" | sed -E 's/^([^ ]+ +){5}//' | LC_ALL=C sort >"$work/files"
   check "the factory's vendor is known (moduleinfo.json): '$vendor'" test -n "$vendor"
-  check "the files are the bundle, the two tools with manual pages, the licence and the presets" \
+  check "the files are the bundle, the player with its menu entry and icon, the two tools, manual pages, the licence and the presets" \
     diff -u "$work/expected" "$work/files"
   check "every entry belongs to root/root" bash -c '! awk "\$2 != \"root/root\"" "$1" | grep -q .' _ "$listing"
   check "the module is -rw-r--r--" \
     grep -qE '^-rw-r--r-- .* \./usr/lib/vst3/Tarnovelle\.vst3/Contents/x86_64-linux/Tarnovelle\.so$' "$listing"
   check "tarnovelle-render is -rwxr-xr-x" grep -qE '^-rwxr-xr-x .* \./usr/bin/tarnovelle-render$' "$listing"
+  check "tarnovelle is -rwxr-xr-x" grep -qE '^-rwxr-xr-x .* \./usr/bin/tarnovelle$' "$listing"
   check "folders are drwxr-xr-x" bash -c '! awk "\$1 ~ /^d/ && \$1 != \"drwxr-xr-x\"" "$1" | grep -q .' _ "$listing"
 
   # Unpacked into a root of its own, it plays as the build tree does.
@@ -91,6 +94,15 @@ deb_checks() {
   check "the build tree renders the same phrase" \
     render "$build/host/tarnovelle-render" "$build/Tarnovelle.vst3" "$work/build.wav"
   check "both renders are identical" cmp "$work/build.wav" "$work/unpacked.wav"
+  check "the unpacked player names the version" \
+    test "$("$root/usr/bin/tarnovelle" --version)" = "tarnovelle $version"
+  check "the menu entry starts tarnovelle with its icon" \
+    bash -c 'grep -qx "Exec=tarnovelle" "$1" && grep -qx "Icon=tarnovelle" "$1"' _ "$root/usr/share/applications/tarnovelle.desktop"
+  # It finds the bundle in ../lib/vst3 and stops at the missing JACK server
+  # and ALSA device (the state goes into a folder of the test's own).
+  check "the unpacked player finds the unpacked bundle" \
+    bash -c 'out=$(XDG_CONFIG_HOME="$2" JACK_DEFAULT_SERVER=tarno-none "$1" --no-gui --device tarno_none 2>&1); \
+      printf "%s\n" "$out" | grep -q "error: cannot play: no JACK server"' _ "$root/usr/bin/tarnovelle" "$work/config"
 }
 
 lintian_checks() {
@@ -120,12 +132,14 @@ reproducible_checks() {
 archive_checks() {
   check "the archive exists ($archive)" test -f "$archive" || return
   tar -tzf "$archive" | sed 's|^\./||' | grep -v '^$' >"$work/entries"
-  check "every entry is inside Tarnovelle.vst3/ or presets/" \
-    bash -c '! grep -v "^\(Tarnovelle\.vst3\|presets\)\(/\|$\)" "$1" | grep -q .' _ "$work/entries"
+  check "every entry is inside Tarnovelle.vst3/ or presets/, or the player beside them" \
+    bash -c '! grep -v "^\(Tarnovelle\.vst3\|presets\)\(/\|$\)" "$1" | grep -vx tarnovelle | grep -q .' _ "$work/entries"
   local home="$work/home"
   mkdir -p "$home/.vst3"
   check "it unpacks into ~/.vst3" tar -xzf "$archive" -C "$home/.vst3" || return
   (cd "$home/.vst3/Tarnovelle.vst3" && find . -type f | sed 's|^\./||' | LC_ALL=C sort) >"$work/unpacked-files"
+  check "the player beside the bundle names the version" \
+    test "$("$home/.vst3/tarnovelle" --version)" = "tarnovelle $version"
   check "it holds the bundle's files, no more" diff -u <(bundle_files) "$work/unpacked-files"
   check "the presets land in ~/.vst3/presets/$vendor/Tarnovelle" \
     same_presets "$build" "$home/.vst3/presets/$vendor/Tarnovelle"

@@ -12,8 +12,8 @@
 #       (a copy) it is a no-op; a setup that cannot create its folder, or
 #       that starts while another one runs, fails and leaves nothing behind
 #   windows-packages-test.sh zip BUILD SOURCE VERSION
-#       the zip holds one folder with the bundle, the presets' folder, README
-#       and licence
+#       the zip holds one folder with the bundle, the player, the presets'
+#       folder, README and licence
 #
 # Prints one line per check; exits 1 if any failed.
 set -uo pipefail
@@ -35,6 +35,7 @@ presets="$vendor_presets/Tarnovelle"
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tarnovelle'
 bundle_win='C:\Program Files\Common Files\VST3\Tarnovelle.vst3'
 uninstaller_win='C:\Program Files\Tarnovelle\Uninstall.exe'
+start_menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs"
 
 key_exists() { wine reg query "$key" >/dev/null 2>&1; }
 key_value() { wine reg query "$key" /v "$1" 2>/dev/null | tr -d '\r' | awk -v name="$1" '$1 == name {print $3}'; }
@@ -68,7 +69,8 @@ build_older_setup() {
   mkdir -p "$work/old"
   cp -r "$build/Tarnovelle.vst3" "$work/old/"
   echo "from an older release" >"$work/old/Tarnovelle.vst3/Contents/Resources/obsolete.txt"
-  cmake -DMAKENSIS="$makensis" -DSOURCE_DIR="$src" -DBUNDLE="$work/old/Tarnovelle.vst3" -DVERSION=0.9.0 \
+  cmake -DMAKENSIS="$makensis" -DSOURCE_DIR="$src" -DBUNDLE="$work/old/Tarnovelle.vst3" \
+    -DPLAYER="$build/Tarnovelle.exe" -DVERSION=0.9.0 \
     -DOUTPUT="$work/Tarnovelle-0.9.0-setup.exe" -DWORK_DIR="$work/old-nsis" -DVENDOR="$vendor" \
     -DCOPYRIGHT="test" -DPRESETS="$build/presets" -P "$src/cmake/WindowsInstaller.cmake" >"$work/old-setup.log" 2>&1 ||
     { cat "$work/old-setup.log"; return 1; }
@@ -99,6 +101,10 @@ setup_checks() {
   check "... with its quiet uninstall command" \
     test "$(wine reg query "$key" /v QuietUninstallString 2>/dev/null | tr -d '\r' | grep -c 'Uninstall.exe" /S')" -eq 1
   check "... the uninstaller is in Program Files\\Tarnovelle" test -f "$program_dir/Uninstall.exe"
+  check "... the player is in Program Files\\Tarnovelle, the build tree's" cmp "$build/Tarnovelle.exe" "$program_dir/Tarnovelle.exe"
+  check "... with a Start-menu shortcut" test -f "$start_menu/Tarnovelle.lnk"
+  check "... the installed player names the version" \
+    bash -c 'test "$(wine "$1" --version </dev/null 2>/dev/null | tr -d "\r")" = "Tarnovelle $2"' _ "$program_dir/Tarnovelle.exe" "$version"
   check "... nothing is left beside the bundle" no_leftovers_beside
   check "the factory's vendor is known (moduleinfo.json): '$vendor'" test -n "$vendor"
   check "... the presets are the build tree's, in ProgramData\\VST3 Presets\\$vendor\\Tarnovelle" \
@@ -125,6 +131,7 @@ setup_checks() {
   check "... and finishes within a minute" wait_for_uninstall
   check "... the Add/Remove Programs entry is gone" no_key
   check "... Program Files\\Tarnovelle is gone" absent "$program_dir"
+  check "... the Start-menu shortcut is gone" absent "$start_menu/Tarnovelle.lnk"
   check "... of the bundle only the file it did not install is left" \
     test "$(cd "$bundle" 2>/dev/null && find . -type f)" = "./Contents/notes.txt"
   check "... of the presets only the user's own is left" \
@@ -178,8 +185,9 @@ zip_checks() {
   local top="Tarnovelle-${version}-windows-x64"
   (cd "$work" && cmake -E tar xf "$zip") || { check "the zip unpacks" false; return; }
   check "it unpacks into one folder, $top" test "$(ls -A "$work")" = "$top"
-  check "... with the bundle, VST3 Presets, README.txt, LICENSE.txt and THIRD-PARTY-NOTICES.txt" \
-    test "$(ls -A "$work/$top" | LC_ALL=C sort | tr '\n' '/')" = "LICENSE.txt/README.txt/THIRD-PARTY-NOTICES.txt/Tarnovelle.vst3/VST3 Presets/"
+  check "... with the bundle, the player, VST3 Presets, README.txt, LICENSE.txt and THIRD-PARTY-NOTICES.txt" \
+    test "$(ls -A "$work/$top" | LC_ALL=C sort | tr '\n' '/')" = "LICENSE.txt/README.txt/THIRD-PARTY-NOTICES.txt/Tarnovelle.exe/Tarnovelle.vst3/VST3 Presets/"
+  check "... the player is the build tree's" cmp "$build/Tarnovelle.exe" "$work/$top/Tarnovelle.exe"
   check "... the presets are the build tree's, in VST3 Presets/$vendor/Tarnovelle" \
     same_presets "$build" "$work/$top/VST3 Presets/$vendor/Tarnovelle"
   check "... and nothing else is in VST3 Presets" \
