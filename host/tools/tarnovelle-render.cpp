@@ -9,6 +9,8 @@
 #include "host/PluginInstance.h"
 #include "host/WavWriter.h"
 
+#include "TarnoVersion.h"
+
 #include "pluginterfaces/vst/ivstaudioprocessor.h"
 
 #include <algorithm>
@@ -55,6 +57,7 @@ const char* const kUsage =
     "  --load-state FILE     restore a processor state blob before rendering\n"
     "  --save-state FILE     write the processor state blob after rendering\n"
     "  --quiet               print nothing but errors\n"
+    "  --version             show the version\n"
     "  --help                show this text\n";
 
 struct Options
@@ -72,6 +75,7 @@ struct Options
 	std::string saveState;
 	bool quiet = false;
 	bool help = false;
+	bool version = false;
 };
 
 bool parseInt (const std::string& text, long minValue, long maxValue, int& out)
@@ -147,6 +151,11 @@ bool parseArguments (int argc, char** argv, Options& o, std::string& error)
 		if (arg == "--help" || arg == "-h")
 		{
 			o.help = true;
+			return true;
+		}
+		else if (arg == "--version")
+		{
+			o.version = true;
 			return true;
 		}
 		else if (arg == "--rate")
@@ -563,6 +572,11 @@ int main (int argc, char** argv)
 	if (o.help)
 	{
 		std::fputs (kUsage, stdout);
+		return 0;
+	}
+	if (o.version)
+	{
+		std::printf ("%s %s\n", kProgram, TARNO_VERSION_STRING);
 		return 0;
 	}
 	return render (o);
