@@ -66,6 +66,10 @@ else()
   install(DIRECTORY "${TARNO_BUNDLE_DIR}/Contents/Resources"
     DESTINATION "${_bundle_dest}/Contents" COMPONENT plugin)
   install(TARGETS tarnovelle_render tarnovelle_wavdiff RUNTIME DESTINATION bin COMPONENT tools)
+  # The editor viewer needs X11; it is built wherever the Linux editor is.
+  if(TARGET tarnovelle_view)
+    install(TARGETS tarnovelle_view RUNTIME DESTINATION bin COMPONENT tools)
+  endif()
 
   # /usr/share/doc/tarnovelle: the licence as Debian keeps it (the GPL's text
   # is in /usr/share/common-licenses) and a changelog; the tools' manual
@@ -77,7 +81,8 @@ else()
   configure_file("${CMAKE_SOURCE_DIR}/packaging/linux/changelog.in" "${CMAKE_BINARY_DIR}/packaging/changelog" @ONLY)
   foreach(_text "${CMAKE_BINARY_DIR}/packaging/changelog"
                 "${CMAKE_SOURCE_DIR}/packaging/linux/tarnovelle-render.1"
-                "${CMAKE_SOURCE_DIR}/packaging/linux/tarnovelle-wavdiff.1")
+                "${CMAKE_SOURCE_DIR}/packaging/linux/tarnovelle-wavdiff.1"
+                "${CMAKE_SOURCE_DIR}/packaging/linux/tarnovelle-view.1")
     get_filename_component(_name "${_text}" NAME)
     execute_process(COMMAND gzip -9nc
       INPUT_FILE "${_text}"
@@ -93,6 +98,9 @@ else()
   install(FILES "${CMAKE_BINARY_DIR}/packaging/tarnovelle-render.1.gz"
                 "${CMAKE_BINARY_DIR}/packaging/tarnovelle-wavdiff.1.gz"
     DESTINATION share/man/man1 COMPONENT tools)
+  if(TARGET tarnovelle_view)
+    install(FILES "${CMAKE_BINARY_DIR}/packaging/tarnovelle-view.1.gz" DESTINATION share/man/man1 COMPONENT tools)
+  endif()
 
   # The archive for ~/.vst3 holds only the bundle, at its top: a component
   # of its own that a plain `cmake --install` leaves out.

@@ -54,12 +54,13 @@ deb_checks() {
   {
     bundle_files | grep -v '^Contents/x86_64-linux/' | sed 's|^|./usr/lib/vst3/Tarnovelle.vst3/|'
     echo ./usr/lib/vst3/Tarnovelle.vst3/Contents/x86_64-linux/Tarnovelle.so
-    printf '%s\n' ./usr/bin/tarnovelle-render ./usr/bin/tarnovelle-wavdiff \
+    printf '%s\n' ./usr/bin/tarnovelle-render ./usr/bin/tarnovelle-view ./usr/bin/tarnovelle-wavdiff \
       ./usr/share/doc/tarnovelle/changelog.gz ./usr/share/doc/tarnovelle/copyright \
-      ./usr/share/man/man1/tarnovelle-render.1.gz ./usr/share/man/man1/tarnovelle-wavdiff.1.gz
+      ./usr/share/man/man1/tarnovelle-render.1.gz ./usr/share/man/man1/tarnovelle-view.1.gz \
+      ./usr/share/man/man1/tarnovelle-wavdiff.1.gz
   } | LC_ALL=C sort >"$work/expected"
   awk '$1 !~ /^d/ {print $6}' "$listing" | LC_ALL=C sort >"$work/files"
-  check "the files are the bundle, the two tools with manual pages and the licence" diff -u "$work/expected" "$work/files"
+  check "the files are the bundle, the tools with manual pages and the licence" diff -u "$work/expected" "$work/files"
   check "every entry belongs to root/root" bash -c '! awk "\$2 != \"root/root\"" "$1" | grep -q .' _ "$listing"
   check "the module is -rw-r--r--" \
     grep -qE '^-rw-r--r-- .* \./usr/lib/vst3/Tarnovelle\.vst3/Contents/x86_64-linux/Tarnovelle\.so$' "$listing"
