@@ -100,6 +100,10 @@ else()
   # The factory presets where hosts look for shared ones.
   install(DIRECTORY "${TARNO_PRESETS_DIR}/" DESTINATION "share/vst3/presets/${TARNO_VENDOR}/Tarnovelle"
     COMPONENT presets FILES_MATCHING PATTERN "*.vstpreset")
+  # The editor viewer needs X11; it is built wherever the Linux editor is.
+  if(TARGET tarnovelle_view)
+    install(TARGETS tarnovelle_view RUNTIME DESTINATION bin COMPONENT tools)
+  endif()
 
   # /usr/share/doc/tarnovelle: the licence as Debian keeps it (the GPL's text
   # is in /usr/share/common-licenses) and a changelog; the tools' manual
@@ -127,7 +131,8 @@ else()
   foreach(_text "${CMAKE_BINARY_DIR}/packaging/changelog"
                 "${CMAKE_SOURCE_DIR}/packaging/linux/tarnovelle-render.1"
                 "${CMAKE_SOURCE_DIR}/packaging/linux/tarnovelle-wavdiff.1"
-                "${CMAKE_SOURCE_DIR}/packaging/linux/tarnovelle.1")
+                "${CMAKE_SOURCE_DIR}/packaging/linux/tarnovelle.1"
+                "${CMAKE_SOURCE_DIR}/packaging/linux/tarnovelle-view.1")
     get_filename_component(_name "${_text}" NAME)
     execute_process(COMMAND gzip -9nc
       INPUT_FILE "${_text}"
@@ -145,6 +150,9 @@ else()
     DESTINATION share/man/man1 COMPONENT tools)
   if(TARGET tarnovelle_standalone)
     install(FILES "${CMAKE_BINARY_DIR}/packaging/tarnovelle.1.gz" DESTINATION share/man/man1 COMPONENT tools)
+  endif()
+  if(TARGET tarnovelle_view)
+    install(FILES "${CMAKE_BINARY_DIR}/packaging/tarnovelle-view.1.gz" DESTINATION share/man/man1 COMPONENT tools)
   endif()
 
   # The archive for ~/.vst3 holds the bundle and the presets' folder, at its

@@ -22,7 +22,7 @@
 #     click when an X display exists (e.g. under xvfb-run). The ctest setup
 #     step wine_prefix_setup (CMakeLists.txt) switches that dialog off, so a
 #     crash prints a backtrace and the test fails at once.
-#   - Creating a prefix takes about 10 s; `wineboot -i` returns before the
+#   - Creating a prefix takes a while; `wineboot -i` returns before the
 #     registry files are written, `wineserver -w` waits for that.
 
 set(CMAKE_SYSTEM_NAME Windows)

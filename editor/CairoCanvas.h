@@ -91,7 +91,7 @@ public:
 	// At most how many bytes of anti-aliased shape pictures are kept for
 	// reuse (the least recently used go first); 0 keeps none and draws
 	// every shape afresh. The default holds the pictures of all three skins
-	// (about 5 MB each) several times over.
+	// several times over.
 	void setShapeCacheLimit (size_t bytes);
 	// Bytes of shape pictures kept now.
 	size_t shapeCacheBytes () const;

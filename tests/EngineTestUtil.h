@@ -11,7 +11,7 @@ namespace TarnoTest {
 
 constexpr double kPi = 3.14159265358979323846;
 
-// Engines are ~49 kB; tests keep them on the heap.
+// Engines hold a large note table; tests keep them on the heap.
 inline std::unique_ptr<Tarno::Engine> preparedEngine (double rate)
 {
 	auto e = std::make_unique<Tarno::Engine> ();

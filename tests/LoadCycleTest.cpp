@@ -42,9 +42,8 @@ namespace {
 constexpr int kWarmUpCycles = 20;
 constexpr int kCycles = 200;
 // What a cycle may leave behind beyond the empty module's share. Leaks the
-// module had (the C++ runtime's 73 kB exception buffer, the 784 bytes the
-// threads library allocated for a static's guard) each exceed the heap
-// margin.
+// module had (the C++ runtime's exception buffer, the blocks the threads
+// library allocated for a static's guard) each exceed the heap margin.
 constexpr double kHeapMarginPerCycle = 256;
 #if defined(_WIN32)
 // Private pages are committed a page or more at a time as heaps grow,
@@ -203,7 +202,7 @@ TEST (ModuleLoadCycles, LeaveNoMoreBehindThanAnEmptyModule)
 	// malloc is the sanitizer's, and glibc's count says nothing. Address-
 	// Sanitizer also adds an exit handler of its own, kept to the end of the
 	// process, for each static destructor a module registers: every load of
-	// the bundle leaves about 4.5 kB of glibc's exit handler lists.
+	// the bundle leaves entries in glibc's exit handler lists.
 	GTEST_SKIP () << "the sanitizers keep exit handlers of every load";
 #endif
 	const Growth empty = measure ([] { rawCycle (kEmptyModule, true); });

@@ -9,6 +9,8 @@
 #include "host/PluginInstance.h"
 #include "host/WavWriter.h"
 
+#include "TarnoVersion.h"
+
 #include "pluginterfaces/vst/ivstaudioprocessor.h"
 
 #include <algorithm>
@@ -60,6 +62,7 @@ const char* const kUsage =
     "  --save-preset FILE    write the state in use after rendering into a VST 3\n"
     "                        preset file (processor and controller state)\n"
     "  --quiet               print nothing but errors\n"
+    "  --version             show the version\n"
     "  --help                show this text\n";
 
 struct Options
@@ -79,6 +82,7 @@ struct Options
 	std::string savePreset;
 	bool quiet = false;
 	bool help = false;
+	bool version = false;
 };
 
 bool parseInt (const std::string& text, long minValue, long maxValue, int& out)
@@ -154,6 +158,11 @@ bool parseArguments (int argc, char** argv, Options& o, std::string& error)
 		if (arg == "--help" || arg == "-h")
 		{
 			o.help = true;
+			return true;
+		}
+		else if (arg == "--version")
+		{
+			o.version = true;
 			return true;
 		}
 		else if (arg == "--rate")
@@ -588,6 +597,11 @@ int main (int argc, char** argv)
 	if (o.help)
 	{
 		std::fputs (kUsage, stdout);
+		return 0;
+	}
+	if (o.version)
+	{
+		std::printf ("%s %s\n", kProgram, TARNO_VERSION_STRING);
 		return 0;
 	}
 	return render (o);

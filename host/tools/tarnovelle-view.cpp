@@ -14,6 +14,8 @@
 #include "host/PluginInstance.h"
 #include "host/RunLoop.h"
 
+#include "TarnoVersion.h"
+
 #include "pluginterfaces/gui/iplugview.h"
 #include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
 #include "pluginterfaces/vst/ivsteditcontroller.h"
@@ -65,6 +67,7 @@ const char* const kUsage =
     "  --run-loop MODE     what the view's frame offers: 'normal' (default),\n"
     "                      'refusing' (a run loop that refuses every handler and\n"
     "                      timer) or 'none' (no run loop at all)\n"
+    "  --version           show the version\n"
     "  --help              show this text\n";
 
 struct Options
@@ -76,6 +79,7 @@ struct Options
 	double scale = 1.0;
 	enum class RunLoopMode { Normal, Refusing, Absent } runLoop = RunLoopMode::Normal;
 	bool help = false;
+	bool version = false;
 };
 
 int fail (const std::string& message)
@@ -105,6 +109,11 @@ bool parseArguments (int argc, char** argv, Options& o, std::string& error)
 		if (arg == "--help" || arg == "-h")
 		{
 			o.help = true;
+			return true;
+		}
+		else if (arg == "--version")
+		{
+			o.version = true;
 			return true;
 		}
 		else if (arg == "--seconds")
@@ -558,6 +567,11 @@ int main (int argc, char** argv)
 	if (o.help)
 	{
 		std::fputs (kUsage, stdout);
+		return 0;
+	}
+	if (o.version)
+	{
+		std::printf ("%s %s\n", kProgram, TARNO_VERSION_STRING);
 		return 0;
 	}
 	return show (o);

@@ -3,9 +3,10 @@
 //
 //   tarnovelle-wavdiff [--tolerance X] A.wav B.wav
 //
-// Exit status: 0 when both files have the same layout and every difference
-// is within the tolerance (default 1e-6), 1 when not, 2 on a usage or read
-// error. Reads 32-bit float and 16/24-bit PCM files.
+// Run with --help for the options. Exit status: 0 when both files have the
+// same layout and every difference is within the tolerance (default 1e-6),
+// 1 when not, 2 on a usage or read error. Reads 32-bit float and 16/24-bit
+// PCM files.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -14,7 +15,24 @@
 #include <string>
 #include <vector>
 
+#include "TarnoVersion.h"
+
 namespace {
+
+const char* const kProgram = "tarnovelle-wavdiff";
+
+const char* const kUsage =
+    "Usage: tarnovelle-wavdiff [options] A.wav B.wav\n"
+    "\n"
+    "Compares two WAV files (32-bit float or 16/24-bit PCM) sample by sample and\n"
+    "prints the largest absolute difference, with samples scaled to [-1, 1].\n"
+    "Exit status: 0 when both have the same layout and every difference is\n"
+    "within the tolerance, 1 when not, 2 on a usage or read error.\n"
+    "\n"
+    "Options:\n"
+    "  --tolerance X   the largest difference allowed (default 1e-6)\n"
+    "  --version       show the version\n"
+    "  --help          show this text\n";
 
 struct Wav
 {
@@ -98,22 +116,49 @@ bool readWav (const char* path, Wav& wav, std::string& error)
 int main (int argc, char** argv)
 {
 	double tolerance = 1e-6;
-	int first = 1;
-	if (argc == 5 && std::strcmp (argv[1], "--tolerance") == 0)
+	std::vector<const char*> files;
+	for (int i = 1; i < argc; ++i)
 	{
-		tolerance = std::atof (argv[2]);
-		first = 3;
+		const std::string arg = argv[i];
+		if (arg == "--help" || arg == "-h")
+		{
+			std::fputs (kUsage, stdout);
+			return 0;
+		}
+		if (arg == "--version")
+		{
+			std::printf ("%s %s\n", kProgram, TARNO_VERSION_STRING);
+			return 0;
+		}
+		if (arg == "--tolerance")
+		{
+			char* end = nullptr;
+			const char* text = i + 1 < argc ? argv[++i] : "";
+			tolerance = std::strtod (text, &end);
+			if (end == text || *end != 0 || !(tolerance >= 0.0))
+			{
+				std::fprintf (stderr, "%s: --tolerance needs a number of at least 0, not '%s'\n", kProgram, text);
+				return 2;
+			}
+		}
+		else if (arg.size () > 1 && arg[0] == '-')
+		{
+			std::fprintf (stderr, "%s: unknown option '%s'\nTry '%s --help'.\n", kProgram, arg.c_str (), kProgram);
+			return 2;
+		}
+		else
+			files.push_back (argv[i]);
 	}
-	if (argc - first != 2)
+	if (files.size () != 2)
 	{
 		std::fprintf (stderr, "usage: tarnovelle-wavdiff [--tolerance X] A.wav B.wav\n");
 		return 2;
 	}
 	Wav a, b;
 	std::string error;
-	if (!readWav (argv[first], a, error) || !readWav (argv[first + 1], b, error))
+	if (!readWav (files[0], a, error) || !readWav (files[1], b, error))
 	{
-		std::fprintf (stderr, "tarnovelle-wavdiff: %s\n", error.c_str ());
+		std::fprintf (stderr, "%s: %s\n", kProgram, error.c_str ());
 		return 2;
 	}
 	if (a.channels != b.channels || a.rate != b.rate || a.samples.size () != b.samples.size ())

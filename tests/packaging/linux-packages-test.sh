@@ -61,17 +61,18 @@ deb_checks() {
   {
     bundle_files | grep -v '^Contents/x86_64-linux/' | sed 's|^|./usr/lib/vst3/Tarnovelle.vst3/|'
     echo ./usr/lib/vst3/Tarnovelle.vst3/Contents/x86_64-linux/Tarnovelle.so
-    printf '%s\n' ./usr/bin/tarnovelle-render ./usr/bin/tarnovelle-wavdiff ./usr/bin/tarnovelle \
+    printf '%s\n' ./usr/bin/tarnovelle-render ./usr/bin/tarnovelle-view ./usr/bin/tarnovelle-wavdiff ./usr/bin/tarnovelle \
       ./usr/share/applications/tarnovelle.desktop ./usr/share/icons/hicolor/scalable/apps/tarnovelle.svg \
       ./usr/share/doc/tarnovelle/changelog.gz ./usr/share/doc/tarnovelle/copyright \
-      ./usr/share/man/man1/tarnovelle-render.1.gz ./usr/share/man/man1/tarnovelle-wavdiff.1.gz \
+      ./usr/share/man/man1/tarnovelle-render.1.gz ./usr/share/man/man1/tarnovelle-view.1.gz \
+      ./usr/share/man/man1/tarnovelle-wavdiff.1.gz \
       ./usr/share/man/man1/tarnovelle.1.gz
     (cd "$build/presets" && ls *.vstpreset) | sed "s|^|./usr/share/vst3/presets/$vendor/Tarnovelle/|"
   } | LC_ALL=C sort >"$work/expected"
   # The name is all after the fifth field (preset names hold blanks).
   awk '$1 !~ /^d/' "$listing" | sed -E 's/^([^ ]+ +){5}//' | LC_ALL=C sort >"$work/files"
   check "the factory's vendor is known (moduleinfo.json): '$vendor'" test -n "$vendor"
-  check "the files are the bundle, the player with its menu entry and icon, the two tools, manual pages, the licence and the presets" \
+  check "the files are the bundle, the player with its menu entry and icon, the three tools, manual pages, the licence and the presets" \
     diff -u "$work/expected" "$work/files"
   check "every entry belongs to root/root" bash -c '! awk "\$2 != \"root/root\"" "$1" | grep -q .' _ "$listing"
   check "the module is -rw-r--r--" \
