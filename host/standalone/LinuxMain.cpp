@@ -11,8 +11,6 @@
 #include "host/PlugFrame.h"
 #include "host/RunLoop.h"
 
-#include "TarnoVersion.h"
-
 #include "pluginterfaces/gui/iplugview.h"
 #include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
 
@@ -327,22 +325,10 @@ private:
 int main (int argc, char** argv)
 {
 	Options o;
+	int exitStatus = 0;
+	if (!readCommandLine (argc, argv, o, exitStatus))
+		return exitStatus;
 	std::string error;
-	if (!parseOptions (argc, argv, o, error))
-	{
-		std::fprintf (stderr, "%s: %s\n(see %s --help)\n", kProgram, error.c_str (), kProgram);
-		return 2;
-	}
-	if (o.help)
-	{
-		std::fputs (usageText (), stdout);
-		return 0;
-	}
-	if (o.version)
-	{
-		std::printf ("%s %s\n", kProgram, TARNO_VERSION_STRING);
-		return 0;
-	}
 
 	installSignals ();
 	Player player;

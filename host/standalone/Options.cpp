@@ -1,5 +1,8 @@
 #include "host/standalone/Options.h"
 
+#include "TarnoVersion.h"
+
+#include <cstdio>
 #include <cstdlib>
 
 namespace Tarno {
@@ -168,6 +171,29 @@ bool parseOptions (int argc, char** argv, Options& o, std::string& error)
 			error = "option " + arg + " needs a non-empty value";
 			return false;
 		}
+	}
+	return true;
+}
+
+bool readCommandLine (int argc, char** argv, Options& o, int& status)
+{
+	std::string error;
+	status = 0;
+	if (!parseOptions (argc, argv, o, error))
+	{
+		std::fprintf (stderr, "%s: %s\n(see %s --help)\n", kProgram, error.c_str (), kProgram);
+		status = 2;
+		return false;
+	}
+	if (o.help)
+	{
+		std::fputs (usageText (), stdout);
+		return false;
+	}
+	if (o.version)
+	{
+		std::printf ("%s %s\n", kProgram, TARNO_VERSION_STRING);
+		return false;
 	}
 	return true;
 }

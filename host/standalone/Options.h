@@ -27,5 +27,10 @@ const char* usageText ();
 // False with a message for a bad command line.
 bool parseOptions (int argc, char** argv, Options& o, std::string& error);
 
+// Parses the command line and answers --help and --version. True when the
+// program goes on; otherwise `status` is its exit status (2 for a bad
+// command line, with the reason on stderr).
+bool readCommandLine (int argc, char** argv, Options& o, int& status);
+
 } // namespace Standalone
 } // namespace Tarno

@@ -8,8 +8,6 @@
 #include "host/standalone/WasapiBackend.h"
 #include "host/standalone/WinMidiInput.h"
 
-#include "TarnoVersion.h"
-
 #include "pluginterfaces/gui/iplugview.h"
 #include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
 
@@ -260,22 +258,10 @@ private:
 int run (int argc, char** argv, const std::string& programPath)
 {
 	Options o;
+	int status = 0;
+	if (!readCommandLine (argc, argv, o, status))
+		return status;
 	std::string error;
-	if (!parseOptions (argc, argv, o, error))
-	{
-		std::fprintf (stderr, "%s: %s\n(see %s --help)\n", kProgram, error.c_str (), kProgram);
-		return 2;
-	}
-	if (o.help)
-	{
-		std::fputs (usageText (), stdout);
-		return 0;
-	}
-	if (o.version)
-	{
-		std::printf ("%s %s\n", kProgram, TARNO_VERSION_STRING);
-		return 0;
-	}
 	if (o.listDevices)
 	{
 		const std::vector<OutputDevice> outputs = listOutputDevices (error);
