@@ -178,7 +178,7 @@ TEST (Concurrency, RestoresWithPointsInFlight)
 // blocks of several sizes.
 TEST (Realtime, StandaloneCallbackNeverAllocates)
 {
-	if (!TARNO_COUNT_ALLOCATIONS)
+	if (!Allocations::active ())
 		GTEST_SKIP () << "allocations are counted in the builds without sanitizers";
 	using Tarno::Standalone::Player;
 	Player player;
@@ -208,11 +208,10 @@ TEST (Realtime, StandaloneCallbackNeverAllocates)
 		player.queueNote (48 + round % 24, round % 3 ? 100 : 0);
 		player.instance ().componentHandler ().performEdit (params[size_t (round) % params.size ()].id, 0.5);
 		const int frames = round % 2 ? 256 : 4096;
-		countingAllocations = true;
-		allocations = 0;
+		Allocations::count (true);
 		player.process (left.data (), right.data (), frames, &midi);
-		countingAllocations = false;
-		counted += allocations;
+		Allocations::count (false);
+		counted += Allocations::counted ();
 		for (int i = 0; i < frames; ++i)
 			loudest = std::max (loudest, std::abs (left[size_t (i)]));
 		player.idle ();
