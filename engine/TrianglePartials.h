@@ -251,5 +251,50 @@ __attribute__ ((always_inline)) inline V triangleAcross (const OddSinesAcross<V>
 	return sum;
 }
 
+// Coefficients of several sums Σ_j s_j Q_j(α), each Q_j a cubic:
+// [c][j][lane] holds coefficient c of Q_j (cubic, square, linear,
+// constant) for a sub-step's lane. Plain doubles, read four-wide from an
+// array aligned to 16 bytes.
+using SeriesCubics = double[4][kTriangleSeries][4];
+
+// The triangle at `partials` odd partials scaled by triangleGain, plus the
+// sine at sineGain with its third and fifth harmonics at `third` and
+// `fifth`: the triangle's cubics scaled, with the sine's terms added to the
+// constant terms of series 0, 1 and 2 (s_0, s_1, s_2 are sin θ, sin 3θ,
+// sin 5θ).
+inline void mixCubics (SeriesCubics& q, int partials, double triangleGain, double sineGain, double third, double fifth)
+{
+	const TrianglePolynomial& t = kTriangleWeights.polynomial[partials];
+	const double sine[kTriangleSeries] = {sineGain, sineGain * third, sineGain * fifth};
+	for (int j = 0; j < kTriangleSeries; ++j)
+		for (int lane = 0; lane < 4; ++lane)
+		{
+			q[0][j][lane] = triangleGain * t.cubic[j][lane];
+			q[1][j][lane] = triangleGain * t.square[j][lane];
+			q[2][j][lane] = triangleGain * t.linear[j][lane];
+			q[3][j][lane] = triangleGain * t.constant[j][lane] + sine[j];
+		}
+}
+
+// start + Σ_j s_j Q_j(α) of the sub-steps in a vector, summed as
+// triangleAcross sums its cubics.
+template <typename V>
+__attribute__ ((always_inline)) inline V seriesSum (const OddSinesAcross<V>& o, const SeriesCubics& q, const V& start)
+{
+	auto at = [&q] (int c, int j) { return readLanes (q[c][j], static_cast<V*> (nullptr)); };
+	V cubic = o.s[0] * at (0, 0), square = o.s[0] * at (1, 0), linear = o.s[0] * at (2, 0);
+	V constant = mulAdd (o.s[0], at (3, 0), start);
+#pragma GCC unroll 8
+	for (int j = 1; j < kTriangleSeries; ++j)
+	{
+		cubic = mulAdd (o.s[j], at (0, j), cubic);
+		square = mulAdd (o.s[j], at (1, j), square);
+		linear = mulAdd (o.s[j], at (2, j), linear);
+		constant = mulAdd (o.s[j], at (3, j), constant);
+	}
+	const V alpha = o.twoCos16;
+	return mulAdd (mulAdd (mulAdd (cubic, alpha, square), alpha, linear), alpha, constant);
+}
+
 } // namespace TARNO_VOICE_PATH
 } // namespace Tarno

@@ -314,6 +314,16 @@ __attribute__ ((always_inline)) inline Double4 finiteOrZero (Double4 x)
 // frac for a sum of a phase in [0, 1) and a step in [0, 1), as frac gives it.
 __attribute__ ((always_inline)) inline double wrapOnce (double x) { return x < 1.0 ? x : x - 1.0; }
 
+// wrapOnce of two such sums at once: 1 taken off a lane that reached it
+// (rarely; subtracting 0 from the other lane leaves it as it is).
+__attribute__ ((always_inline)) inline Double2 wrapOnce (Double2 x)
+{
+	const Int2 over = x >= 1.0;
+	if (__builtin_expect (_mm_movemask_pd ((__m128d) over) != 0, 0))
+		x = x - fromBits (over & bitsOf (splat (1.0)));
+	return x;
+}
+
 // Whether the pitch is steady through a run, as a type.
 template <bool isSteady>
 struct Pitch
@@ -321,18 +331,19 @@ struct Pitch
 	static constexpr bool steady = isSteady;
 };
 
-// The square at several phases in [0, 1), as bandLimitedSquares works it
-// out lane by lane: its sign unless a phase lies within dt of a step.
+// The square at several phases in [0, 1) times its gain, as tick works it
+// out lane by lane: ±gain unless a phase lies within dt of a step (the
+// product with ±1 is exact, so the sign is flipped instead).
 template <typename V>
-__attribute__ ((always_inline)) inline V squaresAcross (const V& phase, const V& reduced, const V& dt)
+__attribute__ ((always_inline)) inline V squaresAcross (const V& phase, const V& reduced, const V& dt, const V& gain)
 {
 	const V zero = {};
 	const auto signBit = bitsOf (-zero); // -0.0 in every lane
 	if (__builtin_expect (allLanes (fromBits (bitsOf (reduced) & ~signBit) >= dt + kStepMargin), 1))
-		return fromBits (bitsOf (zero - 1.0) ^ (bitsOf (phase - 0.5) & signBit));
+		return fromBits (bitsOf (zero - gain) ^ (bitsOf (phase - 0.5) & signBit));
 	V squares;
 	for (int lane = 0; lane < int (sizeof (V) / sizeof (double)); ++lane)
-		squares[lane] = bandLimitedSquare (phase[lane], dt[lane]);
+		squares[lane] = gain[lane] * bandLimitedSquare (phase[lane], dt[lane]);
 	return squares;
 }
 
@@ -369,7 +380,7 @@ __attribute__ ((always_inline)) inline Lanes lanesOf (const double* x)
 // nothing is looked up in or kept for later.
 void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 {
-	const Engine::Derived& d = e.derived;
+	Engine::Derived& d = e.derived;
 	const double fs = e.rate;
 	const double twoFs = 2.0 * fs, ceiling = kMaxVibratoRatio * fs;
 	const double depth = d.vibratoCents, target = d.targetFrequency, glideCoefficient = d.glideCoefficient;
@@ -380,10 +391,33 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 	const Lanes squareGain = zero + d.squareGain, sineGain = zero + d.sineGain, triangleGain = zero + d.triangleGain;
 	const Lanes sineThird = zero + d.sineThird, sineFifth = zero + d.sineFifth;
 
+	// The triangle and the sine folded into one set of cubics
+	// (Derived::mixPolynomial), kept for the last partial count asked for
+	// while the gains stay.
+	static_assert (Engine::Derived::kMixSeries == kTriangleSeries, "one cubic per series");
+	const double gains[4] = {d.triangleGain, d.sineGain, d.sineThird, d.sineFifth};
+	if (!(gains[0] == d.mixGains[0] && gains[1] == d.mixGains[1] && gains[2] == d.mixGains[2] && gains[3] == d.mixGains[3]))
+	{
+		for (int i = 0; i < 4; ++i)
+			d.mixGains[i] = gains[i];
+		d.mixPartials = -1;
+	}
+	auto mixFor = [&d, &gains] (int partials) -> const SeriesCubics& {
+		if (partials != d.mixPartials)
+		{
+			mixCubics (d.mixPolynomial, partials, gains[0], gains[1], gains[2], gains[3]);
+			d.mixPartials = partials;
+		}
+		return d.mixPolynomial;
+	};
+
 	// The running state in locals, which the stores to `out` cannot touch;
 	// the decimator's four state words in one vector.
 	VoiceState v = e.voice;
 	Double4 state = {v.decimator[0].z1, v.decimator[0].z2, v.decimator[1].z1, v.decimator[1].z2};
+	// The vibrato and tremolo phases, stepped side by side.
+	Double2 slowPhases = {v.vibratoPhase, v.tremoloPhase};
+	const Double2 slowSteps = {vibratoStep, tremoloStep};
 	// Two instantiations of the loop: for a steady pitch (neither glide nor
 	// vibrato), whose step and partial count are the same for every
 	// sample, and for a moving one.
@@ -391,15 +425,27 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 		constexpr bool fixed = decltype (pitch)::steady;
 		for (int32_t g = 0; g < groups; ++g, out += kGroup)
 		{
-			// The slow oscillators, the glide and the step of each sample.
+			// The slow oscillators, the glide and the step of each sample. The
+			// phases are sums of steps of 0 or more: where the last sum of a
+			// chain is below 1, none reached 1, and wrapOnce leaves each as it
+			// is. So the sums alone, and the wrapping chain only where a phase
+			// passes 1.
+			Double2 slow[kGroup + 1];
+			slow[0] = slowPhases;
+#pragma GCC unroll 4
+			for (int k = 0; k < kGroup; ++k)
+				slow[k + 1] = slow[k] + slowSteps;
+			if (__builtin_expect (_mm_movemask_pd ((__m128d) (slow[kGroup] >= 1.0)) != 0, 0))
+#pragma GCC unroll 4
+				for (int k = 0; k < kGroup; ++k)
+					slow[k + 1] = wrapOnce (slow[k] + slowSteps);
+			slowPhases = slow[kGroup];
 			double vibratoPhases[kGroup], tremoloPhases[kGroup], frequencies[kGroup];
 #pragma GCC unroll 4
 			for (int k = 0; k < kGroup; ++k)
 			{
-				vibratoPhases[k] = v.vibratoPhase; // vibrato reads the phase before its advance
-				v.vibratoPhase = wrapOnce (v.vibratoPhase + vibratoStep);
-				v.tremoloPhase = wrapOnce (v.tremoloPhase + tremoloStep);
-				tremoloPhases[k] = v.tremoloPhase;
+				vibratoPhases[k] = slow[k][0]; // vibrato reads the phase before its advance
+				tremoloPhases[k] = slow[k + 1][1];
 				if constexpr (!fixed)
 					frequencies[k] = v.frequency = glide (v.frequency, target, glideCoefficient);
 			}
@@ -427,17 +473,26 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 			}
 
 			// The oscillator's eight sub-step phases: a chain of sums, each
-			// rounded as tick rounds it. Lanes in time order.
-			double phases[2 * kGroup], steps[2 * kGroup];
-#pragma GCC unroll 4
-			for (int k = 0; k < kGroup; ++k)
+			// rounded as tick rounds it (wrapped only where the chain passes 1,
+			// as the slow phases are). Lanes in time order.
+			double phases[2 * kGroup + 1], steps[2 * kGroup];
+			phases[0] = v.phase;
+#pragma GCC unroll 8
+			for (int i = 0; i < 2 * kGroup; ++i)
 			{
-				steps[2 * k] = steps[2 * k + 1] = dt[k];
-				phases[2 * k] = v.phase;
-				phases[2 * k + 1] = wrapOnce (v.phase + dt[k]);
-				v.phase = wrapOnce (phases[2 * k + 1] + dt[k]);
+				steps[i] = dt[i / 2];
+				phases[i + 1] = phases[i] + steps[i];
 			}
-			// Square, sine with its character and triangle, mixed.
+			if (__builtin_expect (phases[2 * kGroup] >= 1.0, 0))
+#pragma GCC unroll 8
+				for (int i = 0; i < 2 * kGroup; ++i)
+					phases[i + 1] = wrapOnce (phases[i] + steps[i]);
+			v.phase = phases[2 * kGroup];
+			// Square, sine with its character and triangle, mixed: with the
+			// triangle and the sine in one sum where the four samples have one
+			// partial count (always, at a steady pitch).
+			const bool onePartialCount = partials[0] == partials[1] && partials[1] == partials[2] && partials[2] == partials[3];
+			const SeriesCubics* mix = onePartialCount ? &mixFor (partials[0]) : nullptr;
 			Lanes mixed[2 * kGroup / kLanes];
 #pragma GCC unroll 4
 			for (int part = 0; part < 2 * kGroup / kLanes; ++part)
@@ -448,9 +503,20 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 				const Lanes step = lanesOf (steps + first);
 				Lanes reduced;
 				const OddSinesAcross<Lanes> odd = oddSinesAcross (sinCycles (phase, reduced));
-				const Lanes squares = squaresAcross (phase, reduced, step);
+				const Lanes squares = squaresAcross (phase, reduced, step, squareGain);
+				if (mix != nullptr)
+				{
+					// The cubics are read as operands of the multiply-adds. Hidden
+					// from the compiler that every part reads the same ones: it
+					// would load them once into registers, which do not hold them,
+					// and spill them to the stack.
+					const SeriesCubics* cubics = mix;
+					__asm__ ("" : "+r" (cubics));
+					mixed[part] = seriesSum (odd, *cubics, squares);
+					continue;
+				}
 				const Lanes sineWithCharacter = mulAdd (sineFifth, odd.s[2], mulAdd (sineThird, odd.s[1], odd.s[0]));
-				const Lanes early = mulAdd (sineGain, sineWithCharacter, squareGain * squares);
+				const Lanes early = mulAdd (sineGain, sineWithCharacter, squares);
 				mixed[part] = mulAdd (triangleGain, triangleAcross (odd, partials[first / 2], partials[(first + kLanes - 1) / 2]), early);
 			}
 
@@ -506,6 +572,8 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 		run (Pitch<true>{});
 	else
 		run (Pitch<false>{});
+	v.vibratoPhase = slowPhases[0];
+	v.tremoloPhase = slowPhases[1];
 	v.decimator[0].z1 = state[0];
 	v.decimator[0].z2 = state[1];
 	v.decimator[1].z1 = state[2];
