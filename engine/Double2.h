@@ -42,8 +42,8 @@ inline Double4 splat4 (double x) { return Double4{x, x, x, x}; }
 // that alignment; AVX operands none).
 typedef double Double2Loose __attribute__ ((vector_size (16), aligned (16), may_alias));
 typedef double Double4Loose __attribute__ ((vector_size (32), aligned (16), may_alias));
-inline Double2 readLanes (const double* x, Double2*) { return *reinterpret_cast<const Double2Loose*> (x); }
-inline Double4 readLanes (const double* x, Double4*) { return *reinterpret_cast<const Double4Loose*> (x); }
+inline Double2 readLanes (const double* x, const Double2*) { return *reinterpret_cast<const Double2Loose*> (x); }
+inline Double4 readLanes (const double* x, const Double4*) { return *reinterpret_cast<const Double4Loose*> (x); }
 
 // The two halves of a Double4, and a Double4 from two halves.
 inline Double2 lowHalf (Double4 x) { return __builtin_shufflevector (x, x, 0, 1); }

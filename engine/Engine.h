@@ -214,6 +214,10 @@ private:
 
 		double decimatorKey[10] = {kUnset, kUnset, kUnset, kUnset, kUnset, kUnset, kUnset, kUnset, kUnset, kUnset};
 		double decimatorOut[12][4] = {}, decimatorState[12][4] = {};
+		// The same map by rows, rows 0 to 3 the outputs and 4 to 7 the state
+		// words, each with its factors of the state before them, of the
+		// first four inputs and of the last four.
+		alignas (16) double decimatorRows[8][3][4] = {}; // read as vectors
 
 		// Never equal to anything, so the first tick computes everything.
 		static constexpr double kUnset = __builtin_nan ("");

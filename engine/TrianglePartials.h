@@ -282,18 +282,26 @@ template <typename V>
 __attribute__ ((always_inline)) inline V seriesSum (const OddSinesAcross<V>& o, const SeriesCubics& q, const V& start)
 {
 	auto at = [&q] (int c, int j) { return readLanes (q[c][j], static_cast<V*> (nullptr)); };
-	V cubic = o.s[0] * at (0, 0), square = o.s[0] * at (1, 0), linear = o.s[0] * at (2, 0);
-	V constant = mulAdd (o.s[0], at (3, 0), start);
-#pragma GCC unroll 8
-	for (int j = 1; j < kTriangleSeries; ++j)
+	// Each coefficient's sum in two halves (series 0 to 3 and 4 to 7), whose
+	// chains of multiply-adds are half as long; the cubic by Estrin's scheme.
+	V sums[2][4];
+#pragma GCC unroll 2
+	for (int half = 0; half < 2; ++half)
 	{
-		cubic = mulAdd (o.s[j], at (0, j), cubic);
-		square = mulAdd (o.s[j], at (1, j), square);
-		linear = mulAdd (o.s[j], at (2, j), linear);
-		constant = mulAdd (o.s[j], at (3, j), constant);
+		const int first = half * kTriangleSeries / 2;
+#pragma GCC unroll 4
+		for (int c = 0; c < 4; ++c)
+			sums[half][c] = half == 0 && c == 3 ? mulAdd (o.s[first], at (c, first), start) : o.s[first] * at (c, first);
+#pragma GCC unroll 4
+		for (int j = first + 1; j < first + kTriangleSeries / 2; ++j)
+#pragma GCC unroll 4
+			for (int c = 0; c < 4; ++c)
+				sums[half][c] = mulAdd (o.s[j], at (c, j), sums[half][c]);
 	}
+	const V cubic = sums[0][0] + sums[1][0], square = sums[0][1] + sums[1][1];
+	const V linear = sums[0][2] + sums[1][2], constant = sums[0][3] + sums[1][3];
 	const V alpha = o.twoCos16;
-	return mulAdd (mulAdd (mulAdd (cubic, alpha, square), alpha, linear), alpha, constant);
+	return mulAdd (mulAdd (cubic, alpha, square), alpha * alpha, mulAdd (linear, alpha, constant));
 }
 
 } // namespace TARNO_VOICE_PATH

@@ -311,6 +311,15 @@ __attribute__ ((always_inline)) inline Double4 finiteOrZero (Double4 x)
 	return fromBits (bitsOf (x) & (x - x == 0.0)); // x - x is NaN exactly where x is not finite
 }
 
+#if defined(__AVX__)
+// The sums of the lanes of four vectors, in one vector.
+__attribute__ ((always_inline)) inline Double4 sumLanes (const Double4 (&t)[4])
+{
+	const Double4 pairs01 = _mm256_hadd_pd (t[0], t[1]), pairs23 = _mm256_hadd_pd (t[2], t[3]);
+	return _mm256_blend_pd (pairs01, pairs23, 0xc) + _mm256_permute2f128_pd (pairs01, pairs23, 0x21);
+}
+#endif
+
 // frac for a sum of a phase in [0, 1) and a step in [0, 1), as frac gives it.
 __attribute__ ((always_inline)) inline double wrapOnce (double x) { return x < 1.0 ? x : x - 1.0; }
 
@@ -418,6 +427,12 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 	// The vibrato and tremolo phases, stepped side by side.
 	Double2 slowPhases = {v.vibratoPhase, v.tremoloPhase};
 	const Double2 slowSteps = {vibratoStep, tremoloStep};
+	// Whether the envelope stays where it is: at the top with the gate open,
+	// or at 0 with it closed, and no fade.
+	auto isSteady = [envelopeStep] (const VoiceState& s) {
+		return !(s.retriggerFade > 0.0) && s.envelope == (envelopeStep > 0.0 ? 1.0 : 0.0);
+	};
+	bool envelopeSteady = isSteady (v);
 	// Two instantiations of the loop: for a steady pitch (neither glide nor
 	// vibrato), whose step and partial count are the same for every
 	// sample, and for a moving one.
@@ -440,15 +455,14 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 				for (int k = 0; k < kGroup; ++k)
 					slow[k + 1] = wrapOnce (slow[k] + slowSteps);
 			slowPhases = slow[kGroup];
-			double vibratoPhases[kGroup], tremoloPhases[kGroup], frequencies[kGroup];
+			// Vibrato reads the phase before its advance, tremolo the one after.
+			auto vibratoPhases = [&slow] { return Double4{slow[0][0], slow[1][0], slow[2][0], slow[3][0]}; };
+			auto tremoloPhases = [&slow] { return Double4{slow[1][1], slow[2][1], slow[3][1], slow[4][1]}; };
+			double frequencies[kGroup];
 #pragma GCC unroll 4
 			for (int k = 0; k < kGroup; ++k)
-			{
-				vibratoPhases[k] = slow[k][0]; // vibrato reads the phase before its advance
-				tremoloPhases[k] = slow[k + 1][1];
 				if constexpr (!fixed)
 					frequencies[k] = v.frequency = glide (v.frequency, target, glideCoefficient);
-			}
 			Double4 dt;
 			int partials[kGroup];
 			if constexpr (fixed)
@@ -463,7 +477,7 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 			{
 				Double4 f = lanes4 (frequencies);
 				if (depth != 0.0)
-					f = f * exp2Small (splat4 (depth) * sinCycles (lanes4 (vibratoPhases)) * (1.0 / kCentsPerOctave));
+					f = f * exp2Small (splat4 (depth) * sinCycles (vibratoPhases ()) * (1.0 / kCentsPerOctave));
 				f = (ceiling < f) ? splat4 (ceiling) : f; // lesser (f, ceiling), lane by lane
 				dt = f / twoFs;
 				const Double4 highest = kTriangleBandLimit / dt; // one division for the four
@@ -521,10 +535,33 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 			}
 
 			// Decimation of the eight sub-steps at once: the four samples'
-			// outputs and the state after them, each a sum of columns scaled by
-			// the state before them and by the inputs. The sums are taken in
-			// independent parts so that only the state's part waits for the
-			// previous group.
+			// outputs and the state after them.
+#if defined(__AVX__)
+			// By rows: each output and state word a sum of the products of its
+			// factors with the inputs and the state, lane by lane, and then
+			// across the lanes (a horizontal sum of four vectors at once). The
+			// first two outputs do not depend on the last four inputs. The
+			// state's product comes last, so only it waits for the previous
+			// group.
+			const Double4 x0 = mixed[0], x1 = mixed[1];
+			Double4 outputTerms[4], stateTerms[4];
+#pragma GCC unroll 4
+			for (int r = 0; r < 4; ++r)
+			{
+				const auto& o = d.decimatorRows[r];
+				const auto& s = d.decimatorRows[4 + r];
+				outputTerms[r] = readLanes (o[1], &x0) * x0;
+				if (r >= 2)
+					outputTerms[r] = mulAdd (readLanes (o[2], &x1), x1, outputTerms[r]);
+				outputTerms[r] = mulAdd (readLanes (o[0], &state), state, outputTerms[r]);
+				stateTerms[r] = mulAdd (readLanes (s[0], &state), state, mulAdd (readLanes (s[2], &x1), x1, readLanes (s[1], &x0) * x0));
+			}
+			const Double4 y = sumLanes (outputTerms);
+			state = sumLanes (stateTerms);
+#else
+			// Each a sum of columns scaled by the state before them and by the
+			// inputs. The sums are taken in independent parts so that only the
+			// state's part waits for the previous group.
 			const double z[4] = {state[0], state[1], state[2], state[3]};
 			Double4 fromInputs[2] = {}, nextFromInputs[2] = {};
 #pragma GCC unroll 8
@@ -540,6 +577,7 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 			                  mulAdd (load4 (d.decimatorOut[2]), splat4 (z[2]), mulAdd (load4 (d.decimatorOut[3]), splat4 (z[3]), fromInputs[1]));
 			state = mulAdd (load4 (d.decimatorState[0]), splat4 (z[0]), mulAdd (load4 (d.decimatorState[1]), splat4 (z[1]), nextFromInputs[0])) +
 			        mulAdd (load4 (d.decimatorState[2]), splat4 (z[2]), mulAdd (load4 (d.decimatorState[3]), splat4 (z[3]), nextFromInputs[1]));
+#endif
 			// State words below kFilterFloor are cleared, as tick clears them
 			// (here once a group): silence never decays into subnormal numbers.
 			state = fromBits (bitsOf (state) & ~(fromBits (bitsOf (state) & ~bitsOf (splat4 (-0.0))) < kFilterFloor));
@@ -547,7 +585,7 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 			// Envelope, as tick steps it; at the top with the gate open (or at 0
 			// with it closed) and no fade it stays there.
 			Double4 envelope = splat4 (v.envelope);
-			if (v.retriggerFade > 0.0 || !(v.envelope == (envelopeStep > 0.0 ? 1.0 : 0.0)))
+			if (!envelopeSteady)
 			{
 				double envelopes[kGroup];
 #pragma GCC unroll 4
@@ -557,11 +595,12 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 					envelopes[k] = v.envelope;
 				}
 				envelope = lanes4 (envelopes);
+				envelopeSteady = isSteady (v);
 			}
 
 			Double4 tremolo = splat4 (1.0);
 			if (tremoloDepth != 0.0)
-				tremolo = 1.0 - tremoloDepth * (0.5 + 0.5 * sinCycles (lanes4 (tremoloPhases)));
+				tremolo = 1.0 - tremoloDepth * (0.5 + 0.5 * sinCycles (tremoloPhases ()));
 			const Double4 samples = finiteOrZero (y * (envelope * tremolo * noteGain));
 #pragma GCC unroll 4
 			for (int k = 0; k < kGroup; ++k)
