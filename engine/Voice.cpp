@@ -289,13 +289,16 @@ constexpr int kGroup = 4;
 // Four doubles of a local array, which the compiler keeps in registers.
 __attribute__ ((always_inline)) inline Double4 lanes4 (const double* x) { return Double4{x[0], x[1], x[2], x[3]}; }
 
-// Four doubles from memory, alignment unknown: one vector load.
+#if !defined(__AVX__)
+// Four doubles from memory, alignment unknown: one vector load (the
+// baseline's decimator columns).
 __attribute__ ((always_inline)) inline Double4 load4 (const double* x)
 {
 	Double4 v;
 	__builtin_memcpy (&v, x, sizeof v);
 	return v;
 }
+#endif
 
 // Whether every lane of a comparison's result is true, for the vectors the
 // build renders with (see Lanes).
