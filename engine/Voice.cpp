@@ -544,8 +544,9 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 			// factors with the inputs and the state, lane by lane, and then
 			// across the lanes (a horizontal sum of four vectors at once). The
 			// first two outputs do not depend on the last four inputs. The
-			// state's product comes last, so only it waits for the previous
-			// group.
+			// products are added in the order their factors are ready: the
+			// state's first, then the first inputs' (the first vector is ready
+			// before the second).
 			const Double4 x0 = mixed[0], x1 = mixed[1];
 			Double4 outputTerms[4], stateTerms[4];
 #pragma GCC unroll 4
@@ -553,11 +554,10 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 			{
 				const auto& o = d.decimatorRows[r];
 				const auto& s = d.decimatorRows[4 + r];
-				outputTerms[r] = readLanes (o[1], &x0) * x0;
+				outputTerms[r] = mulAdd (readLanes (o[1], &x0), x0, readLanes (o[0], &state) * state);
 				if (r >= 2)
 					outputTerms[r] = mulAdd (readLanes (o[2], &x1), x1, outputTerms[r]);
-				outputTerms[r] = mulAdd (readLanes (o[0], &state), state, outputTerms[r]);
-				stateTerms[r] = mulAdd (readLanes (s[0], &state), state, mulAdd (readLanes (s[2], &x1), x1, readLanes (s[1], &x0) * x0));
+				stateTerms[r] = mulAdd (readLanes (s[2], &x1), x1, mulAdd (readLanes (s[1], &x0), x0, readLanes (s[0], &state) * state));
 			}
 			const Double4 y = sumLanes (outputTerms);
 			state = sumLanes (stateTerms);
