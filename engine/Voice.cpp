@@ -387,9 +387,11 @@ __attribute__ ((always_inline)) inline Lanes lanesOf (const double* x)
 // envelope and the gains take tick's steps, sample by sample, so they are
 // tick's bit for bit. What differs: the sub-steps of four samples share
 // vectors (two or four lanes at a time), the triangle is summed as cubics in
-// 2 cos 16θ (triangleAcross), the decimator takes the group's eight
-// sub-steps in one linear map (the same filter, rounded differently), and
-// nothing is looked up in or kept for later.
+// 2 cos 16θ (triangleAcross), and where the four samples have one partial
+// count the sine is folded into those cubics (seriesSum), the decimator
+// takes the group's eight sub-steps in one linear map (the same filter,
+// rounded differently), and nothing is looked up in or kept for later but
+// the folded cubics.
 void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 {
 	Engine::Derived& d = e.derived;
