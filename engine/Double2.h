@@ -37,6 +37,14 @@ typedef long long Int4 __attribute__ ((vector_size (32)));
 inline Double2 splat (double x) { return Double2{x, x}; }
 inline Double4 splat4 (double x) { return Double4{x, x, x, x}; }
 
+// Two or four doubles read from a plain double array aligned to 16 bytes,
+// as an operand of the arithmetic that uses them (an SSE2 operand needs
+// that alignment; AVX operands none).
+typedef double Double2Loose __attribute__ ((vector_size (16), aligned (16), may_alias));
+typedef double Double4Loose __attribute__ ((vector_size (32), aligned (16), may_alias));
+inline Double2 readLanes (const double* x, const Double2*) { return *reinterpret_cast<const Double2Loose*> (x); }
+inline Double4 readLanes (const double* x, const Double4*) { return *reinterpret_cast<const Double4Loose*> (x); }
+
 // The two halves of a Double4, and a Double4 from two halves.
 inline Double2 lowHalf (Double4 x) { return __builtin_shufflevector (x, x, 0, 1); }
 inline Double2 highHalf (Double4 x)

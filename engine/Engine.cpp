@@ -228,6 +228,9 @@ void Engine::updateDecimatorBlock ()
 		for (int i = 0; i < 4; ++i)
 			d.decimatorState[column][i] = *state[i];
 	}
+	for (int row = 0; row < 8; ++row)
+		for (int column = 0; column < 12; ++column)
+			d.decimatorRows[row][column / 4][column % 4] = row < 4 ? d.decimatorOut[column][row] : d.decimatorState[column][row - 4];
 }
 
 } // namespace Tarno

@@ -201,8 +201,23 @@ private:
 		// (state), as sums of columns scaled by the state before them (z1 and
 		// z2 of each section: columns 0 to 3) and by the eight inputs
 		// (columns 4 to 11).
+		// The mixer's triangle and sine (with its third and fifth harmonics)
+		// as one sum Σ_j sin((2j+1)θ) · Q_j(2 cos 16θ) over the triangle's
+		// eight series, for the partial count and the gains in mixKeys: the
+		// triangle's cubics scaled by its gain, with the sine's terms added to
+		// the constant terms of series 0, 1 and 2. mixPolynomial[c][j] holds
+		// coefficient c of Q_j (cubic, square, linear, constant) in four lanes.
+		static constexpr int kMixSeries = 8;
+		int mixPartials = -1;
+		double mixGains[4] = {kUnset, kUnset, kUnset, kUnset}; // triangle, sine, third, fifth
+		alignas (16) double mixPolynomial[4][kMixSeries][4] = {}; // read as vectors
+
 		double decimatorKey[10] = {kUnset, kUnset, kUnset, kUnset, kUnset, kUnset, kUnset, kUnset, kUnset, kUnset};
 		double decimatorOut[12][4] = {}, decimatorState[12][4] = {};
+		// The same map by rows, rows 0 to 3 the outputs and 4 to 7 the state
+		// words, each with its factors of the state before them, of the
+		// first four inputs and of the last four.
+		alignas (16) double decimatorRows[8][3][4] = {}; // read as vectors
 
 		// Never equal to anything, so the first tick computes everything.
 		static constexpr double kUnset = __builtin_nan ("");

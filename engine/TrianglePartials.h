@@ -251,5 +251,58 @@ __attribute__ ((always_inline)) inline V triangleAcross (const OddSinesAcross<V>
 	return sum;
 }
 
+// Coefficients of several sums Σ_j s_j Q_j(α), each Q_j a cubic:
+// [c][j][lane] holds coefficient c of Q_j (cubic, square, linear,
+// constant) for a sub-step's lane. Plain doubles, read four-wide from an
+// array aligned to 16 bytes.
+using SeriesCubics = double[4][kTriangleSeries][4];
+
+// The triangle at `partials` odd partials scaled by triangleGain, plus the
+// sine at sineGain with its third and fifth harmonics at `third` and
+// `fifth`: the triangle's cubics scaled, with the sine's terms added to the
+// constant terms of series 0, 1 and 2 (s_0, s_1, s_2 are sin θ, sin 3θ,
+// sin 5θ).
+inline void mixCubics (SeriesCubics& q, int partials, double triangleGain, double sineGain, double third, double fifth)
+{
+	const TrianglePolynomial& t = kTriangleWeights.polynomial[partials];
+	const double sine[kTriangleSeries] = {sineGain, sineGain * third, sineGain * fifth};
+	for (int j = 0; j < kTriangleSeries; ++j)
+		for (int lane = 0; lane < 4; ++lane)
+		{
+			q[0][j][lane] = triangleGain * t.cubic[j][lane];
+			q[1][j][lane] = triangleGain * t.square[j][lane];
+			q[2][j][lane] = triangleGain * t.linear[j][lane];
+			q[3][j][lane] = triangleGain * t.constant[j][lane] + sine[j];
+		}
+}
+
+// start + Σ_j s_j Q_j(α) of the sub-steps in a vector, summed as
+// triangleAcross sums its cubics.
+template <typename V>
+__attribute__ ((always_inline)) inline V seriesSum (const OddSinesAcross<V>& o, const SeriesCubics& q, const V& start)
+{
+	auto at = [&q] (int c, int j) { return readLanes (q[c][j], static_cast<V*> (nullptr)); };
+	// Each coefficient's sum in two halves (series 0 to 3 and 4 to 7), whose
+	// chains of multiply-adds are half as long; the cubic by Estrin's scheme.
+	V sums[2][4];
+#pragma GCC unroll 2
+	for (int half = 0; half < 2; ++half)
+	{
+		const int first = half * kTriangleSeries / 2;
+#pragma GCC unroll 4
+		for (int c = 0; c < 4; ++c)
+			sums[half][c] = half == 0 && c == 3 ? mulAdd (o.s[first], at (c, first), start) : o.s[first] * at (c, first);
+#pragma GCC unroll 4
+		for (int j = first + 1; j < first + kTriangleSeries / 2; ++j)
+#pragma GCC unroll 4
+			for (int c = 0; c < 4; ++c)
+				sums[half][c] = mulAdd (o.s[j], at (c, j), sums[half][c]);
+	}
+	const V cubic = sums[0][0] + sums[1][0], square = sums[0][1] + sums[1][1];
+	const V linear = sums[0][2] + sums[1][2], constant = sums[0][3] + sums[1][3];
+	const V alpha = o.twoCos16;
+	return mulAdd (mulAdd (cubic, alpha, square), alpha * alpha, mulAdd (linear, alpha, constant));
+}
+
 } // namespace TARNO_VOICE_PATH
 } // namespace Tarno

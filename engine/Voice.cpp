@@ -289,13 +289,16 @@ constexpr int kGroup = 4;
 // Four doubles of a local array, which the compiler keeps in registers.
 __attribute__ ((always_inline)) inline Double4 lanes4 (const double* x) { return Double4{x[0], x[1], x[2], x[3]}; }
 
-// Four doubles from memory, alignment unknown: one vector load.
+#if !defined(__AVX__)
+// Four doubles from memory, alignment unknown: one vector load (the
+// baseline's decimator columns).
 __attribute__ ((always_inline)) inline Double4 load4 (const double* x)
 {
 	Double4 v;
 	__builtin_memcpy (&v, x, sizeof v);
 	return v;
 }
+#endif
 
 // Whether every lane of a comparison's result is true, for the vectors the
 // build renders with (see Lanes).
@@ -311,8 +314,27 @@ __attribute__ ((always_inline)) inline Double4 finiteOrZero (Double4 x)
 	return fromBits (bitsOf (x) & (x - x == 0.0)); // x - x is NaN exactly where x is not finite
 }
 
+#if defined(__AVX__)
+// The sums of the lanes of four vectors, in one vector.
+__attribute__ ((always_inline)) inline Double4 sumLanes (const Double4 (&t)[4])
+{
+	const Double4 pairs01 = _mm256_hadd_pd (t[0], t[1]), pairs23 = _mm256_hadd_pd (t[2], t[3]);
+	return _mm256_blend_pd (pairs01, pairs23, 0xc) + _mm256_permute2f128_pd (pairs01, pairs23, 0x21);
+}
+#endif
+
 // frac for a sum of a phase in [0, 1) and a step in [0, 1), as frac gives it.
 __attribute__ ((always_inline)) inline double wrapOnce (double x) { return x < 1.0 ? x : x - 1.0; }
+
+// wrapOnce of two such sums at once: 1 taken off a lane that reached it
+// (rarely; subtracting 0 from the other lane leaves it as it is).
+__attribute__ ((always_inline)) inline Double2 wrapOnce (Double2 x)
+{
+	const Int2 over = x >= 1.0;
+	if (__builtin_expect (_mm_movemask_pd ((__m128d) over) != 0, 0))
+		x = x - fromBits (over & bitsOf (splat (1.0)));
+	return x;
+}
 
 // Whether the pitch is steady through a run, as a type.
 template <bool isSteady>
@@ -321,18 +343,19 @@ struct Pitch
 	static constexpr bool steady = isSteady;
 };
 
-// The square at several phases in [0, 1), as bandLimitedSquares works it
-// out lane by lane: its sign unless a phase lies within dt of a step.
+// The square at several phases in [0, 1) times its gain, as tick works it
+// out lane by lane: ±gain unless a phase lies within dt of a step (the
+// product with ±1 is exact, so the sign is flipped instead).
 template <typename V>
-__attribute__ ((always_inline)) inline V squaresAcross (const V& phase, const V& reduced, const V& dt)
+__attribute__ ((always_inline)) inline V squaresAcross (const V& phase, const V& reduced, const V& dt, const V& gain)
 {
 	const V zero = {};
 	const auto signBit = bitsOf (-zero); // -0.0 in every lane
 	if (__builtin_expect (allLanes (fromBits (bitsOf (reduced) & ~signBit) >= dt + kStepMargin), 1))
-		return fromBits (bitsOf (zero - 1.0) ^ (bitsOf (phase - 0.5) & signBit));
+		return fromBits (bitsOf (zero - gain) ^ (bitsOf (phase - 0.5) & signBit));
 	V squares;
 	for (int lane = 0; lane < int (sizeof (V) / sizeof (double)); ++lane)
-		squares[lane] = bandLimitedSquare (phase[lane], dt[lane]);
+		squares[lane] = gain[lane] * bandLimitedSquare (phase[lane], dt[lane]);
 	return squares;
 }
 
@@ -364,12 +387,14 @@ __attribute__ ((always_inline)) inline Lanes lanesOf (const double* x)
 // envelope and the gains take tick's steps, sample by sample, so they are
 // tick's bit for bit. What differs: the sub-steps of four samples share
 // vectors (two or four lanes at a time), the triangle is summed as cubics in
-// 2 cos 16θ (triangleAcross), the decimator takes the group's eight
-// sub-steps in one linear map (the same filter, rounded differently), and
-// nothing is looked up in or kept for later.
+// 2 cos 16θ (triangleAcross), and where the four samples have one partial
+// count the sine is folded into those cubics (seriesSum), the decimator
+// takes the group's eight sub-steps in one linear map (the same filter,
+// rounded differently), and nothing is looked up in or kept for later but
+// the folded cubics.
 void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 {
-	const Engine::Derived& d = e.derived;
+	Engine::Derived& d = e.derived;
 	const double fs = e.rate;
 	const double twoFs = 2.0 * fs, ceiling = kMaxVibratoRatio * fs;
 	const double depth = d.vibratoCents, target = d.targetFrequency, glideCoefficient = d.glideCoefficient;
@@ -380,10 +405,39 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 	const Lanes squareGain = zero + d.squareGain, sineGain = zero + d.sineGain, triangleGain = zero + d.triangleGain;
 	const Lanes sineThird = zero + d.sineThird, sineFifth = zero + d.sineFifth;
 
+	// The triangle and the sine folded into one set of cubics
+	// (Derived::mixPolynomial), kept for the last partial count asked for
+	// while the gains stay.
+	static_assert (Engine::Derived::kMixSeries == kTriangleSeries, "one cubic per series");
+	const double gains[4] = {d.triangleGain, d.sineGain, d.sineThird, d.sineFifth};
+	if (!(gains[0] == d.mixGains[0] && gains[1] == d.mixGains[1] && gains[2] == d.mixGains[2] && gains[3] == d.mixGains[3]))
+	{
+		for (int i = 0; i < 4; ++i)
+			d.mixGains[i] = gains[i];
+		d.mixPartials = -1;
+	}
+	auto mixFor = [&d, &gains] (int partials) -> const SeriesCubics& {
+		if (partials != d.mixPartials)
+		{
+			mixCubics (d.mixPolynomial, partials, gains[0], gains[1], gains[2], gains[3]);
+			d.mixPartials = partials;
+		}
+		return d.mixPolynomial;
+	};
+
 	// The running state in locals, which the stores to `out` cannot touch;
 	// the decimator's four state words in one vector.
 	VoiceState v = e.voice;
 	Double4 state = {v.decimator[0].z1, v.decimator[0].z2, v.decimator[1].z1, v.decimator[1].z2};
+	// The vibrato and tremolo phases, stepped side by side.
+	Double2 slowPhases = {v.vibratoPhase, v.tremoloPhase};
+	const Double2 slowSteps = {vibratoStep, tremoloStep};
+	// Whether the envelope stays where it is: at the top with the gate open,
+	// or at 0 with it closed, and no fade.
+	auto isSteady = [envelopeStep] (const VoiceState& s) {
+		return !(s.retriggerFade > 0.0) && s.envelope == (envelopeStep > 0.0 ? 1.0 : 0.0);
+	};
+	bool envelopeSteady = isSteady (v);
 	// Two instantiations of the loop: for a steady pitch (neither glide nor
 	// vibrato), whose step and partial count are the same for every
 	// sample, and for a moving one.
@@ -391,18 +445,29 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 		constexpr bool fixed = decltype (pitch)::steady;
 		for (int32_t g = 0; g < groups; ++g, out += kGroup)
 		{
-			// The slow oscillators, the glide and the step of each sample.
-			double vibratoPhases[kGroup], tremoloPhases[kGroup], frequencies[kGroup];
+			// The slow oscillators, the glide and the step of each sample. The
+			// phases are sums of steps of 0 or more: where the last sum of a
+			// chain is below 1, none reached 1, and wrapOnce leaves each as it
+			// is. So the sums alone, and the wrapping chain only where a phase
+			// passes 1.
+			Double2 slow[kGroup + 1];
+			slow[0] = slowPhases;
 #pragma GCC unroll 4
 			for (int k = 0; k < kGroup; ++k)
-			{
-				vibratoPhases[k] = v.vibratoPhase; // vibrato reads the phase before its advance
-				v.vibratoPhase = wrapOnce (v.vibratoPhase + vibratoStep);
-				v.tremoloPhase = wrapOnce (v.tremoloPhase + tremoloStep);
-				tremoloPhases[k] = v.tremoloPhase;
+				slow[k + 1] = slow[k] + slowSteps;
+			if (__builtin_expect (_mm_movemask_pd ((__m128d) (slow[kGroup] >= 1.0)) != 0, 0))
+#pragma GCC unroll 4
+				for (int k = 0; k < kGroup; ++k)
+					slow[k + 1] = wrapOnce (slow[k] + slowSteps);
+			slowPhases = slow[kGroup];
+			// Vibrato reads the phase before its advance, tremolo the one after.
+			auto vibratoPhases = [&slow] { return Double4{slow[0][0], slow[1][0], slow[2][0], slow[3][0]}; };
+			auto tremoloPhases = [&slow] { return Double4{slow[1][1], slow[2][1], slow[3][1], slow[4][1]}; };
+			double frequencies[kGroup];
+#pragma GCC unroll 4
+			for (int k = 0; k < kGroup; ++k)
 				if constexpr (!fixed)
 					frequencies[k] = v.frequency = glide (v.frequency, target, glideCoefficient);
-			}
 			Double4 dt;
 			int partials[kGroup];
 			if constexpr (fixed)
@@ -417,7 +482,7 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 			{
 				Double4 f = lanes4 (frequencies);
 				if (depth != 0.0)
-					f = f * exp2Small (splat4 (depth) * sinCycles (lanes4 (vibratoPhases)) * (1.0 / kCentsPerOctave));
+					f = f * exp2Small (splat4 (depth) * sinCycles (vibratoPhases ()) * (1.0 / kCentsPerOctave));
 				f = (ceiling < f) ? splat4 (ceiling) : f; // lesser (f, ceiling), lane by lane
 				dt = f / twoFs;
 				const Double4 highest = kTriangleBandLimit / dt; // one division for the four
@@ -427,17 +492,26 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 			}
 
 			// The oscillator's eight sub-step phases: a chain of sums, each
-			// rounded as tick rounds it. Lanes in time order.
-			double phases[2 * kGroup], steps[2 * kGroup];
-#pragma GCC unroll 4
-			for (int k = 0; k < kGroup; ++k)
+			// rounded as tick rounds it (wrapped only where the chain passes 1,
+			// as the slow phases are). Lanes in time order.
+			double phases[2 * kGroup + 1], steps[2 * kGroup];
+			phases[0] = v.phase;
+#pragma GCC unroll 8
+			for (int i = 0; i < 2 * kGroup; ++i)
 			{
-				steps[2 * k] = steps[2 * k + 1] = dt[k];
-				phases[2 * k] = v.phase;
-				phases[2 * k + 1] = wrapOnce (v.phase + dt[k]);
-				v.phase = wrapOnce (phases[2 * k + 1] + dt[k]);
+				steps[i] = dt[i / 2];
+				phases[i + 1] = phases[i] + steps[i];
 			}
-			// Square, sine with its character and triangle, mixed.
+			if (__builtin_expect (phases[2 * kGroup] >= 1.0, 0))
+#pragma GCC unroll 8
+				for (int i = 0; i < 2 * kGroup; ++i)
+					phases[i + 1] = wrapOnce (phases[i] + steps[i]);
+			v.phase = phases[2 * kGroup];
+			// Square, sine with its character and triangle, mixed: with the
+			// triangle and the sine in one sum where the four samples have one
+			// partial count (always, at a steady pitch).
+			const bool onePartialCount = partials[0] == partials[1] && partials[1] == partials[2] && partials[2] == partials[3];
+			const SeriesCubics* mix = onePartialCount ? &mixFor (partials[0]) : nullptr;
 			Lanes mixed[2 * kGroup / kLanes];
 #pragma GCC unroll 4
 			for (int part = 0; part < 2 * kGroup / kLanes; ++part)
@@ -448,17 +522,51 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 				const Lanes step = lanesOf (steps + first);
 				Lanes reduced;
 				const OddSinesAcross<Lanes> odd = oddSinesAcross (sinCycles (phase, reduced));
-				const Lanes squares = squaresAcross (phase, reduced, step);
+				const Lanes squares = squaresAcross (phase, reduced, step, squareGain);
+				if (mix != nullptr)
+				{
+					// The cubics are read as operands of the multiply-adds. Hidden
+					// from the compiler that every part reads the same ones: it
+					// would load them once into registers, which do not hold them,
+					// and spill them to the stack.
+					const SeriesCubics* cubics = mix;
+					__asm__ ("" : "+r" (cubics));
+					mixed[part] = seriesSum (odd, *cubics, squares);
+					continue;
+				}
 				const Lanes sineWithCharacter = mulAdd (sineFifth, odd.s[2], mulAdd (sineThird, odd.s[1], odd.s[0]));
-				const Lanes early = mulAdd (sineGain, sineWithCharacter, squareGain * squares);
+				const Lanes early = mulAdd (sineGain, sineWithCharacter, squares);
 				mixed[part] = mulAdd (triangleGain, triangleAcross (odd, partials[first / 2], partials[(first + kLanes - 1) / 2]), early);
 			}
 
 			// Decimation of the eight sub-steps at once: the four samples'
-			// outputs and the state after them, each a sum of columns scaled by
-			// the state before them and by the inputs. The sums are taken in
-			// independent parts so that only the state's part waits for the
-			// previous group.
+			// outputs and the state after them.
+#if defined(__AVX__)
+			// By rows: each output and state word a sum of the products of its
+			// factors with the inputs and the state, lane by lane, and then
+			// across the lanes (a horizontal sum of four vectors at once). The
+			// first two outputs do not depend on the last four inputs. The
+			// products are added in the order their factors are ready: the
+			// state's first, then the first inputs' (the first vector is ready
+			// before the second).
+			const Double4 x0 = mixed[0], x1 = mixed[1];
+			Double4 outputTerms[4], stateTerms[4];
+#pragma GCC unroll 4
+			for (int r = 0; r < 4; ++r)
+			{
+				const auto& o = d.decimatorRows[r];
+				const auto& s = d.decimatorRows[4 + r];
+				outputTerms[r] = mulAdd (readLanes (o[1], &x0), x0, readLanes (o[0], &state) * state);
+				if (r >= 2)
+					outputTerms[r] = mulAdd (readLanes (o[2], &x1), x1, outputTerms[r]);
+				stateTerms[r] = mulAdd (readLanes (s[2], &x1), x1, mulAdd (readLanes (s[1], &x0), x0, readLanes (s[0], &state) * state));
+			}
+			const Double4 y = sumLanes (outputTerms);
+			state = sumLanes (stateTerms);
+#else
+			// Each a sum of columns scaled by the state before them and by the
+			// inputs. The sums are taken in independent parts so that only the
+			// state's part waits for the previous group.
 			const double z[4] = {state[0], state[1], state[2], state[3]};
 			Double4 fromInputs[2] = {}, nextFromInputs[2] = {};
 #pragma GCC unroll 8
@@ -474,6 +582,7 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 			                  mulAdd (load4 (d.decimatorOut[2]), splat4 (z[2]), mulAdd (load4 (d.decimatorOut[3]), splat4 (z[3]), fromInputs[1]));
 			state = mulAdd (load4 (d.decimatorState[0]), splat4 (z[0]), mulAdd (load4 (d.decimatorState[1]), splat4 (z[1]), nextFromInputs[0])) +
 			        mulAdd (load4 (d.decimatorState[2]), splat4 (z[2]), mulAdd (load4 (d.decimatorState[3]), splat4 (z[3]), nextFromInputs[1]));
+#endif
 			// State words below kFilterFloor are cleared, as tick clears them
 			// (here once a group): silence never decays into subnormal numbers.
 			state = fromBits (bitsOf (state) & ~(fromBits (bitsOf (state) & ~bitsOf (splat4 (-0.0))) < kFilterFloor));
@@ -481,7 +590,7 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 			// Envelope, as tick steps it; at the top with the gate open (or at 0
 			// with it closed) and no fade it stays there.
 			Double4 envelope = splat4 (v.envelope);
-			if (v.retriggerFade > 0.0 || !(v.envelope == (envelopeStep > 0.0 ? 1.0 : 0.0)))
+			if (!envelopeSteady)
 			{
 				double envelopes[kGroup];
 #pragma GCC unroll 4
@@ -491,11 +600,12 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 					envelopes[k] = v.envelope;
 				}
 				envelope = lanes4 (envelopes);
+				envelopeSteady = isSteady (v);
 			}
 
 			Double4 tremolo = splat4 (1.0);
 			if (tremoloDepth != 0.0)
-				tremolo = 1.0 - tremoloDepth * (0.5 + 0.5 * sinCycles (lanes4 (tremoloPhases)));
+				tremolo = 1.0 - tremoloDepth * (0.5 + 0.5 * sinCycles (tremoloPhases ()));
 			const Double4 samples = finiteOrZero (y * (envelope * tremolo * noteGain));
 #pragma GCC unroll 4
 			for (int k = 0; k < kGroup; ++k)
@@ -506,6 +616,8 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 		run (Pitch<true>{});
 	else
 		run (Pitch<false>{});
+	v.vibratoPhase = slowPhases[0];
+	v.tremoloPhase = slowPhases[1];
 	v.decimator[0].z1 = state[0];
 	v.decimator[0].z2 = state[1];
 	v.decimator[1].z1 = state[2];

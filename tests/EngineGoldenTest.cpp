@@ -242,8 +242,8 @@ TEST (EngineGolden, HeldNoteForAMinute)
 }
 
 // The voice works some values out a sample ahead (the vibrato factor, the
-// oscillator step) or once for a steady pitch; running state written and inputs
-// changed between samples must void them. With everything on, and with the
+// oscillator step) or once for a steady pitch or mix; running state written
+// and inputs changed between samples must void them. With everything on, and with the
 // default patch, whose frequency stays put.
 TEST (EngineGolden, FieldsWrittenBetweenSamplesMatch)
 {
@@ -260,6 +260,14 @@ TEST (EngineGolden, FieldsWrittenBetweenSamplesMatch)
 			EXPECT_TRUE (p.render (24000, [] (int64_t i, Engine& e) {
 				switch (i % 4000)
 				{
+				case 250: // the mixer's levels at once, the pitch kept: what the voice folded them into must follow
+				{
+					ParamBlock values = e.targetValues ();
+					values[kTriangleParam] = i % 8000 == 250 ? 0.9 : 0.2;
+					values[kSineCharacterParam] = i % 8000 == 250 ? 1.0 : 0.0;
+					e.setParametersNow (values);
+					break;
+				}
 				case 500: // at once, so that runs are rendered four samples at a time from here
 				{
 					ParamBlock values = e.targetValues ();
