@@ -19,6 +19,8 @@
 #include <new>
 #include <thread>
 
+#include <xmmintrin.h>
+
 using namespace Tarno;
 using namespace TarnoTest;
 using namespace Steinberg;
@@ -201,6 +203,7 @@ TEST (Realtime, StandaloneCallbackNeverAllocates)
 		}
 	} midi;
 	std::vector<float> left (4096), right (4096);
+	const unsigned int callerCsr = _mm_getcsr ();
 	long counted = 0;
 	float loudest = 0.f;
 	for (int round = 0; round < 40; ++round)
@@ -217,6 +220,7 @@ TEST (Realtime, StandaloneCallbackNeverAllocates)
 		player.idle ();
 	}
 	EXPECT_EQ (counted, 0);
+	EXPECT_EQ (_mm_getcsr (), callerCsr) << "the callback left its flush-to-zero setting behind";
 	EXPECT_GT (loudest, 0.01f) << "the callback played nothing";
 	EXPECT_EQ (player.droppedEdits (), 0u);
 }

@@ -280,11 +280,17 @@ void Player::process (float* left, float* right, int32 frames, MidiSource* midi)
 		return;
 	}
 #if defined(__SSE__) || defined(__x86_64__)
-	// Flush denormals to zero in this thread (no system call: MXCSR).
-	_mm_setcsr (_mm_getcsr () | 0x8040);
+	// Denormals flush to zero while the callback renders (no system call:
+	// MXCSR); the thread's own setting is put back after, so that the
+	// callback leaves its caller's arithmetic as it found it.
+	const unsigned int callerCsr = _mm_getcsr ();
+	_mm_setcsr (callerCsr | 0x8040);
 #endif
 	for (int32 first = 0; first < frames; first += kMaxBlockSize)
 		renderChunk (left + first, right + first, std::min (kMaxBlockSize, frames - first), midi, first);
+#if defined(__SSE__) || defined(__x86_64__)
+	_mm_setcsr (callerCsr);
+#endif
 	busy_.store (false);
 }
 
