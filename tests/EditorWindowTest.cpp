@@ -1089,6 +1089,9 @@ TEST_F (EditorWindow, KeptPictureIsAFreshPaintAfterEveryChange)
 			expectFresh ("drag");
 			sendAt (WM_LBUTTONUP, 0, kSqX, kSqY - 25);
 			active = -1;
+			// The control no longer shown active: at the next timer tick,
+			// as a host's change is.
+			SendMessageW (child, WM_TIMER, 1, 0);
 			expectFresh ("end of the drag");
 
 			// The second factory preset, which SILVER marks.
