@@ -443,8 +443,17 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 	// sample, and for a moving one.
 	auto run = [&] (auto pitch) {
 		constexpr bool fixed = decltype (pitch)::steady;
-		for (int32_t g = 0; g < groups; ++g, out += kGroup)
+		constexpr int kParts = 2 * kGroup / kLanes;
+		// What the front of a group's work hands its back: the sines of the
+		// sub-steps and the squares, the partial counts and the tremolo's
+		// phases.
+		struct Front
 		{
+			Lanes sines[kParts], squares[kParts];
+			int partials[kGroup];
+			Double4 tremoloPhases;
+		};
+		auto front = [&] (Front& f) __attribute__ ((always_inline)) {
 			// The slow oscillators, the glide and the step of each sample. The
 			// phases are sums of steps of 0 or more: where the last sum of a
 			// chain is below 1, none reached 1, and wrapOnce leaves each as it
@@ -462,14 +471,14 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 			slowPhases = slow[kGroup];
 			// Vibrato reads the phase before its advance, tremolo the one after.
 			auto vibratoPhases = [&slow] { return Double4{slow[0][0], slow[1][0], slow[2][0], slow[3][0]}; };
-			auto tremoloPhases = [&slow] { return Double4{slow[1][1], slow[2][1], slow[3][1], slow[4][1]}; };
+			f.tremoloPhases = Double4{slow[1][1], slow[2][1], slow[3][1], slow[4][1]};
 			double frequencies[kGroup];
 #pragma GCC unroll 4
 			for (int k = 0; k < kGroup; ++k)
 				if constexpr (!fixed)
 					frequencies[k] = v.frequency = glide (v.frequency, target, glideCoefficient);
 			Double4 dt;
-			int partials[kGroup];
+			int* partials = f.partials;
 			if constexpr (fixed)
 			{
 				v.frequency = target;
@@ -507,22 +516,32 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 				for (int i = 0; i < 2 * kGroup; ++i)
 					phases[i + 1] = wrapOnce (phases[i] + steps[i]);
 			v.phase = phases[2 * kGroup];
-			// Square, sine with its character and triangle, mixed: with the
-			// triangle and the sine in one sum where the four samples have one
-			// partial count (always, at a steady pitch).
-			const bool onePartialCount = partials[0] == partials[1] && partials[1] == partials[2] && partials[2] == partials[3];
-			const SeriesCubics* mix = onePartialCount ? &mixFor (partials[0]) : nullptr;
-			Lanes mixed[2 * kGroup / kLanes];
 #pragma GCC unroll 4
-			for (int part = 0; part < 2 * kGroup / kLanes; ++part)
+			for (int part = 0; part < kParts; ++part)
 			{
 				const int first = part * kLanes; // sub-step
 				// Built in registers from the lanes' values.
 				const Lanes phase = lanesOf (phases + first);
 				const Lanes step = lanesOf (steps + first);
 				Lanes reduced;
-				const OddSinesAcross<Lanes> odd = oddSinesAcross (sinCycles (phase, reduced));
-				const Lanes squares = squaresAcross (phase, reduced, step, squareGain);
+				f.sines[part] = sinCycles (phase, reduced);
+				f.squares[part] = squaresAcross (phase, reduced, step, squareGain);
+			}
+		};
+		auto back = [&] (const Front& f, double* out) __attribute__ ((always_inline)) {
+			const int* partials = f.partials;
+			// Square, sine with its character and triangle, mixed: with the
+			// triangle and the sine in one sum where the four samples have one
+			// partial count (always, at a steady pitch).
+			const bool onePartialCount = partials[0] == partials[1] && partials[1] == partials[2] && partials[2] == partials[3];
+			const SeriesCubics* mix = onePartialCount ? &mixFor (partials[0]) : nullptr;
+			Lanes mixed[kParts];
+#pragma GCC unroll 4
+			for (int part = 0; part < kParts; ++part)
+			{
+				const int first = part * kLanes; // sub-step
+				const OddSinesAcross<Lanes> odd = oddSinesAcross (f.sines[part]);
+				const Lanes squares = f.squares[part];
 				if (mix != nullptr)
 				{
 					// The cubics are read as operands of the multiply-adds. Hidden
@@ -605,11 +624,33 @@ void Voice::renderGroups (Engine& e, double* out, int32_t groups)
 
 			Double4 tremolo = splat4 (1.0);
 			if (tremoloDepth != 0.0)
-				tremolo = 1.0 - tremoloDepth * (0.5 + 0.5 * sinCycles (tremoloPhases ()));
+				tremolo = 1.0 - tremoloDepth * (0.5 + 0.5 * sinCycles (f.tremoloPhases));
 			const Double4 samples = finiteOrZero (y * (envelope * tremolo * noteGain));
 #pragma GCC unroll 4
 			for (int k = 0; k < kGroup; ++k)
 				out[k] = samples[k];
+		};
+		// Software-pipelined by half a group. Each group is one long chain of
+		// dependent operations (phases, sines, odd sines, sums, decimator),
+		// longer than the processor's window of instructions in flight can
+		// overlap with the next group's. So the next group's front (its
+		// phases and sines) comes before this group's back, and the two run
+		// side by side. Two Fronts taken in turn: nothing is copied from one
+		// group's to the next.
+		Front even, odd;
+		front (even);
+		for (int32_t g = 0; g < groups; g += 2, out += 2 * kGroup)
+		{
+			if (g + 1 == groups)
+			{
+				back (even, out);
+				break;
+			}
+			front (odd);
+			back (even, out);
+			if (g + 2 < groups)
+				front (even);
+			back (odd, out + kGroup);
 		}
 	};
 	if (d.fixedPitch)
