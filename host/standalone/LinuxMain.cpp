@@ -10,6 +10,7 @@
 
 #include "host/PlugFrame.h"
 #include "host/RunLoop.h"
+#include "host/X11SizeHints.h"
 
 #include "pluginterfaces/gui/iplugview.h"
 #include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
@@ -144,7 +145,7 @@ public:
 		XSetClassHint (display_, window_, &classHint);
 		deleteAtom_ = XInternAtom (display_, "WM_DELETE_WINDOW", False);
 		XSetWMProtocols (display_, window_, &deleteAtom_, 1);
-		setFixedSize (size.getWidth (), size.getHeight ());
+		setFixedSize (display_, window_, size.getWidth (), size.getHeight ());
 		XkbSetDetectableAutoRepeat (display_, True, nullptr);
 		XSelectInput (display_, window_, StructureNotifyMask | KeyPressMask | KeyReleaseMask | FocusChangeMask);
 
@@ -154,7 +155,7 @@ public:
 		frame_.setResizeFunction ([this] (IPlugView*, const ViewRect& r) {
 			if (r.getWidth () <= 0 || r.getHeight () <= 0)
 				return false;
-			setFixedSize (r.getWidth (), r.getHeight ());
+			setFixedSize (display_, window_, r.getWidth (), r.getHeight ());
 			XResizeWindow (display_, window_, unsigned (r.getWidth ()), unsigned (r.getHeight ()));
 			XFlush (display_);
 			return true;
@@ -216,16 +217,6 @@ public:
 	bool closed () const { return closed_; }
 
 private:
-	void setFixedSize (int width, int height)
-	{
-		XSizeHints* hints = XAllocSizeHints ();
-		hints->flags = PMinSize | PMaxSize;
-		hints->min_width = hints->max_width = width;
-		hints->min_height = hints->max_height = height;
-		XSetWMNormalHints (display_, window_, hints);
-		XFree (hints);
-	}
-
 	Display* display_;
 	RunLoop& loop_;
 	PlugFrame frame_;

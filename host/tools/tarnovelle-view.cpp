@@ -13,6 +13,7 @@
 #include "host/PlugFrame.h"
 #include "host/PluginInstance.h"
 #include "host/RunLoop.h"
+#include "host/X11SizeHints.h"
 
 #include "TarnoVersion.h"
 
@@ -320,7 +321,7 @@ public:
 		deleteAtom_ = XInternAtom (display_, "WM_DELETE_WINDOW", False);
 		XSetWMProtocols (display_, window_, &deleteAtom_, 1);
 		if (!resizable_)
-			setFixedSize (width_, height_);
+			setFixedSize (display_, window_, width_, height_);
 		XSelectInput (display_, window_, StructureNotifyMask);
 
 		// Our own X connection runs on the same loop as the plug-in.
@@ -340,7 +341,7 @@ public:
 			if (r.getWidth () <= 0 || r.getHeight () <= 0)
 				return false;
 			if (!resizable_)
-				setFixedSize (r.getWidth (), r.getHeight ());
+				setFixedSize (display_, window_, r.getWidth (), r.getHeight ());
 			XResizeWindow (display_, window_, unsigned (r.getWidth ()), unsigned (r.getHeight ()));
 			XFlush (display_);
 			viewSize_ = r;
@@ -393,16 +394,6 @@ public:
 	int height () const { return height_; }
 
 private:
-	void setFixedSize (int width, int height)
-	{
-		XSizeHints* hints = XAllocSizeHints ();
-		hints->flags = PMinSize | PMaxSize;
-		hints->min_width = hints->max_width = width;
-		hints->min_height = hints->max_height = height;
-		XSetWMNormalHints (display_, window_, hints);
-		XFree (hints);
-	}
-
 	// The window has a new size (the user or the window manager): a
 	// resizable view follows within its constraints.
 	void configured (int width, int height)
