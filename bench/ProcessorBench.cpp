@@ -3,7 +3,7 @@
 // (the processor's own choice). Compare with DefaultNote on that path: the
 // block's cost beyond the engine's is the processor's (queues, events, the
 // copy to both channels).
-#include "processor/Processor.h"
+#include "formats/vst3/Processor.h"
 #include "tests/ProcessUtil.h"
 
 #include <benchmark/benchmark.h>

@@ -12,10 +12,10 @@
 // drawn, so the three differ by how many shapes it meets for the first time.
 #ifdef TARNO_HAVE_CAIRO_CANVAS
 
-#include "editor/CairoCanvas.h"
-#include "editor/PanelLayout.h"
-#include "editor/ScaledCanvas.h"
-#include "editor/SkinPainter.h"
+#include "editor/canvas/CairoCanvas.h"
+#include "editor/skins/PanelLayout.h"
+#include "editor/canvas/ScaledCanvas.h"
+#include "editor/skins/SkinPainter.h"
 
 #include <benchmark/benchmark.h>
 

@@ -14,9 +14,9 @@
 //
 // Counters: ns_per_sample, and block_ms, the latency a block adds (block /
 // 48 kHz).
-#include "host/Module.h"
-#include "host/PluginInstance.h"
-#include "host/standalone/Player.h"
+#include "vst3host/Module.h"
+#include "vst3host/PluginInstance.h"
+#include "player/Player.h"
 
 #include "engine/Engine.h"
 

@@ -7,10 +7,10 @@
 // 1720 × 1060); skipped without one.
 #if !defined(_WIN32) && defined(TARNO_HAVE_X11_EDITOR)
 
-#include "controller/Controller.h"
-#include "editor/X11Editor.h"
-#include "host/PlugFrame.h"
-#include "host/RunLoop.h"
+#include "formats/vst3/Controller.h"
+#include "formats/vst3/X11View.h"
+#include "vst3host/PlugFrame.h"
+#include "vst3host/RunLoop.h"
 
 #include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
 
@@ -52,7 +52,7 @@ void BM_X11Repaint (benchmark::State& state)
 	Tarno::Host::RunLoop loop;
 	Tarno::Host::PlugFrame frame (&loop);
 	IPtr<IPlugView> view = owned (controller->createView (Vst::ViewType::kEditor));
-	auto* editor = static_cast<Tarno::X11Editor*> (view.get ());
+	auto* editor = static_cast<Tarno::X11View*> (view.get ());
 	view->setFrame (&frame);
 	if (FUnknownPtr<IPlugViewContentScaleSupport> scaling = FUnknownPtr<IPlugViewContentScaleSupport> (view))
 		scaling->setContentScaleFactor (float (f));

@@ -24,7 +24,7 @@ Run from anywhere: python3 demo/make-demo-midi.py [OUTPUT]
 The output is byte-for-byte reproducible (no timestamps, no randomness).
 
 To hear it (paths of a native build):
-  build/linux/host/tarnovelle-render --set "Glissando=120" \
+  build/linux/tools/tarnovelle-render --set "Glissando=120" \
       build/linux/Tarnovelle.vst3 demo/demo.mid demo.wav
 """
 

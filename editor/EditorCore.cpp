@@ -1,16 +1,14 @@
 #include "editor/EditorCore.h"
 
-#include "editor/PanelLayout.h"
-#include "editor/ScaledCanvas.h"
-#include "editor/SkinPainter.h"
+#include "editor/skins/PanelLayout.h"
+#include "editor/canvas/ScaledCanvas.h"
+#include "editor/skins/SkinPainter.h"
 
 #include <cstdlib>
 
 namespace Tarno {
 
-using namespace Steinberg;
-
-EditorCore::EditorCore (Controller& c, EditorWindow* window) : input (c, window), controller (c) {}
+EditorCore::EditorCore (EditorHost& h, EditorWindow* window) : input (h, window), host (h) {}
 
 bool EditorCore::Picture::operator== (const Picture& other) const
 {
@@ -20,9 +18,9 @@ bool EditorCore::Picture::operator== (const Picture& other) const
 EditorCore::Picture EditorCore::current () const
 {
 	Picture p;
-	for (int32 i = 0; i < kNumParams; ++i)
-		p.values[size_t (i)] = controller.getParamNormalized (static_cast<Vst::ParamID> (i));
-	p.skin = controller.skin;
+	for (int32_t i = 0; i < kNumParams; ++i)
+		p.values[size_t (i)] = host.value (i);
+	p.skin = host.skin ();
 	p.activeParam = input.activeParam;
 	return p;
 }

@@ -1,15 +1,15 @@
-// What the editor windows share, free of any window system: the values and
-// skin read from the controller, the paint of skin and overlay onto a
+// What the editor windows share, free of any window system and plug-in
+// format: the values and skin read from the EditorHost, the paint of skin and overlay onto a
 // canvas, the mouse gestures (EditorInput) and the repaint decision. The
 // Windows and the X11 window are thin shells around it: they turn their
 // platform's messages into EditorInput calls and their timer into
 // wantsTimerRepaint, and give paint a canvas on their off-screen picture.
 #pragma once
 
-#include "controller/Controller.h"
-#include "editor/Canvas.h"
+#include "editor/EditorHost.h"
 #include "editor/EditorInput.h"
-#include "editor/SkinPainter.h"
+#include "editor/canvas/Canvas.h"
+#include "editor/skins/SkinPainter.h"
 #include "params/ParamTable.h"
 
 #include <cstdint>
@@ -19,16 +19,16 @@ namespace Tarno {
 class EditorCore
 {
 public:
-	EditorCore (Controller& controller, EditorWindow* window);
+	EditorCore (EditorHost& host, EditorWindow* window);
 
-	// Paints the controller's current skin and values, with the dragged
+	// Paints the host's current skin and values, with the dragged
 	// control highlighted, and the overlay; remembers what it painted.
 	// canvas is the window's picture, pixelWidth () × pixelHeight ().
 	void paint (Canvas& canvas);
 
 	// The same paint in layers, for a window that keeps its picture between
 	// paints (SkinPainter.h: the kept layer and the moving pieces).
-	// startRepaint reads the controller's current skin, values and active
+	// startRepaint reads the host's current skin, values and active
 	// control, records them as painted and tells what to draw for them:
 	// a new kept layer (first paint, or the skin or the scale changed: then
 	// every piece too) or the pieces that look different since the last
@@ -68,7 +68,7 @@ private:
 	};
 	Picture current () const;
 
-	Controller& controller;
+	EditorHost& host;
 	Picture lastPainted{};
 	bool painted = false;
 };

@@ -1,15 +1,12 @@
 #include "editor/EditorInput.h"
 
-#include "editor/PanelLayout.h"
+#include "editor/skins/PanelLayout.h"
 #include "params/ParamTable.h"
 #include "params/Presets.h"
 
 #include <cmath>
 
 namespace Tarno {
-
-using namespace Steinberg;
-using Vst::ParamID;
 
 namespace {
 
@@ -24,9 +21,9 @@ constexpr double kWheelDeltaPerNotch = 120.0;
 constexpr double kWheelStep = 0.025;
 constexpr double kWheelFineStep = 0.0025;
 
-double legatoValueAt (int32 x) { return x >= kOverlayLayout.legatoOnLeft ? 1.0 : 0.0; }
+double legatoValueAt (int32_t x) { return x >= kOverlayLayout.legatoOnLeft ? 1.0 : 0.0; }
 
-int16 signedWord (uint32_t word) { return static_cast<int16> (static_cast<uint16> (word & 0xFFFFu)); }
+int16_t signedWord (uint32_t word) { return static_cast<int16_t> (static_cast<uint16_t> (word & 0xFFFFu)); }
 
 } // namespace
 
@@ -40,7 +37,7 @@ WheelInfo wheelInfo (uint32_t wParam)
 	return {signedWord (wParam >> 16), (wParam & kMouseShiftFlag) != 0};
 }
 
-EditorInput::EditorInput (Controller& c, EditorWindow* w) : controller (c), window (w) {}
+EditorInput::EditorInput (EditorHost& h, EditorWindow* w) : host (h), window (w) {}
 
 void EditorInput::invalidate ()
 {
@@ -48,7 +45,7 @@ void EditorInput::invalidate ()
 		window->invalidate ();
 }
 
-const SkinLayout& EditorInput::layout () const { return skinLayout (controller.skin); }
+const SkinLayout& EditorInput::layout () const { return skinLayout (host.skin ()); }
 
 void EditorInput::setScale (double f)
 {
@@ -56,31 +53,31 @@ void EditorInput::setScale (double f)
 	scaleFactor = f;
 }
 
-MousePoint EditorInput::toPanel (int32 x, int32 y) const
+MousePoint EditorInput::toPanel (int32_t x, int32_t y) const
 {
 	if (scaleFactor == 1.0)
 		return {x, y};
-	auto map = [this] (int32 v) {
-		return static_cast<int32> (std::floor ((static_cast<double> (v) + 0.5) / scaleFactor));
+	auto map = [this] (int32_t v) {
+		return static_cast<int32_t> (std::floor ((static_cast<double> (v) + 0.5) / scaleFactor));
 	};
 	return {map (x), map (y)};
 }
 
-int32 EditorInput::controlAt (int32 x, int32 y) const
+int32_t EditorInput::controlAt (int32_t x, int32_t y) const
 {
 	const MousePoint p = toPanel (x, y);
 	return panelControlAt (p.x, p.y);
 }
 
-int32 EditorInput::panelControlAt (int32 x, int32 y) const
+int32_t EditorInput::panelControlAt (int32_t x, int32_t y) const
 {
 	const SkinLayout& l = layout ();
-	for (int32 i = 0; i < kNumParams; ++i)
+	for (int32_t i = 0; i < kNumParams; ++i)
 	{
 		if (i == kLegatoParam)
 			continue;
 		// The box moves to the cell (not the point to the box): points at the
-		// ends of the int32 range must not overflow.
+		// ends of the int32_t range must not overflow.
 		const Point cell = l.cell (i);
 		const PixelBox box = {cell.x + l.control.left, cell.y + l.control.top, cell.x + l.control.right,
 		                      cell.y + l.control.bottom};
@@ -90,25 +87,23 @@ int32 EditorInput::panelControlAt (int32 x, int32 y) const
 	return -1;
 }
 
-void EditorInput::applyEdit (int32 id, double value)
+void EditorInput::applyEdit (int32_t id, double value)
 {
 	if (!isTableParam (id))
 		return;
-	const ParamID pid = static_cast<ParamID> (id);
 	const double v = snapNormalized (id, value);
-	controller.beginEdit (pid);
-	controller.setParamNormalized (pid, v);
-	controller.performEdit (pid, v);
+	host.beginEdit (id);
+	host.performEdit (id, v);
 	invalidate ();
-	controller.endEdit (pid);
+	host.endEdit (id);
 }
 
-void EditorInput::applyPreset (int32 n)
+void EditorInput::applyPreset (int32_t n)
 {
 	if (n < 0 || n >= kNumFactoryPresets)
 		return;
 	const ParamBlock& values = kFactoryPresets[n].values;
-	for (int32 i = 0; i < kNumParams; ++i)
+	for (int32_t i = 0; i < kNumParams; ++i)
 		applyEdit (i, snapNormalized (i, values[i]));
 }
 
@@ -116,9 +111,9 @@ void EditorInput::closeGesture ()
 {
 	if (activeParam < 0)
 		return;
-	const int32 id = activeParam;
+	const int32_t id = activeParam;
 	activeParam = -1;
-	controller.endEdit (static_cast<ParamID> (id));
+	host.endEdit (id);
 }
 
 void EditorInput::endDrag ()
@@ -130,17 +125,17 @@ void EditorInput::endDrag ()
 		window->releaseCapture ();
 }
 
-void EditorInput::press (int32 x, int32 y, bool shift)
+void EditorInput::press (int32_t x, int32_t y, bool shift)
 {
 	// A drag still open when a press arrives (its button-up never came, or a
 	// skin button is pressed) ends first, so no gesture is left open.
 	endDrag ();
 
-	const int32 windowY = y;
+	const int32_t windowY = y;
 	const MousePoint p = toPanel (x, y);
 	x = p.x;
 	y = p.y;
-	const int32 k = kOverlayLayout.skinButtonAt (x, y);
+	const int32_t k = kOverlayLayout.skinButtonAt (x, y);
 	if (k >= 0)
 	{
 		pressSkinButton (k);
@@ -157,27 +152,25 @@ void EditorInput::press (int32 x, int32 y, bool shift)
 		applyEdit (kLegatoParam, legatoValueAt (x));
 		return;
 	}
-	const int32 i = panelControlAt (x, y);
+	const int32_t i = panelControlAt (x, y);
 	if (i >= 0)
 		startDrag (i, windowY, shift);
 }
 
-void EditorInput::pressSkinButton (int32 k)
+void EditorInput::pressSkinButton (int32_t k)
 {
 	// Also when k is the skin already shown: the host is told and the
 	// window repaints either way.
-	controller.skin = k;
-	controller.setDirty (true);
+	host.setSkin (k);
 	invalidate ();
 }
 
-void EditorInput::startDrag (int32 i, int32 y, bool shift)
+void EditorInput::startDrag (int32_t i, int32_t y, bool shift)
 {
-	const ParamID pid = static_cast<ParamID> (i);
 	activeParam = i;
 	dragLastY = y;
-	dragValue = clampNormalized (controller.getParamNormalized (pid));
-	controller.beginEdit (pid);
+	dragValue = clampNormalized (host.value (i));
+	host.beginEdit (i);
 	// The host may have removed the view inside beginEdit, which ended this
 	// gesture with its endEdit: nothing more belongs to it.
 	if (activeParam != i)
@@ -198,13 +191,11 @@ void EditorInput::startDrag (int32 i, int32 y, bool shift)
 	if (std::fabs (pointerY - thumbY) <= l.faderThumbReach)
 		return;
 	dragValue = clampNormalized ((zeroY - pointerY) / travel);
-	const double v = snapNormalized (i, dragValue);
-	controller.setParamNormalized (pid, v);
-	controller.performEdit (pid, v);
+	host.performEdit (i, snapNormalized (i, dragValue));
 	invalidate ();
 }
 
-void EditorInput::move (int32 /*x*/, int32 y, bool shift)
+void EditorInput::move (int32_t /*x*/, int32_t y, bool shift)
 {
 	if (activeParam < 0)
 		return;
@@ -219,10 +210,7 @@ void EditorInput::move (int32 /*x*/, int32 y, bool shift)
 	const double pixels = (static_cast<double> (dragLastY) - static_cast<double> (y)) / scaleFactor;
 	dragValue = clampNormalized (dragValue + pixels * sensitivity);
 	dragLastY = y;
-	const ParamID pid = static_cast<ParamID> (activeParam);
-	const double v = snapNormalized (activeParam, dragValue);
-	controller.setParamNormalized (pid, v);
-	controller.performEdit (pid, v);
+	host.performEdit (activeParam, snapNormalized (activeParam, dragValue));
 	invalidate ();
 }
 
@@ -234,7 +222,7 @@ void EditorInput::captureChanged ()
 	closeGesture ();
 }
 
-void EditorInput::doubleClick (int32 x, int32 y)
+void EditorInput::doubleClick (int32_t x, int32_t y)
 {
 	// The first press of the double-click has been ended by its button-up;
 	// should that button-up have been lost, its drag ends here.
@@ -250,12 +238,12 @@ void EditorInput::doubleClick (int32 x, int32 y)
 	}
 	// Skin buttons and presets acted on the first press; only a control
 	// cell reacts, by going back to its default.
-	const int32 i = panelControlAt (x, y);
+	const int32_t i = panelControlAt (x, y);
 	if (i >= 0)
 		applyEdit (i, snapNormalized (i, specs[i].defaultNormalized));
 }
 
-void EditorInput::wheel (int32 x, int32 y, int32 delta, bool shift)
+void EditorInput::wheel (int32_t x, int32_t y, int32_t delta, bool shift)
 {
 	// A drag holds its parameter's gesture open and carries its own running
 	// value: a wheel edit now would open a second gesture, and the drag's
@@ -265,7 +253,7 @@ void EditorInput::wheel (int32 x, int32 y, int32 delta, bool shift)
 	const MousePoint p = toPanel (x, y);
 	x = p.x;
 	y = p.y;
-	int32 i = -1;
+	int32_t i = -1;
 	double step = 0.0;
 	if (kOverlayLayout.legato.contains (x, y))
 	{
@@ -283,7 +271,7 @@ void EditorInput::wheel (int32 x, int32 y, int32 delta, bool shift)
 			step = shift ? kWheelFineStep : kWheelStep;
 	}
 	const double notches = static_cast<double> (delta) / kWheelDeltaPerNotch;
-	applyEdit (i, snapNormalized (i, controller.getParamNormalized (static_cast<ParamID> (i)) + notches * step));
+	applyEdit (i, snapNormalized (i, host.value (i) + notches * step));
 }
 
 } // namespace Tarno

@@ -1,6 +1,6 @@
-// The editor's mouse handling, free of any window system: presses, drags,
-// double-clicks and wheel turns become edit gestures on the controller,
-// preset loads and skin changes. The Windows editor routes its mouse
+// The editor's mouse handling, free of any window system and plug-in
+// format: presses, drags, double-clicks and wheel turns become edit gestures
+// on the EditorHost, preset loads and skin changes. The Windows editor routes its mouse
 // messages here; the few window operations it needs come back through
 // EditorWindow, so the same rules run natively in the tests.
 //
@@ -15,9 +15,7 @@
 //   removed () and destruction of the view: endDrag ()
 #pragma once
 
-#include "controller/Controller.h"
-
-#include "pluginterfaces/base/ftypes.h"
+#include "editor/EditorHost.h"
 
 #include <cstdint>
 
@@ -45,8 +43,8 @@ constexpr uint32_t kMouseShiftFlag = 0x0004;
 
 struct MousePoint
 {
-	Steinberg::int32 x;
-	Steinberg::int32 y;
+	int32_t x;
+	int32_t y;
 };
 
 // x is the signed low word, y the signed high word of a mouse message's
@@ -57,7 +55,7 @@ MousePoint mousePoint (uint32_t lParam);
 
 struct WheelInfo
 {
-	Steinberg::int32 delta; // signed, 120 per notch
+	int32_t delta; // signed, 120 per notch
 	bool shift;
 };
 
@@ -68,10 +66,9 @@ WheelInfo wheelInfo (uint32_t wParam);
 class EditorInput
 {
 public:
-	// The editor holds the reference to the controller for as long as this
-	// object exists. window may be null; the window operations are then
-	// skipped.
-	EditorInput (Controller& controller, EditorWindow* window);
+	// host must outlive this object. window may be null; the window
+	// operations are then skipped.
+	EditorInput (EditorHost& host, EditorWindow* window);
 
 	// The window's content scale (acceptableContentScale; 1 at first). All
 	// points below are window pixels; they are mapped back to the panel, so
@@ -83,46 +80,46 @@ public:
 	double scale () const { return scaleFactor; }
 	// The panel pixel under window pixel (x, y): the one that holds the
 	// window pixel's centre.
-	MousePoint toPanel (Steinberg::int32 x, Steinberg::int32 y) const;
+	MousePoint toPanel (int32_t x, int32_t y) const;
 
-	void press (Steinberg::int32 x, Steinberg::int32 y, bool shift);
-	void move (Steinberg::int32 x, Steinberg::int32 y, bool shift);
+	void press (int32_t x, int32_t y, bool shift);
+	void move (int32_t x, int32_t y, bool shift);
 	void buttonUp ();
 	void captureChanged ();
-	void doubleClick (Steinberg::int32 x, Steinberg::int32 y);
+	void doubleClick (int32_t x, int32_t y);
 	// (x, y) in client coordinates. Ignored while a drag is in progress.
-	void wheel (Steinberg::int32 x, Steinberg::int32 y, Steinberg::int32 delta, bool shift);
+	void wheel (int32_t x, int32_t y, int32_t delta, bool shift);
 	// Ends a drag in progress with its endEdit and releases the capture; for
 	// removed () and destruction of the view.
 	void endDrag ();
 
-	// Index of the control cell at window pixel (x, y) in the controller's
-	// current skin, or -1. There is no cell for Legato (it has the switch).
-	Steinberg::int32 controlAt (Steinberg::int32 x, Steinberg::int32 y) const;
-	// One complete edit gesture: beginEdit, setParamNormalized, performEdit,
-	// invalidate, endEdit. IDs outside the 16 sound parameters are ignored.
-	void applyEdit (Steinberg::int32 id, double value);
+	// Index of the control cell at window pixel (x, y) in the current skin,
+	// or -1. There is no cell for Legato (it has the switch).
+	int32_t controlAt (int32_t x, int32_t y) const;
+	// One complete edit gesture: beginEdit, performEdit, invalidate,
+	// endEdit. IDs outside the 16 sound parameters are ignored.
+	void applyEdit (int32_t id, double value);
 	// Loads factory preset n (0 to 4) as 16 edit gestures in ID order.
-	void applyPreset (Steinberg::int32 n);
+	void applyPreset (int32_t n);
 
 	bool dragging () const { return activeParam >= 0; }
 
 	// Read by the editor's painting and timer; written only by this class.
-	Steinberg::int32 activeParam = -1; // the parameter being dragged, or -1
-	Steinberg::int32 dragLastY = 0;    // window y last taken into account by the drag
+	int32_t activeParam = -1; // the parameter being dragged, or -1
+	int32_t dragLastY = 0;    // window y last taken into account by the drag
 	double dragValue = 0.0;            // the drag's value, clamped to 0..1, not quantised
 
 private:
 	// The same on panel coordinates.
-	Steinberg::int32 panelControlAt (Steinberg::int32 x, Steinberg::int32 y) const;
-	void pressSkinButton (Steinberg::int32 k);
-	void startDrag (Steinberg::int32 i, Steinberg::int32 y, bool shift);
+	int32_t panelControlAt (int32_t x, int32_t y) const;
+	void pressSkinButton (int32_t k);
+	void startDrag (int32_t i, int32_t y, bool shift);
 	void closeGesture ();
 	void invalidate ();
-	// The layout of the skin the controller shows now.
+	// The layout of the skin shown now.
 	const SkinLayout& layout () const;
 
-	Controller& controller;
+	EditorHost& host;
 	EditorWindow* window;
 	double scaleFactor = 1.0;
 };

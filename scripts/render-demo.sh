@@ -9,9 +9,9 @@ root=$PWD
 out=build/demo
 mkdir -p "$out"
 
-render_linux=build/linux/host/tarnovelle-render
-render_windows=build/windows/host/tarnovelle-render.exe
-wavdiff=build/linux/host/tarnovelle-wavdiff
+render_linux=build/linux/tools/tarnovelle-render
+render_windows=build/windows/tools/tarnovelle-render.exe
+wavdiff=build/linux/tools/tarnovelle-wavdiff
 
 source scripts/wine-env.sh
 

@@ -5,8 +5,8 @@
 // one, in the build directory where the bundle was completed.
 #ifdef TARNO_HAVE_PLUGIN
 
-#include "host/Module.h"
-#include "module/ClassIds.h"
+#include "vst3host/Module.h"
+#include "formats/vst3/ClassIds.h"
 #include "packaging/tools/ModuleInfo.h"
 #include "packaging/tools/PlugInIcon.h"
 #include "tests/BundlePath.h"

@@ -4,9 +4,9 @@
 // Wine against the Windows bundle.
 #ifdef TARNO_HAVE_PLUGIN
 
-#include "host/Module.h"
-#include "host/PluginInstance.h"
-#include "processor/Processor.h"
+#include "vst3host/Module.h"
+#include "vst3host/PluginInstance.h"
+#include "formats/vst3/Processor.h"
 #include "tests/BundlePath.h"
 #include "tests/StreamUtil.h"
 

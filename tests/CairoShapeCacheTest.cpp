@@ -5,9 +5,9 @@
 // fresh, uncached canvases.
 #if defined(TARNO_HAVE_CAIRO_CANVAS) && !defined(_WIN32)
 
-#include "editor/CairoCanvas.h"
-#include "editor/Overlay.h"
-#include "editor/SkinPainter.h"
+#include "editor/canvas/CairoCanvas.h"
+#include "editor/skins/Overlay.h"
+#include "editor/skins/SkinPainter.h"
 #include "params/Skins.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "tests/CallSequenceHarness.h"
 
-#include "host/HostObjects.h"
+#include "vst3host/HostObjects.h"
 #include "tests/HostileUtil.h"
 #include "tests/ProcessUtil.h"
 #include "tests/StreamUtil.h"

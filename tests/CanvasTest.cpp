@@ -6,7 +6,7 @@
 
 #ifdef TARNO_CANVAS_BACKEND
 
-#include "editor/Canvas.h"
+#include "editor/canvas/Canvas.h"
 
 #include <gtest/gtest.h>
 
@@ -20,10 +20,10 @@
 #include <vector>
 
 #ifdef _WIN32
-#include "editor/GdiCanvas.h"
+#include "editor/canvas/GdiCanvas.h"
 #include <gdiplus.h>
 #else
-#include "editor/CairoCanvas.h"
+#include "editor/canvas/CairoCanvas.h"
 #include <cairo.h>
 #include <unistd.h>
 #endif

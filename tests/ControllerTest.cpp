@@ -1,4 +1,4 @@
-#include "controller/Controller.h"
+#include "formats/vst3/Controller.h"
 
 #include "params/ParamTable.h"
 #include "tests/StreamUtil.h"

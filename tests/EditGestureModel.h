@@ -6,7 +6,7 @@
 // broke it.
 #pragma once
 
-#include "host/HostObjects.h"
+#include "vst3host/HostObjects.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,9 @@
 // presses become double-clicks, and the layout tables that the painting and
 // the hit-testing both read.
 #include "editor/EditorCore.h"
-#include "editor/PanelLayout.h"
-#include "host/HostObjects.h"
+#include "editor/skins/PanelLayout.h"
+#include "formats/vst3/ControllerEditorHost.h"
+#include "vst3host/HostObjects.h"
 
 #include <gtest/gtest.h>
 
@@ -41,12 +42,14 @@ struct CoreFixture
 		controller = owned (static_cast<Controller*> (static_cast<IEditController*> (Controller::create (nullptr))));
 		EXPECT_EQ (controller->initialize (nullptr), kResultOk);
 		controller->setComponentHandler (&handler);
-		core = std::make_unique<EditorCore> (*controller, nullptr);
+		editorHost = std::make_unique<ControllerEditorHost> (*controller);
+		core = std::make_unique<EditorCore> (*editorHost, nullptr);
 	}
 	~CoreFixture () { controller->terminate (); }
 
 	Tarno::Host::RecordingComponentHandler handler;
 	IPtr<Controller> controller;
+	std::unique_ptr<ControllerEditorHost> editorHost;
 	std::unique_ptr<EditorCore> core;
 	NullCanvas canvas;
 };

@@ -5,10 +5,11 @@
 // The handler holds every edit call to the host's gesture rules as it comes
 // (tests/EditGestureModel.h).
 #include "editor/EditorInput.h"
-#include "editor/PanelLayout.h"
+#include "editor/skins/PanelLayout.h"
 
-#include "controller/Controller.h"
-#include "host/HostObjects.h"
+#include "formats/vst3/Controller.h"
+#include "formats/vst3/ControllerEditorHost.h"
+#include "vst3host/HostObjects.h"
 #include "params/ParamTable.h"
 #include "params/Presets.h"
 #include "tests/EditGestureModel.h"
@@ -103,7 +104,8 @@ protected:
 		controller = owned (static_cast<Controller*> (static_cast<IEditController*> (Controller::create (nullptr))));
 		ASSERT_EQ (controller->initialize (nullptr), kResultOk);
 		controller->setComponentHandler (&handler);
-		input = std::make_unique<EditorInput> (*controller, &window);
+		editorHost = std::make_unique<ControllerEditorHost> (*controller);
+		input = std::make_unique<EditorInput> (*editorHost, &window);
 		window.input = input.get ();
 	}
 	// The handler has checked each edit call as it came; at the end no
@@ -166,6 +168,7 @@ protected:
 	StrictComponentHandler handler;
 	FakeWindow window {handler};
 	IPtr<Controller> controller;
+	std::unique_ptr<ControllerEditorHost> editorHost;
 	std::unique_ptr<EditorInput> input;
 	size_t handlerMark = 0, windowMark = 0;
 };
@@ -537,7 +540,7 @@ TEST_F (EditorInputTest, OutsideEverythingAndExtremeCoordinates)
 	input->doubleClick (kTrX, kTrY);
 	EXPECT_EQ (log (), "b0 c e0 r b10 c e10 r b10 p10=0.5 i e10");
 	// Without a window the gestures still close.
-	EditorInput bare (*controller, nullptr);
+	EditorInput bare (*editorHost, nullptr);
 	bare.press (kSqX, kSqY, false);
 	bare.move (0, 0, false);
 	bare.buttonUp ();

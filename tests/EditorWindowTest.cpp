@@ -12,10 +12,10 @@
 #ifdef _WIN32
 #ifdef TARNO_HAVE_PLUGIN
 
-#include "editor/GdiCanvas.h"
-#include "editor/SkinPainter.h"
-#include "host/Module.h"
-#include "host/PluginInstance.h"
+#include "editor/canvas/GdiCanvas.h"
+#include "editor/skins/SkinPainter.h"
+#include "vst3host/Module.h"
+#include "vst3host/PluginInstance.h"
 #include "params/ParamTable.h"
 #include "params/Presets.h"
 #include "tests/EditGestureModel.h"

@@ -1,4 +1,4 @@
-#include "host/MidiFile.h"
+#include "vst3host/MidiFile.h"
 
 #include <gtest/gtest.h>
 

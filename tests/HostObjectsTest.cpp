@@ -1,10 +1,10 @@
 // Host-side interface objects, MIDI translation, string conversion and
 // bundle lookup: everything of the host library that runs without a plug-in.
 
-#include "host/HostObjects.h"
-#include "host/MidiInput.h"
-#include "host/Module.h"
-#include "host/StringConv.h"
+#include "vst3host/HostObjects.h"
+#include "vst3host/MidiInput.h"
+#include "vst3host/Module.h"
+#include "vst3host/StringConv.h"
 
 #include "pluginterfaces/vst/ivstmessage.h"
 #include "pluginterfaces/vst/ivstpluginterfacesupport.h"

@@ -1,4 +1,4 @@
-#include "host/WavWriter.h"
+#include "vst3host/WavWriter.h"
 
 #include <gtest/gtest.h>
 

@@ -7,9 +7,9 @@
 // against the Windows bundle.
 #ifdef TARNO_HAVE_PLUGIN
 
-#include "host/HostObjects.h"
-#include "host/Module.h"
-#include "host/PluginInstance.h"
+#include "vst3host/HostObjects.h"
+#include "vst3host/Module.h"
+#include "vst3host/PluginInstance.h"
 #include "params/ParamTable.h"
 #include "tests/BundlePath.h"
 #include "tests/CallSequenceHarness.h"

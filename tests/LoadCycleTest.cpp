@@ -7,8 +7,8 @@
 // module, the rest would be the plug-in's.
 #ifdef TARNO_HAVE_PLUGIN
 
-#include "host/Module.h"
-#include "host/PluginInstance.h"
+#include "vst3host/Module.h"
+#include "vst3host/PluginInstance.h"
 
 #include "pluginterfaces/gui/iplugview.h"
 

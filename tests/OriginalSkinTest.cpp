@@ -1,12 +1,12 @@
 // The ORIGINAL panel and the overlay, checked call by call on a recording
 // canvas, and (natively) pixel by pixel on the Cairo canvas.
-#include "editor/EditorFonts.h"
-#include "editor/OriginalSkin.h"
-#include "editor/PanelLayout.h"
-#include "editor/Overlay.h"
+#include "editor/skins/EditorFonts.h"
+#include "editor/skins/OriginalSkin.h"
+#include "editor/skins/PanelLayout.h"
+#include "editor/skins/Overlay.h"
 
 #if defined(TARNO_HAVE_CAIRO_CANVAS) && !defined(_WIN32)
-#include "editor/CairoCanvas.h"
+#include "editor/canvas/CairoCanvas.h"
 #endif
 
 #include <gtest/gtest.h>

@@ -1,13 +1,13 @@
 // Out of memory at each allocation the editor's interface calls make, in
 // turn: the call throws nothing, answers nullptr or kResultFalse, and leaves
 // nothing half-made, so that the same call without the failure then works.
-#include "controller/Controller.h"
-#include "editor/PanelLayout.h"
+#include "formats/vst3/Controller.h"
+#include "editor/skins/PanelLayout.h"
 #include "tests/AllocationHooks.h"
 
 #if !defined(_WIN32) && defined(TARNO_HAVE_X11_EDITOR)
-#include "host/PlugFrame.h"
-#include "host/RunLoop.h"
+#include "vst3host/PlugFrame.h"
+#include "vst3host/RunLoop.h"
 #endif
 
 #include "pluginterfaces/gui/iplugview.h"

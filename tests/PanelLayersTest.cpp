@@ -5,9 +5,9 @@
 // compared with fresh paints in EditorWindowTest.
 #if defined(TARNO_HAVE_CAIRO_CANVAS) && !defined(_WIN32)
 
-#include "editor/CairoCanvas.h"
-#include "editor/ScaledCanvas.h"
-#include "editor/SkinPainter.h"
+#include "editor/canvas/CairoCanvas.h"
+#include "editor/canvas/ScaledCanvas.h"
+#include "editor/skins/SkinPainter.h"
 #include "params/Presets.h"
 #include "params/Skins.h"
 

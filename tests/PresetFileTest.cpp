@@ -4,9 +4,9 @@
 // natively and, in the Windows build, under Wine.
 #ifdef TARNO_HAVE_PLUGIN
 
-#include "host/Module.h"
-#include "host/PluginInstance.h"
-#include "host/PresetFile.h"
+#include "vst3host/Module.h"
+#include "vst3host/PluginInstance.h"
+#include "vst3host/PresetFile.h"
 #include "params/Presets.h"
 #include "params/Skins.h"
 #include "tests/BundlePath.h"

@@ -1,6 +1,6 @@
-#include "processor/Processor.h"
+#include "formats/vst3/Processor.h"
 
-#include "module/ClassIds.h"
+#include "formats/vst3/ClassIds.h"
 #include "tests/ProcessUtil.h"
 #include "tests/StreamUtil.h"
 

@@ -1,6 +1,6 @@
 // What the audio thread must never do: allocate, or race with the main
 // thread's state calls.
-#include "processor/Processor.h"
+#include "formats/vst3/Processor.h"
 #include "tests/AllocationHooks.h"
 #include "tests/ProcessUtil.h"
 #include "tests/StreamUtil.h"
@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #if defined(TARNO_HAVE_STANDALONE)
-#include "host/standalone/Player.h"
+#include "player/Player.h"
 #include "tests/BundlePath.h"
 #endif
 

@@ -3,8 +3,8 @@
 // registrations, a loop that refuses, and a frame with and without a loop.
 #ifndef _WIN32
 
-#include "host/PlugFrame.h"
-#include "host/RunLoop.h"
+#include "vst3host/PlugFrame.h"
+#include "vst3host/RunLoop.h"
 
 #include "public.sdk/source/common/pluginview.h"
 

@@ -3,11 +3,11 @@
 // with text drawn in fonts of the scaled size.
 #ifdef TARNO_HAVE_CAIRO_CANVAS
 
-#include "editor/CairoCanvas.h"
-#include "editor/Overlay.h"
-#include "editor/PanelLayout.h"
-#include "editor/ScaledCanvas.h"
-#include "editor/SkinPainter.h"
+#include "editor/canvas/CairoCanvas.h"
+#include "editor/skins/Overlay.h"
+#include "editor/skins/PanelLayout.h"
+#include "editor/canvas/ScaledCanvas.h"
+#include "editor/skins/SkinPainter.h"
 #include "tests/ScaleProbes.h"
 
 #include <gtest/gtest.h>

@@ -1,11 +1,11 @@
 // The SILVER panel, checked call by call on a recording canvas, and
 // (natively) pixel by pixel on the Cairo canvas.
-#include "editor/silver/SilverSkin.h"
-#include "editor/vintage/SkinDrawing.h"
+#include "editor/skins/silver/SilverSkin.h"
+#include "editor/skins/vintage/SkinDrawing.h"
 #include "params/Presets.h"
 
 #if defined(TARNO_HAVE_CAIRO_CANVAS) && !defined(_WIN32)
-#include "editor/CairoCanvas.h"
+#include "editor/canvas/CairoCanvas.h"
 #endif
 
 #include <gtest/gtest.h>

@@ -4,9 +4,9 @@
 // anti-aliasing and font rasterisation may differ.
 #ifdef TARNO_HAVE_CAIRO_CANVAS
 
-#include "editor/CairoCanvas.h"
-#include "editor/Overlay.h"
-#include "editor/SkinPainter.h"
+#include "editor/canvas/CairoCanvas.h"
+#include "editor/skins/Overlay.h"
+#include "editor/skins/SkinPainter.h"
 
 #include <gtest/gtest.h>
 

@@ -7,9 +7,9 @@
 
 #include "BundlePath.h"
 
-#include "host/Module.h"
-#include "host/PluginInstance.h"
-#include "host/PresetFile.h"
+#include "vst3host/Module.h"
+#include "vst3host/PluginInstance.h"
+#include "vst3host/PresetFile.h"
 
 #include <gtest/gtest.h>
 #if defined(TARNO_HAVE_X11_EDITOR)

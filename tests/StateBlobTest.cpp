@@ -1,4 +1,4 @@
-#include "processor/StateBlob.h"
+#include "formats/vst3/StateBlob.h"
 #include "tests/StreamUtil.h"
 
 #include <gtest/gtest.h>

@@ -1,10 +1,10 @@
 #include "tests/StateFuzzHarness.h"
 
-#include "controller/Controller.h"
-#include "host/PresetFile.h"
-#include "module/ClassIds.h"
-#include "processor/StateBlob.h"
-#include "processor/Processor.h"
+#include "formats/vst3/Controller.h"
+#include "vst3host/PresetFile.h"
+#include "formats/vst3/ClassIds.h"
+#include "formats/vst3/StateBlob.h"
+#include "formats/vst3/Processor.h"
 #include "tests/StreamUtil.h"
 
 namespace TarnoTest {

@@ -1,6 +1,6 @@
 // Deterministic random inputs through the same checks as the state fuzzer.
-#include "host/PresetFile.h"
-#include "module/ClassIds.h"
+#include "vst3host/PresetFile.h"
+#include "formats/vst3/ClassIds.h"
 #include "tests/Phrases.h"
 #include "tests/StateFuzzHarness.h"
 #include "tests/StreamUtil.h"

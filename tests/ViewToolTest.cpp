@@ -5,8 +5,8 @@
 // with one a timed run must end cleanly).
 #if !defined(_WIN32) && defined(TARNO_VIEW_TOOL) && defined(TARNO_HAVE_PLUGIN)
 
-#include "host/Module.h"
-#include "host/PluginInstance.h"
+#include "vst3host/Module.h"
+#include "vst3host/PluginInstance.h"
 #include "tests/BundlePath.h"
 
 #include "pluginterfaces/gui/iplugview.h"

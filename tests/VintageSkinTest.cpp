@@ -1,12 +1,12 @@
 // The VINTAGE panel and the two drawing procedures it shares with the
 // SILVER panel, checked call by call on a recording canvas, and (natively)
 // pixel by pixel on the Cairo canvas.
-#include "editor/vintage/SkinDrawing.h"
-#include "editor/vintage/VintageSkin.h"
+#include "editor/skins/vintage/SkinDrawing.h"
+#include "editor/skins/vintage/VintageSkin.h"
 #include "params/Presets.h"
 
 #if defined(TARNO_HAVE_CAIRO_CANVAS) && !defined(_WIN32)
-#include "editor/CairoCanvas.h"
+#include "editor/canvas/CairoCanvas.h"
 #endif
 
 #include <gtest/gtest.h>

@@ -5,17 +5,17 @@
 // Without an X display the tests skip.
 #if !defined(_WIN32) && defined(TARNO_HAVE_X11_EDITOR) && defined(TARNO_HAVE_PLUGIN)
 
-#include "controller/Controller.h"
-#include "editor/CairoCanvas.h"
-#include "editor/Overlay.h"
-#include "editor/PanelLayout.h"
-#include "editor/ScaledCanvas.h"
-#include "editor/SkinPainter.h"
-#include "editor/X11Editor.h"
-#include "host/Module.h"
-#include "host/PlugFrame.h"
-#include "host/PluginInstance.h"
-#include "host/RunLoop.h"
+#include "formats/vst3/Controller.h"
+#include "editor/canvas/CairoCanvas.h"
+#include "editor/skins/Overlay.h"
+#include "editor/skins/PanelLayout.h"
+#include "editor/canvas/ScaledCanvas.h"
+#include "editor/skins/SkinPainter.h"
+#include "formats/vst3/X11View.h"
+#include "vst3host/Module.h"
+#include "vst3host/PlugFrame.h"
+#include "vst3host/PluginInstance.h"
+#include "vst3host/RunLoop.h"
 #include "params/Presets.h"
 #include "tests/EditGestureModel.h"
 #include "tests/BundlePath.h"
@@ -659,7 +659,7 @@ TEST_F (X11EditorTest, LateButtonAnswerEndsNoOtherDrag)
 	auto now = std::chrono::steady_clock::now ();
 	loop.setClock ([&] { return now; });
 	auto tick = [&] {
-		now += std::chrono::milliseconds (X11Editor::kTimerMs);
+		now += std::chrono::milliseconds (X11View::kTimerMs);
 		loop.runOnce (0);
 	};
 	attach ();
@@ -747,7 +747,7 @@ TEST (X11EditorInProcess, NoXErrors)
 	Host::RunLoop loop;
 	Host::PlugFrame frame (&loop);
 	IPtr<IPlugView> view = owned (controller->createView (ViewType::kEditor));
-	auto* editor = static_cast<X11Editor*> (view.get ());
+	auto* editor = static_cast<X11View*> (view.get ());
 	view->setFrame (&frame);
 	ASSERT_EQ (view->attached (reinterpret_cast<void*> (x.makeParent ()), kPlatformTypeX11EmbedWindowID), kResultOk);
 	for (int32 s : {kSkinVintage, kSkinSilver, kSkinOriginal})
@@ -807,7 +807,7 @@ TEST (X11EditorInProcess, EventsReadWithAnAnswerAreHandledAtOnce)
 	controller->setComponentHandler (&handler);
 	Host::PlugFrame frame (&loop);
 	IPtr<IPlugView> view = owned (controller->createView (ViewType::kEditor));
-	auto* editor = static_cast<X11Editor*> (view.get ());
+	auto* editor = static_cast<X11View*> (view.get ());
 	view->setFrame (&frame);
 	ASSERT_EQ (view->attached (reinterpret_cast<void*> (x.makeParent ()), kPlatformTypeX11EmbedWindowID), kResultOk);
 	ASSERT_TRUE (loop.events && loop.timer);

@@ -3,7 +3,7 @@
 // the loaded module answers (Host::Module), so the two cannot disagree.
 #pragma once
 
-#include "host/Module.h"
+#include "vst3host/Module.h"
 
 #include <string>
 #include <vector>

@@ -1,21 +1,21 @@
 #include "packaging/tools/Snapshot.h"
 
-#include "editor/EditorFonts.h"
-#include "editor/OriginalSkin.h"
-#include "editor/PanelLayout.h"
-#include "editor/ScaledCanvas.h"
-#include "editor/SkinPainter.h"
+#include "editor/skins/EditorFonts.h"
+#include "editor/skins/OriginalSkin.h"
+#include "editor/skins/PanelLayout.h"
+#include "editor/canvas/ScaledCanvas.h"
+#include "editor/skins/SkinPainter.h"
 #include "params/Skins.h"
 
 #if defined(_WIN32)
-#include "editor/GdiCanvas.h"
+#include "editor/canvas/GdiCanvas.h"
 
 #include <windows.h>
 #include <gdiplus.h>
 
 #include <vector>
 #elif defined(TARNO_HAVE_CAIRO_CANVAS)
-#include "editor/CairoCanvas.h"
+#include "editor/canvas/CairoCanvas.h"
 #endif
 
 namespace Tarno {

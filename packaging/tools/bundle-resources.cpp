@@ -16,7 +16,7 @@
 #include "packaging/tools/PlugInIcon.h"
 #include "packaging/tools/Snapshot.h"
 
-#include "host/Module.h"
+#include "vst3host/Module.h"
 
 #include "pluginterfaces/vst/ivstaudioprocessor.h"
 

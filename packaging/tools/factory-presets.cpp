@@ -15,11 +15,11 @@
 // loaded back into a plug-in instance, which must end up with exactly the
 // preset's values. Any failure writes nothing more and exits with status 1
 // and the reason.
-#include "host/Module.h"
-#include "host/PluginInstance.h"
-#include "host/PresetFile.h"
+#include "vst3host/Module.h"
+#include "vst3host/PluginInstance.h"
+#include "vst3host/PresetFile.h"
 #include "params/Presets.h"
-#include "processor/StateBlob.h"
+#include "formats/vst3/StateBlob.h"
 
 #include "public.sdk/source/common/memorystream.h"
 

@@ -3,7 +3,7 @@
 // bundle is Tarnovelle.vst3 in the working directory (the fuzz build
 // directory) or $TARNO_BUNDLE. Any broken rule aborts, so the fuzzer reports
 // the input.
-#include "host/Module.h"
+#include "vst3host/Module.h"
 #include "tests/BundlePath.h"
 #include "tests/CallSequenceHarness.h"
 #include "tests/HostileUtil.h"

@@ -93,7 +93,7 @@ deb_checks() {
   check "the unpacked tarnovelle-render renders through the unpacked bundle" \
     render "$root/usr/bin/tarnovelle-render" "$root/usr/lib/vst3/Tarnovelle.vst3" "$work/unpacked.wav"
   check "the build tree renders the same phrase" \
-    render "$build/host/tarnovelle-render" "$build/Tarnovelle.vst3" "$work/build.wav"
+    render "$build/tools/tarnovelle-render" "$build/Tarnovelle.vst3" "$work/build.wav"
   check "both renders are identical" cmp "$work/build.wav" "$work/unpacked.wav"
   check "the unpacked player names the version" \
     test "$("$root/usr/bin/tarnovelle" --version)" = "tarnovelle $version"
@@ -122,7 +122,7 @@ reproducible_checks() {
   local n
   for n in 1 2; do
     # A rebuild at another time gives the same files with new times.
-    find "$build/Tarnovelle.vst3" "$build/host" -maxdepth 3 -type f -exec touch {} +
+    find "$build/Tarnovelle.vst3" "$build/tools" "$build/player" -maxdepth 3 -type f -exec touch {} +
     check "packaged ($n)" cpack --config "$build/CPackConfig.cmake" -B "$work/pack$n" >/dev/null || return
     sleep 1
   done
@@ -147,9 +147,9 @@ archive_checks() {
   check "... and there is nothing else in ~/.vst3/presets" \
     test "$(cd "$home/.vst3/presets" && find . -type f | wc -l)" -eq "$(ls "$build"/presets/*.vstpreset | wc -l)"
   check "the demo renders through ~/.vst3/Tarnovelle.vst3" \
-    render "$build/host/tarnovelle-render" "$home/.vst3/Tarnovelle.vst3" "$work/home.wav"
+    render "$build/tools/tarnovelle-render" "$home/.vst3/Tarnovelle.vst3" "$work/home.wav"
   check "the build tree renders the same phrase" \
-    render "$build/host/tarnovelle-render" "$build/Tarnovelle.vst3" "$work/build.wav"
+    render "$build/tools/tarnovelle-render" "$build/Tarnovelle.vst3" "$work/build.wav"
   check "both renders are identical" cmp "$work/build.wav" "$work/home.wav"
 }
 

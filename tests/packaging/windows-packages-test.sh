@@ -60,7 +60,7 @@ wait_for_uninstall() {
 }
 
 render() { # render BUNDLE OUT.wav, through the build tree's renderer
-  wine "$build/host/tarnovelle-render.exe" --quiet --rate 48000 --tail 1 --set "Glissando=120" \
+  wine "$build/tools/tarnovelle-render.exe" --quiet --rate 48000 --tail 1 --set "Glissando=120" \
     "$1" "$src/demo/demo.mid" "$2" </dev/null
 }
 

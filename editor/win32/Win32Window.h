@@ -1,0 +1,89 @@
+// The editor's window on Windows, for any plug-in format: an 860 × 530 child
+// window of the host's window (larger at a content scale above 1), showing
+// the host's values in the selected skin, with the appearance selector and
+// the Legato switch on top, and the mouse gestures of EditorInput. It
+// repaints when something changed (an edit at once, a host's change at the
+// next tick of its 100 ms timer), and then draws only what changed, into the
+// picture it keeps off-screen (GdiPanelPicture).
+#pragma once
+
+#ifdef _WIN32
+
+#include "editor/EditorCore.h"
+#include "editor/win32/GdiPanelPicture.h"
+
+#include <windows.h>
+
+#include <vector>
+
+namespace Tarno {
+
+// Whoever owns the window, held for the length of each window message: a
+// call to the EditorHost in handling one may close the window, or release
+// its owner for the last time.
+class Win32WindowOwner
+{
+public:
+	virtual void holdOwner () = 0;
+	virtual void releaseOwner () = 0;
+
+protected:
+	~Win32WindowOwner () = default;
+};
+
+class Win32Window : private EditorWindow
+{
+public:
+	Win32Window (EditorHost& host, Win32WindowOwner& owner);
+	~Win32Window () override;
+	Win32Window (const Win32Window&) = delete;
+	Win32Window& operator= (const Win32Window&) = delete;
+
+	// Opens the child window of `parent`; false (nothing open) when it could
+	// not be made or is open already.
+	bool open (HWND parent);
+	// Ends a drag in progress (its one endEdit) and destroys the window;
+	// nothing when not open.
+	void close ();
+	bool isOpen () const { return window != nullptr; }
+
+	// The content scale: the window's size, its fonts, its input's mapping.
+	bool setScale (double f);
+	double scale () const { return core.scale (); }
+
+	HWND handle () const { return window; }
+
+private:
+	static LRESULT CALLBACK proc (HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+	LRESULT message (HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+	// The editor's fonts at the current scale; smallFont only while open.
+	void makeFonts ();
+
+	// EditorWindow
+	void invalidate () override;
+	void setCapture () override;
+	void releaseCapture () override;
+	bool hasCapture () override;
+
+	// Brings the kept picture up to the host's state and invalidates what
+	// changed in the window.
+	void updatePicture ();
+	void paint (HWND hwnd);
+
+	Win32WindowOwner& owner;
+	HFONT textFont = nullptr;
+	HFONT titleFont = nullptr;
+	HBRUSH backgroundBrush = nullptr;
+	ULONG_PTR gdiplusToken = 0;
+	HWND window = nullptr;
+	EditorCore core;
+	EditorInput& input;
+	HFONT smallFont = nullptr;
+	GdiPanelPicture picture;
+	std::vector<RECT> changedRects; // of the last updatePicture
+};
+
+} // namespace Tarno
+
+#endif // _WIN32

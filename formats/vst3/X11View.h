@@ -1,0 +1,54 @@
+// The editor as a VST 3 view on Linux: the X11 window (editor/x11) embedded
+// in the host's window (X11EmbedWindowID) and served by the run loop the
+// host's IPlugFrame offers: a handler for the window's connection and a
+// timer. Content scales come through EditorViewBase.
+#pragma once
+
+#if !defined(_WIN32) && defined(TARNO_HAVE_X11_EDITOR)
+
+#include "editor/x11/X11Window.h"
+#include "formats/vst3/Controller.h"
+#include "formats/vst3/ControllerEditorHost.h"
+#include "formats/vst3/EditorViewBase.h"
+
+#include "pluginterfaces/gui/iplugview.h"
+
+namespace Tarno {
+
+class X11View : public EditorViewBase
+{
+public:
+	static constexpr Steinberg::Linux::TimerInterval kTimerMs = X11Window::kTimerMs;
+
+	explicit X11View (Controller* controller);
+	~X11View () override;
+
+	Steinberg::tresult PLUGIN_API isPlatformTypeSupported (Steinberg::FIDString type) SMTG_OVERRIDE;
+	Steinberg::tresult PLUGIN_API attached (void* parent, Steinberg::FIDString type) SMTG_OVERRIDE;
+	Steinberg::tresult PLUGIN_API removed () SMTG_OVERRIDE;
+
+	// For tests: the child window while attached (0 otherwise), the paints
+	// so far, the X errors reported for the window's requests.
+	xcb_window_t windowId () const { return window.windowId (); }
+	int paintCount () const { return window.paintCount (); }
+	int errorCount () const { return window.errorCount (); }
+
+private:
+	class Handler;
+
+	bool contentScaleChanged (double f) override;
+	// Registers the handler with the frame's run loop; false without one.
+	bool serveFromRunLoop ();
+	// Unregisters the handler and closes the window; safe at any stage.
+	void tearDown ();
+	void serve (bool timer);
+
+	ControllerEditorHost editorHost;
+	X11Window window;
+	Steinberg::IPtr<Steinberg::Linux::IRunLoop> runLoop;
+	Handler* handler = nullptr;
+};
+
+} // namespace Tarno
+
+#endif

@@ -1,0 +1,20 @@
+// The ALSA output used when no JACK server runs: a PCM (the default one or
+// --device) played from a thread of its own, and an ALSA sequencer client
+// "Tarnovelle" with one input port that MIDI keyboards can be connected to.
+#pragma once
+
+#include "player/AudioBackend.h"
+
+#include <memory>
+#include <string>
+
+namespace Tarno {
+namespace Standalone {
+
+// nullptr with the reason in error when the PCM cannot be opened. A missing
+// sequencer only turns MIDI input off: warning says so.
+std::unique_ptr<AudioBackend> openAlsa (Player& player, const Options& options, std::string& error,
+                                        std::string& warning);
+
+} // namespace Standalone
+} // namespace Tarno
