@@ -83,16 +83,18 @@ tresult PLUGIN_API X11View::attached (void* parent, FIDString type)
 
 bool X11View::serveFromRunLoop ()
 {
+	// Out of memory here (ours or the run loop's) leaves nothing registered
+	// once tearDown has run.
 	try
 	{
 		handler = new Handler (this);
+		return runLoop->registerEventHandler (handler, window.fileDescriptor ()) == kResultOk &&
+		       runLoop->registerTimer (handler, kTimerMs) == kResultOk;
 	}
 	catch (...)
 	{
 		return false;
 	}
-	return runLoop->registerEventHandler (handler, window.fileDescriptor ()) == kResultOk &&
-	       runLoop->registerTimer (handler, kTimerMs) == kResultOk;
 }
 
 tresult PLUGIN_API X11View::removed ()
