@@ -2,6 +2,7 @@
 # without sanitizers; included from the top-level CMakeLists.txt):
 #   tool_manuals     --version and --help of each tool against its manual page
 #   readme_commands  the README's commands run, or known to be run elsewhere
+#   layering         each folder includes only the folders below it
 # The README's install lines use the packages, made by the linux_packages
 # fixture.
 
@@ -27,3 +28,5 @@ endif()
 unset(_tools)
 unset(_name)
 unset(_mode)
+
+add_test(NAME layering COMMAND bash "${CMAKE_CURRENT_LIST_DIR}/layering-test.sh" "${CMAKE_SOURCE_DIR}")
