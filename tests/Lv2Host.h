@@ -132,7 +132,6 @@ public:
 		lv2_atom_forge_frame_time (&forge, frame);
 		lv2_atom_forge_atom (&forge, uint32_t (bytes.size ()), urids.id (LV2_MIDI__MidiEvent));
 		lv2_atom_forge_write (&forge, bytes.data (), uint32_t (bytes.size ()));
-		lv2_atom_forge_pad (&forge, uint32_t (bytes.size ()));
 	}
 	// A patch:Set of the skin, or a patch:Get.
 	void setSkin (int64_t frame, int32_t value)

@@ -6,11 +6,13 @@
 #include "formats/vst3/Processor.h"
 #include "params/MidiControllers.h"
 #include "params/Presets.h"
+#include "params/Skins.h"
 #include "tests/AllocationHooks.h"
 #include "tests/Lv2Host.h"
 #include "tests/ProcessUtil.h"
 #include "tests/StreamUtil.h"
 
+#include <lv2/presets/presets.h>
 #include <lv2/state/state.h>
 
 #include <gtest/gtest.h>
@@ -257,7 +259,7 @@ TEST (Lv2, FactoryPresetsSetEveryPortAndKeepTheSkin)
 		SCOPED_TRACE (preset.title);
 		const std::string uri = std::string (kLv2PluginUri) + "#preset-" + std::to_string (preset.number);
 		LilvNode* node = lilv_new_uri (world.world, uri.c_str ());
-		EXPECT_EQ (lilv_world_load_resource (world.world, node), 0);
+		EXPECT_GE (lilv_world_load_resource (world.world, node), 0);
 		LilvState* state = lilv_state_new_from_world (world.world, &map.map, node);
 		lilv_node_free (node);
 		ASSERT_NE (state, nullptr);
