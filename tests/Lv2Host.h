@@ -133,23 +133,19 @@ public:
 		lv2_atom_forge_atom (&forge, uint32_t (bytes.size ()), urids.id (LV2_MIDI__MidiEvent));
 		lv2_atom_forge_write (&forge, bytes.data (), uint32_t (bytes.size ()));
 	}
-	// A patch:Set of the skin, or a patch:Get.
-	void setSkin (int64_t frame, int32_t value)
+	// A patch:Set of the skin (value >= 0), or a patch:Get (value < 0).
+	void skinMessage (int64_t frame, int32_t value)
 	{
 		LV2_Atom_Forge_Frame object;
 		lv2_atom_forge_frame_time (&forge, frame);
-		lv2_atom_forge_object (&forge, &object, 0, urids.id (LV2_PATCH__Set));
-		lv2_atom_forge_key (&forge, urids.id (LV2_PATCH__property));
-		lv2_atom_forge_urid (&forge, urids.id (kLv2SkinUri));
-		lv2_atom_forge_key (&forge, urids.id (LV2_PATCH__value));
-		lv2_atom_forge_int (&forge, value);
-		lv2_atom_forge_pop (&forge, &object);
-	}
-	void getSkin (int64_t frame)
-	{
-		LV2_Atom_Forge_Frame object;
-		lv2_atom_forge_frame_time (&forge, frame);
-		lv2_atom_forge_object (&forge, &object, 0, urids.id (LV2_PATCH__Get));
+		lv2_atom_forge_object (&forge, &object, 0, urids.id (value >= 0 ? LV2_PATCH__Set : LV2_PATCH__Get));
+		if (value >= 0)
+		{
+			lv2_atom_forge_key (&forge, urids.id (LV2_PATCH__property));
+			lv2_atom_forge_urid (&forge, urids.id (kLv2SkinUri));
+			lv2_atom_forge_key (&forge, urids.id (LV2_PATCH__value));
+			lv2_atom_forge_int (&forge, value);
+		}
 		lv2_atom_forge_pop (&forge, &object);
 	}
 	LV2_Atom_Sequence* sequenceAtom () { return reinterpret_cast<LV2_Atom_Sequence*> (control); }

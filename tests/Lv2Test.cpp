@@ -232,8 +232,8 @@ const void* portValue (const char* symbol, void* user, uint32_t* size, uint32_t*
 int32_t skinAfter (Lv2Instance& lv2, int32_t set)
 {
 	if (set >= 0)
-		lv2.setSkin (0, set);
-	lv2.getSkin (3);
+		lv2.skinMessage (0, set);
+	lv2.skinMessage (3, -1);
 	lv2.run (64);
 	return lv2.notifiedSkin ();
 }
@@ -283,6 +283,8 @@ TEST (Lv2, SavedStateBringsBackTheSkinAndPorts)
 {
 	Lv2World world (TARNO_LV2_BUNDLE);
 	ASSERT_NE (world.plugin, nullptr);
+	const LV2_Feature* none[] = {nullptr};
+	EXPECT_EQ (lilv_plugin_instantiate (world.plugin, 48000, none), nullptr); // urid:map is required
 	UridMap map;
 	Lv2Instance first (world, map, 48000);
 	ASSERT_NE (first.instance, nullptr);
@@ -372,8 +374,8 @@ TEST (Lv2, RunAllocatesNothing)
 		lv2.midi (20, {0xB0, kMidiModWheel, 64});
 		lv2.midi (30, {0xB0, kMidiSustain, uint8_t (block % 2 ? 0 : 127)});
 		lv2.midi (40, {0xF0, 0x01, 0x02, 0xF7});
-		lv2.setSkin (50, block % 3);
-		lv2.getSkin (60);
+		lv2.skinMessage (50, block % 3);
+		lv2.skinMessage (60, -1);
 		lv2.midi (300, {0xB0, kMidiAllNotesOff, 0});
 		lv2.controls[block % kNumParams] += 1.f;
 		Allocations::count (true);
