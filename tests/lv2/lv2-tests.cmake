@@ -5,7 +5,13 @@
 #                          lv2_descriptor only
 #   lv2_jalv               jalv runs it under a private JACK server (skipped
 #                          without jackd or jalv)
-foreach(_mode validate libraries jalv)
+# A sanitized build's module needs the sanitizer runtime of the program
+# that loads it, which jalv lacks: there only the descriptions are checked.
+set(_modes validate)
+if(NOT CMAKE_CXX_FLAGS MATCHES "-fsanitize=")
+  list(APPEND _modes libraries jalv)
+endif()
+foreach(_mode ${_modes})
   set(_name lv2_${_mode})
   if(_mode STREQUAL "libraries")
     set(_name lv2_dsp_links_no_x11)
@@ -15,4 +21,5 @@ foreach(_mode validate libraries jalv)
   set_tests_properties(${_name} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120)
 endforeach()
 unset(_name)
+unset(_modes)
 unset(_mode)
