@@ -386,6 +386,51 @@ TEST (Lv2, RunAllocatesNothing)
 	EXPECT_EQ (counted, 0);
 }
 
+// Sequences of random bytes behind a valid header (sizes, frames out of
+// order or beyond the block, truncated objects): no read outside them, and
+// the plug-in goes on playing and answering.
+TEST (Lv2, RandomSequencesAreReadSafely)
+{
+	Lv2World world (TARNO_LV2_BUNDLE);
+	ASSERT_NE (world.plugin, nullptr);
+	UridMap map;
+	Lv2Instance lv2 (world, map, 48000);
+	ASSERT_NE (lv2.instance, nullptr);
+	lilv_instance_activate (lv2.instance);
+	const LV2_URID types[] = {map.id (LV2_MIDI__MidiEvent), map.id (LV2_ATOM__Object), 12345};
+	uint32_t seed = 7;
+	auto random = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+	for (int round = 0; round < 300; ++round)
+	{
+		// A buffer of exactly the sequence's size, so that a memory checker
+		// sees any read beyond it.
+		const uint32_t used = (random () % 512) & ~7u;
+		std::vector<uint64_t> buffer ((sizeof (LV2_Atom_Sequence) + used) / 8);
+		auto* seq = reinterpret_cast<LV2_Atom_Sequence*> (buffer.data ());
+		auto* bytes = reinterpret_cast<uint8_t*> (seq + 1);
+		for (uint32_t i = 0; i < used; ++i)
+			bytes[i] = uint8_t (random () >> 24);
+		// Some events with plausible headers among the noise.
+		for (uint32_t at = 0; at + 16 <= used; at += 8 * (1 + random () % 6))
+		{
+			auto* event = reinterpret_cast<LV2_Atom_Event*> (bytes + at);
+			event->time.frames = int64_t (random () % 300) - 50;
+			event->body.type = types[random () % 3];
+			event->body.size = random () % 40;
+		}
+		seq->atom.type = map.id (LV2_ATOM__Sequence);
+		seq->atom.size = uint32_t (sizeof (LV2_Atom_Sequence_Body)) + used;
+		lilv_instance_connect_port (lv2.instance, Lv2Instance::kControlPort, seq);
+		lv2.run (256);
+		for (uint32_t i = 0; i < 256; ++i)
+			ASSERT_TRUE (std::isfinite (lv2.left[i])) << "round " << round;
+	}
+	lilv_instance_connect_port (lv2.instance, Lv2Instance::kControlPort, lv2.control);
+	const int32_t skin = skinAfter (lv2, -1);
+	EXPECT_TRUE (skin >= 0 && skin < kNumSkins) << skin;
+	EXPECT_EQ (skinAfter (lv2, 1), 1);
+}
+
 } // namespace
 
 #endif
