@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/Engine.h"
+#include "formats/lv2/Ports.h"
 #include "formats/lv2/Uris.h"
 
 #include <lv2/atom/atom.h>
@@ -15,16 +16,6 @@
 
 namespace Tarno {
 namespace Lv2 {
-
-// Port indices: the 16 parameters first, in parameter-ID order.
-enum PortIndex : uint32_t
-{
-	kControlPort = kNumParams,
-	kOutLeftPort,
-	kOutRightPort,
-	kNotifyPort,
-	kNumPorts,
-};
 
 class Plugin
 {

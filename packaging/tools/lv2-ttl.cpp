@@ -11,8 +11,11 @@
 //
 // Each file is written in full to a temporary file, then renamed over the
 // old one. Any failure exits with status 1 and the reason.
+#include "formats/lv2/Ports.h"
+#include "formats/lv2/Uris.h"
 #include "params/ParamTable.h"
 #include "params/Presets.h"
+#include "params/Skins.h"
 
 #include <charconv>
 #include <cstdio>
@@ -24,7 +27,7 @@ using namespace Tarno;
 
 namespace {
 
-const char* const kPluginUri = "https://tarnovelle.invalid/lv2/tarnovelle";
+using Lv2::kPluginUri;
 
 const char* const kPrefixes =
     "@prefix atom:  <http://lv2plug.in/ns/ext/atom#> .\n"
@@ -84,7 +87,10 @@ std::string number (double value)
 	return s;
 }
 
-std::string presetUri (const FactoryPreset& p) { return std::string (kPluginUri) + "#preset-" + std::to_string (p.number); }
+std::string presetUri (const FactoryPreset& p)
+{
+	return std::string (kPluginUri) + "#preset-" + std::to_string (p.number);
+}
 
 std::string manifest ()
 {
@@ -92,7 +98,7 @@ std::string manifest ()
 	t << kPrefixes;
 	t << "<" << kPluginUri << ">\n\ta lv2:Plugin, lv2:InstrumentPlugin ;\n\tlv2:binary <Tarnovelle.so> ;\n"
 	  << "\trdfs:seeAlso <Tarnovelle.ttl> .\n\n";
-	t << "<" << kPluginUri << "#ui>\n\ta ui:X11UI ;\n\tui:binary <Tarnovelle_ui.so> ;\n"
+	t << "<" << Lv2::kUiUri << ">\n\ta ui:X11UI ;\n\tui:binary <Tarnovelle_ui.so> ;\n"
 	  << "\trdfs:seeAlso <Tarnovelle_ui.ttl> .\n";
 	for (const FactoryPreset& p : kFactoryPresets)
 		t << "\n<" << presetUri (p) << ">\n\ta pset:Preset ;\n\tlv2:appliesTo <" << kPluginUri << "> ;\n"
@@ -123,8 +129,8 @@ std::string plugin (const std::string& vendor, const std::string& email, int min
 {
 	std::ostringstream t;
 	t << kPrefixes;
-	t << "<" << kPluginUri << "#skin>\n\ta lv2:Parameter ;\n\trdfs:label \"Skin\" ;\n\trdfs:range atom:Int ;\n"
-	  << "\tlv2:minimum 0 ;\n\tlv2:maximum 2 .\n\n";
+	t << "<" << Lv2::kSkinUri << ">\n\ta lv2:Parameter ;\n\trdfs:label \"Skin\" ;\n\trdfs:range atom:Int ;\n"
+	  << "\tlv2:minimum 0 ;\n\tlv2:maximum " << kNumSkins - 1 << " .\n\n";
 	// The maintainer belongs to the project; hosts show the plug-in's with it.
 	t << "<" << kPluginUri << "#project>\n\ta doap:Project ;\n\tdoap:name \"Tarnovelle\" ;\n"
 	  << "\tdoap:license <http://spdx.org/licenses/GPL-3.0-or-later> ;\n"
@@ -140,7 +146,7 @@ std::string plugin (const std::string& vendor, const std::string& email, int min
 	  << "\tlv2:optionalFeature lv2:hardRTCapable, opts:options ;\n"
 	  << "\topts:supportedOption bufsz:maxBlockLength, bufsz:nominalBlockLength ;\n"
 	  << "\tlv2:extensionData state:interface ;\n"
-	  << "\tui:ui <" << kPluginUri << "#ui> ;\n"
+	  << "\tui:ui <" << Lv2::kUiUri << "> ;\n"
 	  << "\tlv2:port [\n";
 	for (int32_t id = 0; id < kNumParams; ++id)
 	{
@@ -151,24 +157,24 @@ std::string plugin (const std::string& vendor, const std::string& email, int min
 	  << "\t\tatom:bufferType atom:Sequence ;\n"
 	  << "\t\tatom:supports midi:MidiEvent, patch:Message ;\n"
 	  << "\t\tlv2:designation lv2:control ;\n"
-	  << "\t\tlv2:index " << kNumParams << " ;\n"
+	  << "\t\tlv2:index " << Lv2::kControlPort << " ;\n"
 	  << "\t\tlv2:symbol \"control\" ;\n"
 	  << "\t\tlv2:name \"Control\"\n"
 	  << "\t] , [\n"
 	  << "\t\ta lv2:OutputPort, lv2:AudioPort ;\n"
-	  << "\t\tlv2:index " << kNumParams + 1 << " ;\n"
+	  << "\t\tlv2:index " << Lv2::kOutLeftPort << " ;\n"
 	  << "\t\tlv2:symbol \"out_left\" ;\n"
 	  << "\t\tlv2:name \"Left\"\n"
 	  << "\t] , [\n"
 	  << "\t\ta lv2:OutputPort, lv2:AudioPort ;\n"
-	  << "\t\tlv2:index " << kNumParams + 2 << " ;\n"
+	  << "\t\tlv2:index " << Lv2::kOutRightPort << " ;\n"
 	  << "\t\tlv2:symbol \"out_right\" ;\n"
 	  << "\t\tlv2:name \"Right\"\n"
 	  << "\t] , [\n"
 	  << "\t\ta lv2:OutputPort, atom:AtomPort ;\n"
 	  << "\t\tatom:bufferType atom:Sequence ;\n"
 	  << "\t\tatom:supports patch:Message ;\n"
-	  << "\t\tlv2:index " << kNumParams + 3 << " ;\n"
+	  << "\t\tlv2:index " << Lv2::kNotifyPort << " ;\n"
 	  << "\t\tlv2:symbol \"notify\" ;\n"
 	  << "\t\tlv2:name \"Notify\"\n"
 	  << "\t] .\n";
