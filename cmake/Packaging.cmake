@@ -11,7 +11,8 @@
 #                                                   licence, VST3 Presets\
 #                                                   <vendor>\Tarnovelle
 #   Linux    tarnovelle_<version>_amd64.deb        CPack: the bundle in
-#                                                   /usr/lib/vst3, the player
+#                                                   /usr/lib/vst3, the LV2
+#                                                   bundle in /usr/lib/lv2, the player
 #                                                   and tools in /usr/bin (the
 #                                                   player's menu entry and
 #                                                   icon), licence in
@@ -21,7 +22,8 @@
 #            Tarnovelle-<version>-linux-x86_64.tar.gz  the bundle, the player
 #                                                   beside it and
 #                                                   presets/<vendor>/Tarnovelle, to
-#                                                   unpack into ~/.vst3
+#                                                   unpack into ~/.vst3; and
+#                                                   Tarnovelle.lv2, for ~/.lv2
 #
 # `cmake --install` (Linux) puts the bundle into <prefix>/lib/vst3, the
 # tools into <prefix>/bin and the presets into
@@ -77,6 +79,24 @@ if(WIN32)
   unset(_zip_stage)
 
 else()
+  # The LV2 bundle into `dest`: the DSP binary and its descriptions, and the
+  # UI where it is built. The binaries go through install(TARGETS), so that
+  # the packages strip them.
+  function(tarno_install_lv2_bundle dest component)
+    if(NOT TARGET Tarnovelle_lv2)
+      return()
+    endif()
+    install(TARGETS Tarnovelle_lv2 LIBRARY DESTINATION "${dest}" PERMISSIONS ${_module_permissions}
+      COMPONENT ${component} ${ARGN})
+    install(FILES ${TARNO_LV2_TTL_FILES} DESTINATION "${dest}" COMPONENT ${component} ${ARGN})
+    if(TARGET tarno_lv2_ui)
+      install(TARGETS tarno_lv2_ui LIBRARY DESTINATION "${dest}" PERMISSIONS ${_module_permissions}
+        COMPONENT ${component} ${ARGN})
+      install(FILES "${TARNO_LV2_BUNDLE_DIR}/Tarnovelle_ui.ttl" DESTINATION "${dest}"
+        COMPONENT ${component} ${ARGN})
+    endif()
+  endfunction()
+
   # ---- install rules. The bundle goes where Linux hosts look for VST 3
   # plug-ins (lib/vst3, never a multiarch folder).
   set(_bundle_dest "lib/vst3/Tarnovelle.vst3")
@@ -100,6 +120,8 @@ else()
   # The factory presets where hosts look for shared ones.
   install(DIRECTORY "${TARNO_PRESETS_DIR}/" DESTINATION "share/vst3/presets/${TARNO_VENDOR}/Tarnovelle"
     COMPONENT presets FILES_MATCHING PATTERN "*.vstpreset")
+  # The LV2 bundle where LV2 hosts look for shared plug-ins (lib/lv2).
+  tarno_install_lv2_bundle("lib/lv2/Tarnovelle.lv2" plugin)
   # The editor viewer needs X11; it is built wherever the Linux editor is.
   if(TARGET tarnovelle_view)
     install(TARGETS tarnovelle_view RUNTIME DESTINATION bin COMPONENT tools)
@@ -163,6 +185,8 @@ else()
     COMPONENT user-vst3 EXCLUDE_FROM_ALL)
   install(DIRECTORY "${TARNO_BUNDLE_DIR}/Contents/Resources"
     DESTINATION "Tarnovelle.vst3/Contents" COMPONENT user-vst3 EXCLUDE_FROM_ALL)
+  # The LV2 bundle beside it, for ~/.lv2.
+  tarno_install_lv2_bundle("Tarnovelle.lv2" user-vst3 EXCLUDE_FROM_ALL)
   # The player beside the bundle: unpacked anywhere, it finds the bundle
   # next to itself.
   if(TARGET tarnovelle_standalone)
@@ -185,7 +209,7 @@ else()
   set(CPACK_PACKAGE_VENDOR "${TARNO_VENDOR}")
   set(CPACK_PACKAGE_CONTACT "${TARNO_CONTACT}")
   set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
-  set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "monophonic analog-style synthesizer (VST 3 instrument)")
+  set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "monophonic analog-style synthesizer (VST 3 and LV2 instrument)")
   set(CPACK_PACKAGE_DIRECTORY "${TARNO_PACKAGE_DIR}")
   set(CPACK_GENERATOR DEB TGZ)
   set(CPACK_SOURCE_GENERATOR TGZ)
@@ -197,13 +221,14 @@ else()
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
   # The summary above is the first line; CPack puts it before this text.
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-      "Tarnovelle is a VST 3 instrument for hosts on Linux: one oscillator mixing\n"
-      "square, triangle and sine, a linear envelope, glissando, vibrato and\n"
-      "tremolo, over all 16 MIDI channels with last-note priority.\n"
-      "The bundle is installed into /usr/lib/vst3, the five factory presets\n"
-      "into /usr/share/vst3/presets. The program tarnovelle plays the\n"
-      "instrument without a DAW (JACK or ALSA, with a window and a menu entry);\n"
-      "the tool tarnovelle-render plays a MIDI file through any VST 3\n"
+      "Tarnovelle is a VST 3 and LV2 instrument for hosts on Linux: one\n"
+      "oscillator mixing square, triangle and sine, a linear envelope,\n"
+      "glissando, vibrato and tremolo, over all 16 MIDI channels with\n"
+      "last-note priority. The bundles are installed into /usr/lib/vst3 and\n"
+      "/usr/lib/lv2, the five factory presets into /usr/share/vst3/presets\n"
+      "(and the LV2 bundle). The program tarnovelle plays the instrument\n"
+      "without a DAW (JACK or ALSA, with a window and a menu entry); the\n"
+      "tool tarnovelle-render plays a MIDI file through any VST 3\n"
       "instrument into a WAV file.")
   string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION ${CPACK_DEBIAN_PACKAGE_DESCRIPTION})
   # Per generator: the archive takes only the ~/.vst3 component.

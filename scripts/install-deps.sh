@@ -18,6 +18,9 @@ packages=(
   nsis dpkg-dev file lintian
   # the standalone player: JACK (a real server for its tests) and ALSA
   jackd2 libjack-jackd2-dev libasound2-dev
+  # the LV2 plug-in: its headers, and lv2_validate (with sordi), lilv and
+  # jalv, the hosts its tests load it in
+  lv2-dev sordi liblilv-dev jalv
 )
 
 missing=()

@@ -3,6 +3,7 @@
 #include "formats/vst3/Win32View.h"
 #include "formats/vst3/X11View.h"
 
+#include "params/MidiControllers.h"
 #include "params/NumberText.h"
 #include "params/ParamTable.h"
 #include "formats/vst3/StateBlob.h"
@@ -269,15 +270,18 @@ tresult PLUGIN_API Controller::getMidiControllerAssignment (int32 busIndex, int1
 {
 	if (busIndex != 0 || static_cast<uint16> (channel) > 15)
 		return kResultFalse;
-	switch (midiControllerNumber)
+	// Pitch bend has a controller number of its own in VST 3; the others
+	// are MIDI's.
+	if (midiControllerNumber == Vst::kPitchBend)
 	{
-		case kCtrlModWheel: id = kModWheelParam; return kResultOk;
-		case kCtrlSustainOnOff: id = kSustainParam; return kResultOk;
-		case kCtrlAllSoundsOff:
-		case kCtrlAllNotesOff: id = kAllNotesOffParam; return kResultOk;
-		case Vst::kPitchBend: id = Tarno::kPitchBendParam; return kResultOk;
-		default: return kResultFalse;
+		id = Tarno::kPitchBendParam;
+		return kResultOk;
 	}
+	const int32 mapped = controllerParam (midiControllerNumber);
+	if (mapped < 0)
+		return kResultFalse;
+	id = static_cast<ParamID> (mapped);
+	return kResultOk;
 }
 
 } // namespace Tarno

@@ -99,9 +99,14 @@ readme() {
       "sudo apt install ./tarnovelle_*_amd64.deb")
         check "'$line' names the .deb that deb_package installs and plays" \
           test -f "$build/packages/tarnovelle_${version}_amd64.deb" ;;
-      "mkdir -p ~/.vst3 && tar -xzf Tarnovelle-*-linux-x86_64.tar.gz -C ~/.vst3")
+      "mkdir -p ~/.vst3 && tar -xzf Tarnovelle-*-linux-x86_64.tar.gz -C ~/.vst3 --exclude Tarnovelle.lv2")
         check "runs: $line" bash -c 'cd "$1/packages" && HOME=$2/home bash -c "$3" &&
-          test -f "$2/home/.vst3/Tarnovelle.vst3/Contents/x86_64-linux/Tarnovelle.so"' _ "$build" "$work" "$line" ;;
+          test -f "$2/home/.vst3/Tarnovelle.vst3/Contents/x86_64-linux/Tarnovelle.so" &&
+          test ! -e "$2/home/.vst3/Tarnovelle.lv2"' _ "$build" "$work" "$line" ;;
+      "mkdir -p ~/.lv2 && tar -xzf Tarnovelle-*-linux-x86_64.tar.gz -C ~/.lv2 --wildcards '*Tarnovelle.lv2/*'")
+        check "runs: $line" bash -c 'cd "$1/packages" && HOME=$2/home bash -c "$3" &&
+          test -f "$2/home/.lv2/Tarnovelle.lv2/Tarnovelle.so" &&
+          test -f "$2/home/.lv2/Tarnovelle.lv2/manifest.ttl"' _ "$build" "$work" "$line" ;;
       tarnovelle-render* | *" --help" | *" --version" | *"--screenshot "*)
         tool_command "$line" yes ;;
       tarnovelle*)

@@ -15,6 +15,7 @@ rules=(
   "editor/skins  editor/skins/ editor/canvas/ params/"
   "editor        editor/ params/"
   "formats/vst3  formats/vst3/ editor/ engine/ params/ pluginterfaces/ public.sdk/ base/ TarnoVersion.h"
+  "formats/lv2   formats/lv2/ editor/ engine/ params/"
   "vst3host      vst3host/ pluginterfaces/ public.sdk/ base/"
 )
 status=0

@@ -10,9 +10,11 @@
 #                                                           /usr/share/vst3/presets
 #   linux-packages-test.sh lintian  BUILD SOURCE VERSION   lintian reports no error
 #   linux-packages-test.sh archive  BUILD SOURCE VERSION   the .tar.gz holds only the
-#                                                           bundle and the presets, and
-#                                                           renders from a ~/.vst3 it
-#                                                           was unpacked into
+#                                                           bundles, the player and the
+#                                                           presets, renders from a
+#                                                           ~/.vst3 it was unpacked into,
+#                                                           and its LV2 bundle unpacks
+#                                                           into ~/.lv2
 #   linux-packages-test.sh reproducible BUILD SOURCE VERSION  packaged twice, with the
 #                                                           files rebuilt (touched) in
 #                                                           between: byte-identical
@@ -35,6 +37,11 @@ render() {
 # The bundle's files in the build tree, relative to the bundle.
 bundle_files() {
   (cd "$build/Tarnovelle.vst3" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)
+}
+
+# The LV2 bundle's files in the build tree, relative to it.
+lv2_files() {
+  (cd "$build/Tarnovelle.lv2" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)
 }
 
 control_field() { dpkg-deb -f "$deb" "$1"; }
@@ -61,6 +68,7 @@ deb_checks() {
   {
     bundle_files | grep -v '^Contents/x86_64-linux/' | sed 's|^|./usr/lib/vst3/Tarnovelle.vst3/|'
     echo ./usr/lib/vst3/Tarnovelle.vst3/Contents/x86_64-linux/Tarnovelle.so
+    lv2_files | sed 's|^|./usr/lib/lv2/Tarnovelle.lv2/|'
     printf '%s\n' ./usr/bin/tarnovelle-render ./usr/bin/tarnovelle-view ./usr/bin/tarnovelle-wavdiff ./usr/bin/tarnovelle \
       ./usr/share/applications/tarnovelle.desktop ./usr/share/icons/hicolor/scalable/apps/tarnovelle.svg \
       ./usr/share/doc/tarnovelle/changelog.gz ./usr/share/doc/tarnovelle/copyright \
@@ -72,7 +80,7 @@ deb_checks() {
   # The name is all after the fifth field (preset names hold blanks).
   awk '$1 !~ /^d/' "$listing" | sed -E 's/^([^ ]+ +){5}//' | LC_ALL=C sort >"$work/files"
   check "the factory's vendor is known (moduleinfo.json): '$vendor'" test -n "$vendor"
-  check "the files are the bundle, the player with its menu entry and icon, the three tools, manual pages, the licence and the presets" \
+  check "the files are the bundles, the player with its menu entry and icon, the three tools, manual pages, the licence and the presets" \
     diff -u "$work/expected" "$work/files"
   check "every entry belongs to root/root" bash -c '! awk "\$2 != \"root/root\"" "$1" | grep -q .' _ "$listing"
   check "the module is -rw-r--r--" \
@@ -86,6 +94,12 @@ deb_checks() {
   check "dpkg-deb -x unpacks it" dpkg-deb -x "$deb" "$root" || return
   check "the unpacked module is stripped" \
     bash -c 'file -b "$1" | grep -q ", stripped"' _ "$root/usr/lib/vst3/Tarnovelle.vst3/Contents/x86_64-linux/Tarnovelle.so"
+  check "the unpacked LV2 binary is stripped and -rw-r--r--" \
+    bash -c 'file -b "$1" | grep -q ", stripped" && test "$(stat -c %A "$1")" = -rw-r--r--' _ \
+    "$root/usr/lib/lv2/Tarnovelle.lv2/Tarnovelle.so"
+  check "the LV2 descriptions are the build tree's" \
+    bash -c 'for f in "$1"/*.ttl; do cmp "$f" "$2/${f##*/}" || exit 1; done' _ "$build/Tarnovelle.lv2" \
+    "$root/usr/lib/lv2/Tarnovelle.lv2"
   check "the presets are the build tree's, in /usr/share/vst3/presets/$vendor/Tarnovelle" \
     same_presets "$build" "$root/usr/share/vst3/presets/$vendor/Tarnovelle"
   check "moduleinfo.json is the build tree's" cmp "$build/Tarnovelle.vst3/Contents/Resources/moduleinfo.json" \
@@ -133,11 +147,19 @@ reproducible_checks() {
 archive_checks() {
   check "the archive exists ($archive)" test -f "$archive" || return
   tar -tzf "$archive" | sed 's|^\./||' | grep -v '^$' >"$work/entries"
-  check "every entry is inside Tarnovelle.vst3/ or presets/, or the player beside them" \
-    bash -c '! grep -v "^\(Tarnovelle\.vst3\|presets\)\(/\|$\)" "$1" | grep -vx tarnovelle | grep -q .' _ "$work/entries"
+  check "every entry is inside Tarnovelle.vst3/, Tarnovelle.lv2/ or presets/, or the player beside them" \
+    bash -c '! grep -v "^\(Tarnovelle\.vst3\|Tarnovelle\.lv2\|presets\)\(/\|$\)" "$1" | grep -vx tarnovelle | grep -q .' _ "$work/entries"
   local home="$work/home"
   mkdir -p "$home/.vst3"
-  check "it unpacks into ~/.vst3" tar -xzf "$archive" -C "$home/.vst3" || return
+  # As the README says: everything but the LV2 bundle into ~/.vst3, the LV2
+  # bundle into ~/.lv2.
+  check "it unpacks into ~/.vst3" tar -xzf "$archive" -C "$home/.vst3" --exclude Tarnovelle.lv2 || return
+  mkdir -p "$home/.lv2"
+  check "its LV2 bundle unpacks into ~/.lv2" tar -xzf "$archive" -C "$home/.lv2" --wildcards '*Tarnovelle.lv2/*'
+  check "~/.lv2/Tarnovelle.lv2 holds the LV2 bundle's files, no more" \
+    diff -u <(lv2_files) <(cd "$home/.lv2/Tarnovelle.lv2" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)
+  check "nothing but the LV2 bundle in ~/.lv2" test "$(ls -A "$home/.lv2")" = Tarnovelle.lv2
+  check "no LV2 bundle in ~/.vst3" test ! -e "$home/.vst3/Tarnovelle.lv2"
   (cd "$home/.vst3/Tarnovelle.vst3" && find . -type f | sed 's|^\./||' | LC_ALL=C sort) >"$work/unpacked-files"
   check "the player beside the bundle names the version" \
     test "$("$home/.vst3/tarnovelle" --version)" = "tarnovelle $version"
