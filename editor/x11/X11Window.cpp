@@ -171,6 +171,20 @@ bool X11Window::setScale (double f)
 	return true;
 }
 
+void X11Window::setVisible (bool visible)
+{
+	if (!visible)
+		input.endDrag ();
+	// endEdit may have led the host to close the window.
+	if (!windowAlive || connection == nullptr)
+		return;
+	if (visible)
+		xcb_map_window (connection, window);
+	else
+		xcb_unmap_window (connection, window);
+	xcb_flush (connection);
+}
+
 void X11Window::invalidate ()
 {
 	paintPending = true;

@@ -44,6 +44,11 @@ public:
 	// closes; safe at any stage and when not open.
 	void close ();
 	bool isOpen () const { return connection != nullptr; }
+	// Open and its window still there (the host's parent window, and this
+	// one with it, may be destroyed while the connection stays open).
+	bool hasWindow () const { return connection != nullptr && windowAlive; }
+	// Maps or unmaps the window; hiding ends a drag in progress first.
+	void setVisible (bool visible);
 	// The connection's descriptor, to watch for readability; -1 when closed.
 	int fileDescriptor () const;
 
