@@ -138,22 +138,6 @@ TEST (PlayerLoop, ALostBackendIsOpenedAgainEvery2SecondsOrEndsTheLoop)
 	}
 }
 
-TEST (PlayerLoop, EndsAfterTheGivenSeconds)
-{
-	Player player;
-	Options o;
-	o.seconds = 1.5;
-	int closed = 0;
-	auto backend = std::make_unique<FakeBackend> ();
-	backend->closed = &closed;
-	const auto t0 = PlayLoop::Clock::now ();
-	PlayLoop loop (player, o, std::move (backend), nullptr, t0);
-	EXPECT_TRUE (loop.step (t0 + 1499ms));
-	EXPECT_FALSE (loop.step (t0 + 1500ms));
-	loop.close ();
-	EXPECT_EQ (closed, 1);
-}
-
 TEST (PlayerOpen, AModuleWithoutEditControllerIsRefused)
 {
 #if defined(_WIN32)

@@ -9,30 +9,11 @@ namespace {
 
 const FUID kProcessorId (0x5A1E0C3B, 0x44D24F71, 0x9C0B7E52, 0x2F6A8D13);
 
-// Stereo silence.
-class SilentProcessor : public Vst::AudioEffect
+// The SDK's audio effect as it comes: no buses, no controller class.
+class BareProcessor : public Vst::AudioEffect
 {
 public:
-	static FUnknown* create (void*) { return static_cast<Vst::IAudioProcessor*> (new SilentProcessor ()); }
-
-	tresult PLUGIN_API initialize (FUnknown* context) override
-	{
-		const tresult r = AudioEffect::initialize (context);
-		if (r == kResultOk)
-		{
-			addEventInput (STR16 ("MIDI in"), 16);
-			addAudioOutput (STR16 ("Out"), Vst::SpeakerArr::kStereo);
-		}
-		return r;
-	}
-	tresult PLUGIN_API process (Vst::ProcessData& data) override
-	{
-		for (int32 b = 0; b < data.numOutputs; ++b)
-			for (int32 c = 0; c < data.outputs[b].numChannels; ++c)
-				for (int32 i = 0; i < data.numSamples; ++i)
-					data.outputs[b].channelBuffers32[c][i] = 0.f;
-		return kResultOk;
-	}
+	static FUnknown* create (void*) { return static_cast<Vst::IAudioProcessor*> (new BareProcessor ()); }
 };
 
 } // namespace
@@ -52,6 +33,6 @@ SMTG_EXPORT_SYMBOL IPluginFactory* PLUGIN_API GetPluginFactory ()
 	gPluginFactory = factory;
 	PClassInfo2 processorClass (kProcessorId, PClassInfo::kManyInstances, kVstAudioEffectClass, "Processor Only",
 	                            Vst::kDistributable, "Instrument|Synth", "", "1.0.0", "VST 3.8.1");
-	factory->registerClass (&processorClass, SilentProcessor::create, nullptr);
+	factory->registerClass (&processorClass, BareProcessor::create, nullptr);
 	return gPluginFactory;
 }
