@@ -34,6 +34,7 @@
 #include "vst3host/HostObjects.h"
 #include "vst3host/MidiInput.h"
 #include "vst3host/Module.h"
+#include "vst3host/SpscQueue.h"
 
 #include "pluginterfaces/base/smartpointer.h"
 #include "pluginterfaces/vst/ivstaudioprocessor.h"
@@ -41,8 +42,6 @@
 #include "pluginterfaces/vst/ivsteditcontroller.h"
 #include "pluginterfaces/vst/ivstmessage.h"
 #include "pluginterfaces/vst/ivstprocesscontext.h"
-
-#include "vst3host/SpscQueue.h"
 
 #include <atomic>
 #include <cstdint>
