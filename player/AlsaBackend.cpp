@@ -5,9 +5,14 @@
 
 #include <alsa/asoundlib.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <pthread.h>
+#include <sched.h>
 #include <thread>
 #include <vector>
 
@@ -21,6 +26,12 @@ constexpr unsigned kChannels = 2;
 // Latency asked of the device: periods of about 5 ms.
 constexpr unsigned kLatencyMicroseconds = 20000;
 constexpr int kSequencerPollMs = 100;
+// The playing thread looks at running_ at least this often while it waits
+// for room, and gives a device that takes nothing for kStalledMs up as lost.
+constexpr int kWaitMs = 100;
+constexpr int kStalledMs = 2000;
+// The playing thread's SCHED_FIFO priority (as JACK's clients commonly run).
+constexpr int kRealtimePriority = 70;
 
 class AlsaBackend : public AudioBackend
 {
@@ -28,10 +39,10 @@ public:
 	explicit AlsaBackend (Player& player) : player_ (player) {}
 	~AlsaBackend () override { close (); }
 
-	bool open (const Options& options, std::string& error, std::string& warning)
+	bool open (const Options& options, std::string& error, std::vector<std::string>& warnings)
 	{
 		device_ = options.device.empty () ? "default" : options.device;
-		int r = snd_pcm_open (&pcm_, device_.c_str (), SND_PCM_STREAM_PLAYBACK, 0);
+		int r = snd_pcm_open (&pcm_, device_.c_str (), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
 		if (r < 0)
 		{
 			pcm_ = nullptr;
@@ -57,12 +68,17 @@ public:
 		rate_ = rate;
 		if (!player_.start (double (rate_), error))
 			return false;
-		openSequencer (warning);
+		openSequencer (warnings);
 		interleaved_.assign (size_t (period_) * kChannels, 0.f);
 		left_.assign (size_t (period_), 0.f);
 		right_.assign (size_t (period_), 0.f);
 		running_.store (true);
 		audio_ = std::thread ([this] { play (); });
+		sched_param priority {};
+		priority.sched_priority = std::min (kRealtimePriority, sched_get_priority_max (SCHED_FIFO));
+		if (const int failed = pthread_setschedparam (audio_.native_handle (), SCHED_FIFO, &priority))
+			warnings.push_back (std::string ("the audio thread plays without real-time scheduling (SCHED_FIFO: ") +
+			                    std::strerror (failed) + "): it may drop out under load");
 		if (sequencer_)
 			midiThread_ = std::thread ([this] { readSequencer (); });
 		return true;
@@ -109,14 +125,14 @@ public:
 	}
 
 private:
-	void openSequencer (std::string& warning)
+	void openSequencer (std::vector<std::string>& warnings)
 	{
 		int r = snd_seq_open (&sequencer_, "default", SND_SEQ_OPEN_INPUT, SND_SEQ_NONBLOCK);
 		if (r < 0)
 		{
 			sequencer_ = nullptr;
-			warning = std::string ("no ALSA sequencer (") + snd_strerror (r) +
-			          "): MIDI input is off; the window's keyboard still plays";
+			warnings.push_back (std::string ("no ALSA sequencer (") + snd_strerror (r) +
+			                    "): MIDI input is off; the window's keyboard still plays");
 			return;
 		}
 		snd_seq_set_client_name (sequencer_, "Tarnovelle");
@@ -124,51 +140,87 @@ private:
 		                                SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
 		if (r < 0)
 		{
-			warning = std::string ("the ALSA sequencer refused the input port (") + snd_strerror (r) +
-			          "): MIDI input is off";
+			warnings.push_back (std::string ("the ALSA sequencer refused the input port (") + snd_strerror (r) +
+			                    "): MIDI input is off");
 			snd_seq_close (sequencer_);
 			sequencer_ = nullptr;
 		}
 	}
 
 	// The playing thread: one period rendered, interleaved and written at a
-	// time; the write blocks until the device has room. A device without a
-	// clock of its own (ALSA's "null") takes everything at once: the thread
-	// then keeps to real time itself, never more than the asked latency
-	// ahead.
+	// time. A device with a clock of its own paces the thread: a write it
+	// has no room for waits (poll) until it has. A device without one
+	// (ALSA's "null", a file) takes everything at once, which shows after
+	// the first write: nothing of it is still waiting to be played
+	// (snd_pcm_delay). The thread then keeps to real time itself, never
+	// more than the asked latency ahead of the system clock.
 	void play ()
 	{
 		using Clock = std::chrono::steady_clock;
 		const snd_pcm_uframes_t frames = period_;
-		const auto started = Clock::now ();
 		const auto ahead = std::chrono::microseconds (kLatencyMicroseconds);
+		bool clockless = false;
+		Clock::time_point started;
 		uint64_t written = 0;
 		while (running_.load ())
 		{
-			const auto due = started + std::chrono::microseconds (written * 1000000 / rate_);
-			if (due - ahead > Clock::now ())
-				std::this_thread::sleep_until (due - ahead);
+			if (clockless)
+			{
+				const auto due = started + std::chrono::microseconds (written * 1000000 / rate_);
+				if (due - ahead > Clock::now ())
+					std::this_thread::sleep_until (due - ahead);
+			}
 			player_.process (left_.data (), right_.data (), int32 (frames));
 			for (snd_pcm_uframes_t i = 0; i < frames; ++i)
 			{
 				interleaved_[2 * i] = left_[i];
 				interleaved_[2 * i + 1] = right_[i];
 			}
-			snd_pcm_uframes_t done = 0;
-			while (done < frames && running_.load ())
+			if (!writePeriod ())
 			{
-				snd_pcm_sframes_t n = snd_pcm_writei (pcm_, interleaved_.data () + 2 * done, frames - done);
-				if (n < 0)
-					n = snd_pcm_recover (pcm_, int (n), 1);
-				if (n < 0)
-				{
-					failed_.store (true);
-					return;
-				}
-				done += snd_pcm_uframes_t (n);
+				failed_.store (true);
+				return;
+			}
+			if (written == 0)
+			{
+				snd_pcm_sframes_t waiting = 0;
+				clockless = snd_pcm_delay (pcm_, &waiting) == 0 && waiting <= 0;
+				started = Clock::now ();
 			}
 			written += frames;
 		}
+	}
+
+	// Writes the rendered period whole (what was rendered is played), unless
+	// the device fails, stalls, or the backend closes while it waits.
+	bool writePeriod ()
+	{
+		snd_pcm_uframes_t done = 0;
+		int stalledMs = 0;
+		while (done < period_)
+		{
+			snd_pcm_sframes_t n = snd_pcm_writei (pcm_, interleaved_.data () + 2 * done, period_ - done);
+			if (n == -EAGAIN)
+			{
+				if (!running_.load ())
+					return true;
+				const int ready = snd_pcm_wait (pcm_, kWaitMs);
+				if (ready == 0 && (stalledMs += kWaitMs) >= kStalledMs)
+					return false;
+				if (ready < 0 && snd_pcm_recover (pcm_, ready, 1) < 0)
+					return false;
+				continue;
+			}
+			// An underrun or a suspended device is recovered; anything else
+			// (the device unplugged) ends playing.
+			if (n < 0)
+				n = snd_pcm_recover (pcm_, int (n), 1);
+			if (n < 0)
+				return false;
+			stalledMs = 0;
+			done += snd_pcm_uframes_t (n);
+		}
+		return true;
 	}
 
 	void readSequencer ()
@@ -233,13 +285,13 @@ void quietAlsa (const char*, int, const char*, int, const char*, ...) {}
 } // namespace
 
 std::unique_ptr<AudioBackend> openAlsa (Player& player, const Options& options, std::string& error,
-                                        std::string& warning)
+                                        std::vector<std::string>& warnings)
 {
 	// ALSA's library reports configuration trouble on stderr itself; the
 	// player says what failed in its own line.
 	snd_lib_error_set_handler (quietAlsa);
 	auto backend = std::make_unique<AlsaBackend> (player);
-	if (!backend->open (options, error, warning))
+	if (!backend->open (options, error, warnings))
 		return nullptr;
 	return backend;
 }

@@ -7,14 +7,16 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace Tarno {
 namespace Standalone {
 
 // nullptr with the reason in error when the PCM cannot be opened. A missing
-// sequencer only turns MIDI input off: warning says so.
+// sequencer only turns MIDI input off, and a playing thread without
+// real-time scheduling may drop out: warnings say so, one line each.
 std::unique_ptr<AudioBackend> openAlsa (Player& player, const Options& options, std::string& error,
-                                        std::string& warning);
+                                        std::vector<std::string>& warnings);
 
 } // namespace Standalone
 } // namespace Tarno

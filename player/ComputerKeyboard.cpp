@@ -1,7 +1,5 @@
 #include "player/ComputerKeyboard.h"
 
-#include "player/Player.h"
-
 #include <cstring>
 
 namespace Tarno {
@@ -25,6 +23,13 @@ int ComputerKeyboard::semitone (char key)
 	if (const char* p = std::strchr (kUpperRow, key))
 		return 12 + int (p - kUpperRow);
 	return -1;
+}
+
+bool ComputerKeyboard::key (char key, bool down, bool control)
+{
+	if (!down)
+		return keyUp (key);
+	return !control && keyDown (key);
 }
 
 bool ComputerKeyboard::keyDown (char key)

@@ -4,11 +4,17 @@
 // characters a key gives without modifiers, in lower case.
 #pragma once
 
-
 namespace Tarno {
 namespace Standalone {
 
-class Player;
+// Where the keyboard's notes go (the player).
+class NoteSink
+{
+public:
+	virtual ~NoteSink () = default;
+	// A note on (velocity > 0) or off; false when it could not be queued.
+	virtual bool queueNote (int key, int velocity) = 0;
+};
 
 class ComputerKeyboard
 {
@@ -17,9 +23,13 @@ public:
 	static constexpr int kLowestOctave = 0;
 	static constexpr int kHighestOctave = 8;
 
-	explicit ComputerKeyboard (Player& player) : player_ (player) {}
+	explicit ComputerKeyboard (NoteSink& player) : player_ (player) {}
 
-	// True when the key belongs to the keyboard (and was used).
+	// A key of the window, pressed or released, with Ctrl held or not. A key
+	// pressed with Ctrl is a shortcut, not a note; a key released always
+	// ends the note it started, whatever is held then. True when the key
+	// belongs to the keyboard (and was used).
+	bool key (char key, bool down, bool control);
 	bool keyDown (char key);
 	bool keyUp (char key);
 	// Releases every sounding note (the window lost the focus).
@@ -30,7 +40,7 @@ public:
 	static int semitone (char key);
 
 private:
-	Player& player_;
+	NoteSink& player_;
 	int octave_ = 4; // the lower row starts at C4 (MIDI 60)
 	int sounding_[128] = {}; // per key character: the note it started + 1
 };

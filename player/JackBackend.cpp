@@ -104,8 +104,6 @@ public:
 		if (lost_.load ())
 		{
 			message = "the JACK server shut down";
-			if (!reason_.empty ())
-				message += " (" + reason_ + ")";
 			return Health::Lost;
 		}
 		const jack_nframes_t rate = newRate_.load ();
@@ -202,14 +200,11 @@ private:
 		return 0;
 	}
 
-	static void shutDown (jack_status_t, const char* reason, void* arg)
+	// Called on one of libjack's threads, maybe while the main thread polls:
+	// only the flag is touched here.
+	static void shutDown (jack_status_t, const char*, void* arg)
 	{
-		auto* self = static_cast<JackBackend*> (arg);
-		// Only the flag is safe to touch here; the reason is kept when the
-		// main thread has not looked yet.
-		if (!self->lost_.load () && reason)
-			self->reason_ = reason;
-		self->lost_.store (true);
+		static_cast<JackBackend*> (arg)->lost_.store (true);
 	}
 
 	Player& player_;
@@ -224,7 +219,6 @@ private:
 	std::atomic<jack_nframes_t> newBlock_ {0};
 	jack_nframes_t block_ = 0;
 	std::atomic<bool> lost_ {false};
-	std::string reason_;
 };
 
 // libjack prints its own messages when no server answers; the player says

@@ -5,6 +5,7 @@
 #include "player/AlsaBackend.h"
 #include "player/ComputerKeyboard.h"
 #include "player/JackBackend.h"
+#include "player/PlayLoop.h"
 #include "player/Session.h"
 #include "player/StateStore.h"
 
@@ -23,7 +24,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -40,7 +40,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kIdleMs = 20;
-constexpr int kReconnectMs = 2000;
 
 std::atomic<int> gSignal {0};
 int gWakePipe[2] = {-1, -1};
@@ -68,17 +67,30 @@ void installSignals ()
 }
 
 // JACK first, then ALSA; nullptr with one line saying what was tried.
-std::unique_ptr<AudioBackend> openAudio (Player& player, const Options& o, std::string& error)
+// reopen opens the kind that plays again (after it was lost).
+std::unique_ptr<AudioBackend> openAudio (Player& player, const Options& o, PlayLoop::Opener& reopen,
+                                         std::string& error)
 {
 	std::string jackError;
 	if (auto jack = openJack (player, o, jackError))
+	{
+		reopen = [&player, &o] (std::string& e) { return openJack (player, o, e); };
 		return jack;
-	std::string alsaError, warning;
-	if (auto alsa = openAlsa (player, o, alsaError, warning))
+	}
+	std::string alsaError;
+	std::vector<std::string> warnings;
+	if (auto alsa = openAlsa (player, o, alsaError, warnings))
 	{
 		printMessage (jackError + "; using ALSA");
-		if (!warning.empty ())
-			printWarning (warning);
+		for (const std::string& w : warnings)
+			printWarning (w);
+		reopen = [&player, &o] (std::string& e) {
+			std::vector<std::string> again;
+			auto backend = openAlsa (player, o, e, again);
+			for (size_t i = 0; backend && i < again.size (); ++i)
+				printWarning (again[i]);
+			return backend;
+		};
 		return alsa;
 	}
 	error = "cannot play: " + jackError + ", and " + alsaError;
@@ -235,18 +247,17 @@ private:
 class PresetKeys
 {
 public:
-	PresetKeys (Player& player, const std::string& configFolder, const std::string& programPath)
+	PresetKeys (Player& player, const std::string& configFolder)
 	: player_ (player), folder_ (configFolder.empty () ? std::string () : presetsFolder (configFolder))
 	{
 		const Tarno::Host::ClassInfo* info = player.instrumentClass ();
 		const std::string vendor = info ? info->vendor : std::string ();
 		const fs::path sub = fs::path ("presets") / vendor / "Tarnovelle";
-		std::error_code ec;
-		const fs::path program = fs::canonical (programPath, ec);
+		const std::string program = programFile ();
 		if (const char* home = std::getenv ("HOME"))
 			browsed_.push_back (fs::path (home) / ".vst3" / sub);
-		if (!ec)
-			browsed_.push_back (program.parent_path ().parent_path () / "share" / "vst3" / sub);
+		if (!program.empty ())
+			browsed_.push_back (fs::path (program).parent_path ().parent_path () / "share" / "vst3" / sub);
 		browsed_.push_back (fs::path ("/usr/share/vst3") / sub);
 		browsed_.push_back (fs::path ("/usr/local/share/vst3") / sub);
 		if (!folder_.empty ())
@@ -324,13 +335,15 @@ int main (int argc, char** argv)
 	installSignals ();
 	Player player;
 	Session session;
-	if (!session.begin (player, o, argv[0]))
+	if (!session.begin (player, o))
 		return 1;
 
-	std::unique_ptr<AudioBackend> audio = openAudio (player, o, error);
+	PlayLoop::Opener reopen;
+	std::unique_ptr<AudioBackend> audio = openAudio (player, o, reopen, error);
 	if (!audio)
 		return printError (error);
 	printMessage ("playing through " + audio->description ());
+	PlayLoop playLoop (player, o, std::move (audio), reopen);
 
 	RunLoop loop;
 	FunctionEventHandler wake ([] (FileDescriptor fd) {
@@ -345,7 +358,7 @@ int main (int argc, char** argv)
 	Display* display = nullptr;
 	std::unique_ptr<EditorWindow> window;
 	ComputerKeyboard keyboard (player);
-	PresetKeys presets (player, session.folder (), argv[0]);
+	PresetKeys presets (player, session.folder ());
 	if (!o.noGui)
 	{
 		display = XOpenDisplay (nullptr);
@@ -359,8 +372,7 @@ int main (int argc, char** argv)
 					return c == 's' ? presets.save () : presets.step (1);
 				if (!control && down && (sym == XK_Page_Up || sym == XK_Page_Down))
 					return presets.step (sym == XK_Page_Up ? -1 : 1);
-				if (!control)
-					down ? (void)keyboard.keyDown (c) : (void)keyboard.keyUp (c);
+				keyboard.key (c, down, control);
 			};
 			window->onFocusLost = [&] { keyboard.releaseAll (); };
 			if (!window->open (player.instance ().controller (), error))
@@ -371,42 +383,12 @@ int main (int argc, char** argv)
 		}
 	}
 
-	using Clock = std::chrono::steady_clock;
-	const auto started = Clock::now ();
-	auto nextReconnect = Clock::now ();
-	int status = 0;
 	for (;;)
 	{
 		if (window)
 			window->pump ();
-		if (gSignal.load () != 0 || (window && window->closed ()))
+		if (gSignal.load () != 0 || (window && window->closed ()) || !playLoop.step ())
 			break;
-		if (o.seconds > 0.0 && Clock::now () - started >= std::chrono::duration<double> (o.seconds))
-			break;
-		player.idle ();
-		std::string message;
-		if (audio && audio->poll (message) == AudioBackend::Health::Lost)
-		{
-			audio->close ();
-			audio.reset ();
-			if (o.noReconnect)
-			{
-				status = printError (message);
-				break;
-			}
-			printMessage (message + "; trying to reconnect every 2 seconds");
-			nextReconnect = Clock::now () + std::chrono::milliseconds (kReconnectMs);
-		}
-		else if (!message.empty ())
-			printMessage (message);
-		if (!audio && Clock::now () >= nextReconnect)
-		{
-			std::string jackError;
-			audio = openJack (player, o, jackError);
-			if (audio)
-				printMessage ("reconnected: playing through " + audio->description ());
-			nextReconnect = Clock::now () + std::chrono::milliseconds (kReconnectMs);
-		}
 		loop.runOnce (kIdleMs);
 	}
 	if (gSignal.load () != 0)
@@ -415,9 +397,8 @@ int main (int argc, char** argv)
 	window.reset ();
 	if (display)
 		XCloseDisplay (display);
-	if (audio)
-		audio->close ();
+	playLoop.close ();
 	loop.unregisterEventHandler (&wake);
 	session.end (player);
-	return status;
+	return playLoop.status ();
 }

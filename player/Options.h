@@ -11,7 +11,7 @@ struct Options
 	std::string device;     // ALSA PCM (Linux) or WASAPI output (Windows); empty: the default
 	std::string midiDevice; // WinMM input (Windows); empty: every input
 	std::string preset;     // .vstpreset to start with instead of the saved state
-	std::string plugin;     // the bundle; empty: found next to the program
+	std::string plugin;     // the bundle; empty: found in the program's own folder first
 	double seconds = -1.0;  // quit after this long (negative: run until told to stop)
 	bool noConnect = false;
 	bool noReconnect = false;

@@ -22,8 +22,8 @@ namespace {
 
 constexpr uint8_t kNoteOff = 0x80;
 constexpr uint8_t kNoteOn = 0x90;
-// How long the main thread waits for a block in progress to finish.
-constexpr auto kPauseTimeout = std::chrono::seconds (2);
+// How long the main thread sleeps between looks at a block in progress.
+constexpr auto kPauseLook = std::chrono::microseconds (200);
 
 } // namespace
 
@@ -79,9 +79,15 @@ bool Player::open (const std::string& bundlePath, std::string& error)
 		error = "cannot create '" + class_->name + "': " + error;
 		return false;
 	}
-	// Edits go to the audio thread through the queue, not the instance's
-	// own (locked) list.
-	instance_.componentHandler ().setListener (this);
+	// The window, the presets and the saved state all go through the
+	// controller: a module without one cannot be played here.
+	if (instance_.controller () == nullptr)
+	{
+		error = "'" + class_->name + "' has no edit controller, which the player needs for its window and state";
+		instance_.destroy ();
+		return false;
+	}
+	instance_.setRestartHandler ([this] (int32 flags) { onRestartComponent (flags); });
 	if (instance_.getState (defaultState_, error) != kResultOk)
 		return false;
 	controllerState (defaultControllerState_);
@@ -130,11 +136,8 @@ bool Player::start (double sampleRate, std::string& error)
 	options.processMode = kRealtime;
 	if (instance_.setupProcessing (options, error) != kResultOk || instance_.startProcessing (error) != kResultOk)
 		return false;
-	allocateBuses (kInput, inputBuses_, inputBuffers_);
-	allocateBuses (kOutput, outputBuses_, outputBuffers_);
 	readMidiAssignments ();
 	sampleRate_ = sampleRate;
-	samplePosition_ = 0;
 	started_ = true;
 	resume ();
 	return true;
@@ -163,9 +166,12 @@ void Player::pause ()
 	if (pauseDepth_++ > 0)
 		return;
 	enabled_.store (false);
-	const auto until = std::chrono::steady_clock::now () + kPauseTimeout;
-	while (busy_.load () && std::chrono::steady_clock::now () < until)
-		std::this_thread::sleep_for (std::chrono::milliseconds (1));
+	// The audio thread acknowledges by leaving the block it is in; every
+	// later call sees enabled_ false and touches nothing. What follows a
+	// pause changes what a block uses, so there is no giving up: a block
+	// ends in bounded time, and a backend whose thread is gone is not busy.
+	while (busy_.load ())
+		std::this_thread::sleep_for (kPauseLook);
 }
 
 void Player::resume ()
@@ -182,35 +188,7 @@ void Player::readMidiAssignments ()
 	midi_.readAssignments (mapping, 0);
 }
 
-void Player::allocateBuses (BusDirection direction, std::vector<Bus>& buses, std::vector<AudioBusBuffers>& buffers)
-{
-	IComponent* component = instance_.component ();
-	const int32 count = std::max<int32> (0, component->getBusCount (kAudio, direction));
-	buses.assign (size_t (count), Bus ());
-	buffers.assign (size_t (count), AudioBusBuffers ());
-	for (int32 b = 0; b < count; ++b)
-	{
-		BusInfo info {};
-		int32 channels = 0;
-		if (component->getBusInfo (kAudio, direction, b, info) == kResultOk)
-			channels = std::max<int32> (0, info.channelCount);
-		Bus& bus = buses[size_t (b)];
-		bus.channels.assign (size_t (channels), std::vector<float> (size_t (kMaxBlockSize), 0.f));
-		for (auto& ch : bus.channels)
-			bus.pointers.push_back (ch.data ());
-		buffers[size_t (b)].numChannels = channels;
-		buffers[size_t (b)].silenceFlags = 0;
-		buffers[size_t (b)].channelBuffers32 = channels ? bus.pointers.data () : nullptr;
-	}
-}
-
 //------------------------------------------------------------------------
-void Player::onPerformEdit (ParamID id, ParamValue value)
-{
-	if (!edits_.push ({id, value}))
-		droppedEdits_.fetch_add (1);
-}
-
 void Player::onRestartComponent (int32 flags)
 {
 	if (!(flags & kMidiCCAssignmentChanged))
@@ -222,11 +200,7 @@ void Player::onRestartComponent (int32 flags)
 
 void Player::idle ()
 {
-	Point p;
-	IEditController* controller = instance_.controller ();
-	while (reported_.pop (p))
-		if (controller)
-			controller->setParamNormalized (p.id, p.value);
+	instance_.deliverReportedValues ();
 	// The handler keeps a record of its calls: not needed here.
 	instance_.componentHandler ().clear ();
 }
@@ -296,17 +270,16 @@ void Player::process (float* left, float* right, int32 frames, MidiSource* midi)
 
 void Player::renderChunk (float* left, float* right, int32 frames, MidiSource* midi, int32 first)
 {
-	Point p;
-	while (edits_.pop (p))
-		changes_.add (p.id, 0, p.value);
+	Host::EventList& events = instance_.events ();
+	Host::ParameterChanges& changes = instance_.parameterChanges ();
 	MidiMessage m;
 	Host::Midi::Event e;
 	while (keyboard_.pop (m))
 		if (parseMidi (m.bytes, m.size, e))
-			midi_.translate (e, 0, events_, changes_);
+			midi_.translate (e, 0, events, changes);
 	while (external_.pop (m))
 		if (parseMidi (m.bytes, m.size, e))
-			midi_.translate (e, 0, events_, changes_);
+			midi_.translate (e, 0, events, changes);
 	if (midi)
 	{
 		const uint32_t n = midi->count ();
@@ -318,65 +291,23 @@ void Player::renderChunk (float* left, float* right, int32 frames, MidiSource* m
 			if (!midi->get (i, data, size, offset) || offset < uint32_t (first) ||
 			    offset >= uint32_t (first + frames) || !parseMidi (data, size, e))
 				continue;
-			midi_.translate (e, int32 (offset) - first, events_, changes_);
+			midi_.translate (e, int32 (offset) - first, events, changes);
 		}
 	}
 
-	for (size_t b = 0; b < inputBuses_.size (); ++b)
-	{
-		for (auto& ch : inputBuses_[b].channels)
-			std::fill (ch.begin (), ch.begin () + frames, 0.f);
-		const int32 n = inputBuffers_[b].numChannels;
-		inputBuffers_[b].silenceFlags = n >= 64 ? ~uint64 (0) : (uint64 (1) << n) - 1;
-	}
-	for (auto& abb : outputBuffers_)
-		abb.silenceFlags = 0;
-
-	context_ = ProcessContext {};
-	context_.state = ProcessContext::kPlaying;
-	context_.sampleRate = sampleRate_;
-	context_.projectTimeSamples = samplePosition_;
-
-	ProcessData data;
-	data.processMode = kRealtime;
-	data.symbolicSampleSize = kSample32;
-	data.numSamples = frames;
-	data.numInputs = int32 (inputBuffers_.size ());
-	data.numOutputs = int32 (outputBuffers_.size ());
-	data.inputs = inputBuffers_.empty () ? nullptr : inputBuffers_.data ();
-	data.outputs = outputBuffers_.empty () ? nullptr : outputBuffers_.data ();
-	data.inputParameterChanges = &changes_;
-	data.outputParameterChanges = &outputChanges_;
-	data.inputEvents = &events_;
-	data.outputEvents = &outputEvents_;
-	data.processContext = &context_;
-
-	const bool ok = !outputBuses_.empty () && instance_.processor ()->process (data) == kResultOk;
-	const Bus* out = ok ? &outputBuses_.front () : nullptr;
-	if (out == nullptr || out->pointers.empty ())
+	const bool ok = instance_.processBlock (frames) == kResultOk;
+	const float* l = ok ? instance_.output32 (0) : nullptr;
+	const float* r = ok ? instance_.output32 (1) : nullptr;
+	if (l == nullptr)
 	{
 		std::memset (left, 0, sizeof (float) * size_t (frames));
 		std::memset (right, 0, sizeof (float) * size_t (frames));
 	}
 	else
 	{
-		std::memcpy (left, out->pointers[0], sizeof (float) * size_t (frames));
-		std::memcpy (right, out->pointers[out->pointers.size () > 1 ? 1 : 0], sizeof (float) * size_t (frames));
+		std::memcpy (left, l, sizeof (float) * size_t (frames));
+		std::memcpy (right, r ? r : l, sizeof (float) * size_t (frames));
 	}
-
-	for (int32 i = 0; i < outputChanges_.getParameterCount (); ++i)
-	{
-		IParamValueQueue* q = outputChanges_.getParameterData (i);
-		int32 offset = 0;
-		ParamValue value = 0.0;
-		if (q && q->getPointCount () > 0 && q->getPoint (q->getPointCount () - 1, offset, value) == kResultOk)
-			reported_.push ({q->getParameterId (), value});
-	}
-	changes_.clear ();
-	outputChanges_.clear ();
-	events_.clear ();
-	outputEvents_.clear ();
-	samplePosition_ += frames;
 	played_.store (played_.load (std::memory_order_relaxed) + frames, std::memory_order_relaxed);
 }
 

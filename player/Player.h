@@ -2,27 +2,29 @@
 // thread calls process () once per block, every other call comes from the
 // main (UI) thread.
 //
-// What crosses between the threads goes through lock-free queues:
-//   main -> audio   parameter edits of the editor (performEdit), notes of
-//                   the computer keyboard
-//   audio -> main   parameter values the processor reports back
-// MIDI of the backend (JACK's MIDI port, the ALSA sequencer or WinMM) comes
-// in on the audio thread itself (midiIn) or, for input that arrives on
-// another thread, through queueMidi.
+// Each block goes through the host library's real-time path
+// (PluginInstance::processBlock). What crosses between the threads goes
+// through lock-free single-producer queues:
+//   main -> audio   the controller's edits (the instance's own queue), notes
+//                   of the computer keyboard
+//   other -> audio  MIDI of an input that arrives on a thread of its own
+//                   (queueMidi)
+//   audio -> main   parameter values the processor reports back (the
+//                   instance's queue, emptied by idle ())
+// MIDI of the backend (JACK's MIDI port) comes in on the audio thread itself.
 //
 // Calls that change the processor from the main thread (a new state, a new
-// sample rate) first pause the audio thread: it then plays silence, and the
-// main thread waits until no block is being processed.
+// sample rate, new MIDI assignments) first pause the audio thread and wait
+// for its acknowledgement: from then on it plays silence without touching
+// the instance, until they are done.
 #pragma once
 
-#include "player/LockFreeQueue.h"
+#include "player/ComputerKeyboard.h"
 
 #include "vst3host/MidiInput.h"
 #include "vst3host/Module.h"
 #include "vst3host/PluginInstance.h"
-
-#include "pluginterfaces/vst/ivstaudioprocessor.h"
-#include "pluginterfaces/vst/ivstprocesscontext.h"
+#include "vst3host/SpscQueue.h"
 
 #include <atomic>
 #include <cstdint>
@@ -47,7 +49,7 @@ struct MidiMessage
 // messages, running status and incomplete messages.
 bool parseMidi (const uint8_t* data, size_t size, Host::Midi::Event& out);
 
-class Player : private Host::ComponentHandlerListener
+class Player : public NoteSink
 {
 public:
 	// The largest block any backend asks for: buffers are sized for it once.
@@ -57,21 +59,24 @@ public:
 	Player ();
 	~Player () override;
 
-	// Loads the bundle and creates the instrument (main thread).
+	// Loads the bundle and creates the instrument with its edit controller
+	// (main thread). False with the reason when either is missing.
 	bool open (const std::string& bundlePath, std::string& error);
 	// Sets up processing at sampleRate and starts the audio thread's work.
 	bool start (double sampleRate, std::string& error);
 	// Pauses the audio thread and stops processing (safe when not started).
 	void stop ();
-	// A new sample rate: stop, set up again, start.
+	// A new sample rate: stop (the audio thread acknowledged), set up again,
+	// start.
 	bool changeSampleRate (double sampleRate, std::string& error);
 	double sampleRate () const { return sampleRate_; }
 
 	// Main thread, regularly: passes reported values to the controller.
 	void idle ();
 	// Main thread: a note of the computer keyboard (velocity 0: release).
-	bool queueNote (int key, int velocity);
-	// Any one other thread (a MIDI input thread): a raw message.
+	bool queueNote (int key, int velocity) override;
+	// Any one other thread (a MIDI input thread; several take turns): a raw
+	// message.
 	bool queueMidi (const MidiMessage& message);
 
 	// State and presets, applied with the audio thread paused.
@@ -96,31 +101,17 @@ public:
 
 	Host::PluginInstance& instance () { return instance_; }
 	const Host::ClassInfo* instrumentClass () const { return class_; }
-	uint64_t droppedEdits () const { return droppedEdits_.load (); }
+	uint64_t droppedEdits () const { return instance_.droppedPendingValues (); }
 	// Samples rendered since the program started (over every start ()).
 	int64_t playedSamples () const { return played_.load (std::memory_order_relaxed); }
 
 private:
-	struct Point
-	{
-		ParamID id;
-		ParamValue value;
-	};
-	struct Bus
-	{
-		std::vector<std::vector<float>> channels;
-		std::vector<float*> pointers;
-	};
-
-	void onPerformEdit (ParamID id, ParamValue value) override;
-	void onRestartComponent (int32 flags) override;
+	void onRestartComponent (int32 flags);
 	void pause ();
 	void resume ();
 	void renderChunk (float* left, float* right, int32 frames, MidiSource* midi, int32 first);
 	void readMidiAssignments ();
 	void controllerState (std::vector<uint8_t>& out);
-	void allocateBuses (Steinberg::Vst::BusDirection direction, std::vector<Bus>& buses,
-	                    std::vector<Steinberg::Vst::AudioBusBuffers>& buffers);
 
 	std::unique_ptr<Host::Module> module_;
 	const Host::ClassInfo* class_ = nullptr;
@@ -130,27 +121,16 @@ private:
 	bool started_ = false;
 	int pauseDepth_ = 0;
 
+	// The pause handshake: the main thread clears enabled_ and waits until
+	// busy_ is false; the audio thread sets busy_ before it looks at
+	// enabled_ (both sequentially consistent).
 	std::atomic<bool> enabled_ {false};
 	std::atomic<bool> busy_ {false};
 
-	// Audio thread's own objects, made before it starts.
+	// The audio thread's own: MIDI to events and controller points.
 	Host::MidiTranslator midi_;
-	Host::EventList events_ {Host::PluginInstance::kMaxEvents};
-	Host::EventList outputEvents_ {Host::PluginInstance::kMaxEvents};
-	Host::ParameterChanges changes_ {Host::PluginInstance::kMaxChangedParameters,
-	                                 Host::PluginInstance::kMaxPointsPerParameter};
-	Host::ParameterChanges outputChanges_ {Host::PluginInstance::kMaxChangedParameters,
-	                                       Host::PluginInstance::kMaxPointsPerParameter};
-	std::vector<Bus> inputBuses_, outputBuses_;
-	std::vector<Steinberg::Vst::AudioBusBuffers> inputBuffers_, outputBuffers_;
-	Steinberg::Vst::ProcessContext context_ {};
-	int64_t samplePosition_ = 0;
-
-	LockFreeQueue<Point, kQueueSize> edits_;
-	LockFreeQueue<Point, kQueueSize> reported_;
-	LockFreeQueue<MidiMessage, kQueueSize> keyboard_;
-	LockFreeQueue<MidiMessage, kQueueSize> external_;
-	std::atomic<uint64_t> droppedEdits_ {0};
+	Host::SpscQueue<MidiMessage, kQueueSize> keyboard_;
+	Host::SpscQueue<MidiMessage, kQueueSize> external_;
 	std::atomic<int64_t> played_ {0};
 };
 

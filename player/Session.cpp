@@ -2,6 +2,10 @@
 
 #include "player/StateStore.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -30,21 +34,46 @@ int printError (const std::string& text)
 	return 1;
 }
 
-std::string findBundle (const Options& o, const std::string& programPath, std::string& error)
+std::string programFile ()
+{
+#if defined(_WIN32)
+	std::wstring path (MAX_PATH, L'\0');
+	for (;;)
+	{
+		const DWORD n = GetModuleFileNameW (nullptr, path.data (), DWORD (path.size ()));
+		if (n == 0)
+			return std::string ();
+		if (n < path.size ())
+		{
+			path.resize (n);
+			return fs::path (path).u8string ();
+		}
+		path.resize (path.size () * 2);
+	}
+#else
+	std::error_code ec;
+	const fs::path path = fs::read_symlink ("/proc/self/exe", ec);
+	return ec ? std::string () : path.u8string ();
+#endif
+}
+
+std::string findBundle (const Options& o, std::string& error)
 {
 	if (!o.plugin.empty ())
 		return o.plugin;
 	std::vector<fs::path> candidates;
 	std::error_code ec;
-	fs::path program = fs::u8path (programPath);
-	fs::path resolved = fs::canonical (program, ec);
-	const fs::path folder = (ec ? program : resolved).parent_path ();
-	candidates.push_back (folder / "Tarnovelle.vst3");
+	const std::string program = programFile ();
+	// Without the program's own location, no folder stands in for it.
+	const fs::path folder = program.empty () ? fs::path () : fs::u8path (program).parent_path ();
+	if (!folder.empty ())
+		candidates.push_back (folder / "Tarnovelle.vst3");
 #if defined(_WIN32)
 	if (const wchar_t* common = _wgetenv (L"CommonProgramFiles"))
 		candidates.push_back (fs::path (common) / "VST3" / "Tarnovelle.vst3");
 #else
-	candidates.push_back (folder.parent_path () / "lib" / "vst3" / "Tarnovelle.vst3");
+	if (!folder.empty ())
+		candidates.push_back (folder.parent_path () / "lib" / "vst3" / "Tarnovelle.vst3");
 	if (const char* home = std::getenv ("HOME"))
 		candidates.push_back (fs::path (home) / ".vst3" / "Tarnovelle.vst3");
 	candidates.push_back ("/usr/lib/vst3/Tarnovelle.vst3");
@@ -61,10 +90,10 @@ std::string findBundle (const Options& o, const std::string& programPath, std::s
 	return std::string ();
 }
 
-bool Session::begin (Player& player, const Options& o, const std::string& programPath)
+bool Session::begin (Player& player, const Options& o)
 {
 	std::string error;
-	const std::string bundle = findBundle (o, programPath, error);
+	const std::string bundle = findBundle (o, error);
 	if (bundle.empty ())
 	{
 		printError (error);
@@ -108,7 +137,8 @@ void Session::end (Player& player)
 	if (player.sampleRate () > 0.0)
 	{
 		char text[96];
-		std::snprintf (text, sizeof (text), "played %.1f s of sound", double (player.playedSamples ()) / player.sampleRate ());
+		std::snprintf (text, sizeof (text), "played %.1f s of sound (%lld samples)",
+		               double (player.playedSamples ()) / player.sampleRate (), (long long) player.playedSamples ());
 		printMessage (text);
 	}
 	if (stateFile_.empty ())

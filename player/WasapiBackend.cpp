@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <audioclient.h>
+#include <avrt.h>
 #include <mmdeviceapi.h>
 
 #include <atomic>
@@ -209,6 +210,10 @@ public:
 			message = "the default output device changed";
 			return Health::Lost;
 		}
+		const DWORD refused = mmcssRefused_.exchange (0);
+		if (refused != 0)
+			message = "warning: the audio thread plays outside the multimedia class scheduler (\"Pro Audio\", "
+			          "error " + std::to_string (refused) + "): it may drop out under load";
 		return Health::Playing;
 	}
 
@@ -280,9 +285,18 @@ private:
 	}
 
 	// The playing thread: waits for the device's event, renders what fits.
+	// It joins the multimedia class scheduler's "Pro Audio" task, which
+	// raises its priority for as long as it plays.
 	void play ()
 	{
 		CoInitializeEx (nullptr, COINIT_MULTITHREADED);
+		DWORD taskIndex = 0;
+		HANDLE task = AvSetMmThreadCharacteristicsW (L"Pro Audio", &taskIndex);
+		if (task == nullptr)
+		{
+			const DWORD code = GetLastError ();
+			mmcssRefused_.store (code != 0 ? code : ERROR_GEN_FAILURE);
+		}
 		const bool isFloat = format_->wBitsPerSample == 32;
 		const UINT32 channels = format_->nChannels;
 		HRESULT hr = client_->Start ();
@@ -321,6 +335,8 @@ private:
 		}
 		if (FAILED (hr))
 			lost_.store (true);
+		if (task)
+			AvRevertMmThreadCharacteristics (task);
 		CoUninitialize ();
 	}
 
@@ -339,6 +355,7 @@ private:
 	std::vector<float> left_, right_;
 	std::atomic<bool> running_ {false};
 	std::atomic<bool> lost_ {false};
+	std::atomic<DWORD> mmcssRefused_ {0};
 	std::thread thread_;
 };
 

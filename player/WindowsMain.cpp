@@ -3,6 +3,7 @@
 // a console) or closing the window ends it cleanly.
 
 #include "player/ComputerKeyboard.h"
+#include "player/PlayLoop.h"
 #include "player/Session.h"
 #include "player/StateStore.h"
 #include "player/WasapiBackend.h"
@@ -17,7 +18,6 @@
 #include <shellapi.h>
 
 #include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -32,7 +32,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr DWORD kIdleMs = 20;
-constexpr int kReopenMs = 2000;
 constexpr UINT kMenuLoad = 101;
 constexpr UINT kMenuSave = 102;
 const wchar_t* const kWindowClass = L"TarnovelleStandalone";
@@ -152,20 +151,17 @@ public:
 		if (m.message != WM_KEYDOWN && m.message != WM_KEYUP)
 			return false;
 		const bool down = m.message == WM_KEYDOWN;
-		if (GetKeyState (VK_CONTROL) < 0)
+		const bool control = GetKeyState (VK_CONTROL) < 0;
+		if (control && down && (m.wParam == 'O' || m.wParam == 'S'))
 		{
-			if (down && (m.wParam == 'O' || m.wParam == 'S'))
-			{
-				presetDialog (m.wParam == 'S');
-				return true;
-			}
-			return false;
+			presetDialog (m.wParam == 'S');
+			return true;
 		}
 		const UINT c = MapVirtualKeyW (UINT (m.wParam), MAPVK_VK_TO_CHAR) & 0x7FFF;
 		if (c == 0 || c > 0x7F)
 			return false;
 		const char lower = char (c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-		return down ? keyboard_.keyDown (lower) : keyboard_.keyUp (lower);
+		return keyboard_.key (lower, down, control);
 	}
 
 private:
@@ -255,7 +251,7 @@ private:
 	bool closed_ = false;
 };
 
-int run (int argc, char** argv, const std::string& programPath)
+int run (int argc, char** argv)
 {
 	Options o;
 	int status = 0;
@@ -279,12 +275,14 @@ int run (int argc, char** argv, const std::string& programPath)
 
 	Player player;
 	Session session;
-	if (!session.begin (player, o, programPath))
+	if (!session.begin (player, o))
 		return 1;
 	std::unique_ptr<AudioBackend> audio = openWasapi (player, o, error);
 	if (!audio)
 		return printError ("cannot play: " + error);
 	printMessage ("playing through " + audio->description ());
+	PlayLoop playLoop (player, o, std::move (audio),
+	                   [&player, &o] (std::string& e) { return openWasapi (player, o, e); });
 
 	WinMidiInput midi (player);
 	std::vector<std::string> warnings;
@@ -311,9 +309,6 @@ int run (int argc, char** argv, const std::string& programPath)
 			printMessage ("window 'Tarnovelle' open");
 	}
 
-	using Clock = std::chrono::steady_clock;
-	const auto started = Clock::now ();
-	auto nextReopen = Clock::now ();
 	for (;;)
 	{
 		MSG m;
@@ -326,38 +321,16 @@ int run (int argc, char** argv, const std::string& programPath)
 			TranslateMessage (&m);
 			DispatchMessageW (&m);
 		}
-		if (gQuit.load () || (window && window->closed ()))
+		if (gQuit.load () || (window && window->closed ()) || !playLoop.step ())
 			break;
-		if (o.seconds > 0.0 && Clock::now () - started >= std::chrono::duration<double> (o.seconds))
-			break;
-		player.idle ();
-		std::string message;
-		if (audio && audio->poll (message) == AudioBackend::Health::Lost)
-		{
-			audio->close ();
-			audio.reset ();
-			printMessage (message + "; opening the default output device again");
-			nextReopen = Clock::now ();
-		}
-		if (!audio && Clock::now () >= nextReopen)
-		{
-			Options reopen = o;
-			reopen.device.clear ();
-			std::string reopenError;
-			audio = openWasapi (player, reopen, reopenError);
-			if (audio)
-				printMessage ("playing through " + audio->description ());
-			nextReopen = Clock::now () + std::chrono::milliseconds (kReopenMs);
-		}
 		MsgWaitForMultipleObjects (0, nullptr, FALSE, kIdleMs, QS_ALLINPUT);
 	}
 	keyboard.releaseAll ();
 	window.reset ();
 	midi.close ();
-	if (audio)
-		audio->close ();
+	playLoop.close ();
 	session.end (player);
-	return 0;
+	return playLoop.status ();
 }
 
 } // namespace
@@ -379,9 +352,7 @@ int WINAPI wWinMain (HINSTANCE, HINSTANCE, LPWSTR, int)
 	for (std::string& a : args)
 		argv.push_back (a.data ());
 	argv.push_back (nullptr);
-	wchar_t program[MAX_PATH] = {};
-	GetModuleFileNameW (nullptr, program, MAX_PATH);
-	const int status = run (int (args.size ()), argv.data (), fs::path (program).u8string ());
+	const int status = run (int (args.size ()), argv.data ());
 	std::fflush (stdout);
 	std::fflush (stderr);
 	SetEvent (gSaved);

@@ -10,6 +10,8 @@
 #if defined(TARNO_HAVE_STANDALONE)
 #include "player/Player.h"
 #include "tests/BundlePath.h"
+#include "vst3host/Module.h"
+#include "vst3host/PluginInstance.h"
 #endif
 
 #include <algorithm>
@@ -175,6 +177,53 @@ TEST (Concurrency, RestoresWithPointsInFlight)
 }
 
 #if defined(TARNO_HAVE_STANDALONE)
+// The host library's real-time path, with everything that reaches it: values
+// queued by setParameter and the controller's edits, events and points of
+// the block, the processor's reports kept for the main thread.
+TEST (Realtime, HostProcessBlockNeverAllocates)
+{
+	if (!Allocations::active ())
+		GTEST_SKIP () << "allocations are counted in the builds without sanitizers";
+	using namespace Tarno::Host;
+	std::string error;
+	auto module = Module::load (TarnoTest::bundlePath (), error);
+	ASSERT_TRUE (module) << error;
+	PluginInstance plugin;
+	ASSERT_EQ (plugin.create (*module, *module->instrumentClass (error), error), kResultOk) << error;
+	ProcessOptions o;
+	o.maxBlockSize = 512;
+	o.processMode = kRealtime;
+	ASSERT_EQ (plugin.setupProcessing (o, error), kResultOk) << error;
+	ASSERT_EQ (plugin.startProcessing (error), kResultOk) << error;
+	const auto params = plugin.parameters ();
+	ASSERT_FALSE (params.empty ());
+	long counted = 0;
+	float loudest = 0.f;
+	for (int round = 0; round < 40; ++round)
+	{
+		plugin.setParameter (params[size_t (round) % params.size ()].id, round % 2 ? 0.3 : 0.7);
+		plugin.componentHandler ().performEdit (params[size_t (round + 5) % params.size ()].id, 0.5);
+		Midi::Event e;
+		e.type = round % 4 == 3 ? Midi::EventType::NoteOff : Midi::EventType::NoteOn;
+		e.data1 = uint8 (48 + round % 4);
+		e.data2 = 100;
+		plugin.midi ().translate (e, round % 50, plugin.events (), plugin.parameterChanges ());
+		const int32 frames = round % 2 ? 512 : 64;
+		Allocations::count (true);
+		const tresult r = plugin.processBlock (frames);
+		Allocations::count (false);
+		EXPECT_EQ (r, kResultOk);
+		counted += Allocations::counted ();
+		for (int32 i = 0; i < frames; ++i)
+			loudest = std::max (loudest, std::abs (plugin.output32 (0)[i]));
+		plugin.deliverReportedValues ();
+		plugin.componentHandler ().clear ();
+	}
+	EXPECT_EQ (counted, 0);
+	EXPECT_GT (loudest, 0.01f) << "nothing was played";
+	EXPECT_EQ (plugin.droppedPendingValues (), 0u);
+}
+
 // The standalone player's audio callback, with everything that reaches it:
 // backend MIDI at offsets, keyboard notes and editor edits from the queues,
 // blocks of several sizes.

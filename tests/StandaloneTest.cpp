@@ -61,7 +61,9 @@ struct Child
 	pid_t pid = -1;
 	fs::path log;
 
-	void start (const std::vector<std::string>& args, const fs::path& logFile)
+	// folder: where it starts (empty: here); with path, PATH is that alone.
+	void start (const std::vector<std::string>& args, const fs::path& logFile, const fs::path& folder = {},
+	            const std::string& path = {})
 	{
 		log = logFile;
 		pid = fork ();
@@ -70,6 +72,10 @@ struct Child
 			FILE* f = std::fopen (logFile.c_str (), "w");
 			dup2 (fileno (f), 1);
 			dup2 (fileno (f), 2);
+			if (!folder.empty () && chdir (folder.c_str ()) != 0)
+				_exit (126);
+			if (!path.empty ())
+				setenv ("PATH", path.c_str (), 1);
 			std::vector<char*> argv;
 			for (const std::string& a : args)
 				argv.push_back (const_cast<char*> (a.c_str ()));
@@ -282,6 +288,48 @@ struct Rig
 		r->recordedFrames.store (int (std::min<int64_t> (rel + n, kRecordFrames)));
 		return 0;
 	}
+
+	// Sends the notes to the player and records kRecordFrames of its outputs.
+	void run ()
+	{
+		recorded[0].assign (kRecordFrames, -9.f);
+		recorded[1].assign (kRecordFrames, -9.f);
+		sender = jack_client_open ("sender", JackNoStartServer, nullptr);
+		recorder = jack_client_open ("recorder", JackNoStartServer, nullptr);
+		ASSERT_TRUE (sender && recorder);
+		midiOut = jack_port_register (sender, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+		in[0] = jack_port_register (recorder, "left", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+		in[1] = jack_port_register (recorder, "right", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+		jack_set_process_callback (sender, &Rig::send, this);
+		jack_set_process_callback (recorder, &Rig::record, this);
+		ASSERT_EQ (jack_activate (sender), 0);
+		ASSERT_EQ (jack_activate (recorder), 0);
+		ASSERT_EQ (jack_connect (sender, "sender:out", "Tarnovelle:midi_in"), 0);
+		ASSERT_EQ (jack_connect (recorder, "Tarnovelle:out_left", "recorder:left"), 0);
+		ASSERT_EQ (jack_connect (recorder, "Tarnovelle:out_right", "recorder:right"), 0);
+		// Freewheeling: every client runs in every cycle, in graph order
+		// (sender, player, recorder), however loaded the machine is.
+		ASSERT_EQ (jack_set_freewheel (sender, 1), 0);
+		armed.store (true);
+		for (int i = 0; i < 1000 && recordedFrames.load () < kRecordFrames; ++i)
+			std::this_thread::sleep_for (10ms);
+		jack_set_freewheel (sender, 0);
+		ASSERT_EQ (recordedFrames.load (), kRecordFrames);
+	}
+	float loudest (int channel) const
+	{
+		float peak = 0.f;
+		for (float v : recorded[channel])
+			peak = std::max (peak, std::abs (v));
+		return peak;
+	}
+	~Rig ()
+	{
+		if (sender)
+			jack_client_close (sender);
+		if (recorder)
+			jack_client_close (recorder);
+	}
 };
 
 // What the player must play: the same notes rendered offline in blocks of
@@ -340,31 +388,9 @@ TEST_F (Standalone, PlaysJackMidiExactlyAsAnOfflineRender)
 	    << player_->output ();
 
 	Rig rig;
-	rig.recorded[0].assign (kRecordFrames, -9.f);
-	rig.recorded[1].assign (kRecordFrames, -9.f);
-	rig.sender = jack_client_open ("sender", JackNoStartServer, nullptr);
-	rig.recorder = jack_client_open ("recorder", JackNoStartServer, nullptr);
-	ASSERT_TRUE (rig.sender && rig.recorder);
-	rig.midiOut = jack_port_register (rig.sender, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-	rig.in[0] = jack_port_register (rig.recorder, "left", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
-	rig.in[1] = jack_port_register (rig.recorder, "right", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
-	jack_set_process_callback (rig.sender, &Rig::send, &rig);
-	jack_set_process_callback (rig.recorder, &Rig::record, &rig);
-	ASSERT_EQ (jack_activate (rig.sender), 0);
-	ASSERT_EQ (jack_activate (rig.recorder), 0);
-	ASSERT_EQ (jack_connect (rig.sender, "sender:out", "Tarnovelle:midi_in"), 0);
-	ASSERT_EQ (jack_connect (rig.recorder, "Tarnovelle:out_left", "recorder:left"), 0);
-	ASSERT_EQ (jack_connect (rig.recorder, "Tarnovelle:out_right", "recorder:right"), 0);
-	// Freewheeling: every client runs in every cycle, in graph order
-	// (sender, player, recorder), however loaded the machine is.
-	ASSERT_EQ (jack_set_freewheel (rig.sender, 1), 0);
-	rig.armed.store (true);
-	for (int i = 0; i < 1000 && rig.recordedFrames.load () < kRecordFrames; ++i)
-		std::this_thread::sleep_for (10ms);
-	jack_set_freewheel (rig.sender, 0);
-	jack_client_close (rig.sender);
-	jack_client_close (rig.recorder);
-	ASSERT_EQ (rig.recordedFrames.load (), kRecordFrames);
+	rig.run ();
+	if (HasFatalFailure ())
+		return;
 
 	// The player ran for a whole number of blocks before the recording
 	// started: the lead-in is the one whose first note's block sounds as
@@ -476,7 +502,13 @@ TEST_F (Standalone, ServerThatGoesAwayIsReconnectedOrEndsThePlayer)
 	ASSERT_TRUE (player_->waitForText ("trying to reconnect every 2 seconds"))
 	    << player_->output ();
 	ASSERT_TRUE (startServer ());
-	EXPECT_TRUE (player_->waitForText ("reconnected: playing through JACK client 'Tarnovelle'")) << player_->output ();
+	ASSERT_TRUE (player_->waitForText ("reconnected: playing through JACK client 'Tarnovelle'")) << player_->output ();
+	{
+		// ... and plays again.
+		Rig rig;
+		rig.run ();
+		EXPECT_GT (rig.loudest (0), 0.05f) << "the reconnected player is silent";
+	}
 	EXPECT_EQ (stopPlayer (), 0);
 
 	startPlayer ({"--no-connect", "--no-reconnect"});
@@ -499,18 +531,20 @@ TEST_F (Standalone, WithoutJackFallsBackToAlsaOrSaysWhatWasTried)
 	    << out;
 	EXPECT_EQ (std::count (out.begin (), out.end (), '\n'), 1) << out;
 
-	// ALSA's null device plays (with or without a sequencer on this machine).
-	startPlayer ({"--device", "null", "--seconds", "1"});
+	// ALSA plays (with or without a sequencer on this machine): into a file
+	// through the null device, a device without a clock of its own. What
+	// the player says it played is what the device got, sample for sample.
+	const fs::path raw = dir_ / "played.raw";
+	const std::string device = "file:FILE=" + raw.string () + ",FORMAT=raw";
+	startPlayer ({"--device", device, "--seconds", "1"});
 	EXPECT_EQ (player_->wait (), 0) << player_->output ();
-	EXPECT_NE (player_->output ().find ("playing through ALSA device 'null', 48000 Hz"), std::string::npos)
-	    << player_->output ();
-	// The null device has no clock: the player keeps to real time itself.
 	const std::string out2 = player_->output ();
-	const size_t played = out2.find ("played ");
+	EXPECT_NE (out2.find ("playing through ALSA device '" + device + "', 48000 Hz"), std::string::npos) << out2;
+	const size_t played = out2.find (" s of sound (");
 	ASSERT_NE (played, std::string::npos) << out2;
-	const double seconds = std::atof (out2.c_str () + played + 7);
-	EXPECT_GT (seconds, 0.8);
-	EXPECT_LT (seconds, 1.5);
+	const long long samples = std::atoll (out2.c_str () + played + 13);
+	EXPECT_GT (samples, 0) << out2;
+	EXPECT_EQ (static_cast<long long> (fs::file_size (raw)), samples * 2 * static_cast<long long> (sizeof (float))) << out2;
 
 	// The command line.
 	startPlayer ({"--bogus"});
@@ -537,6 +571,21 @@ TEST_F (Standalone, WithoutJackFallsBackToAlsaOrSaysWhatWasTried)
 		EXPECT_TRUE (listed) << option << " is not in tarnovelle.1";
 	}
 	EXPECT_EQ (options, 9);
+}
+
+// Started through PATH from a folder holding a bundle of the same name (an
+// empty one here), the player loads the bundle in its own folder.
+TEST_F (Standalone, PlaysItsOwnBundleWhateverTheCurrentFolderHolds)
+{
+	const fs::path folder = dir_ / "elsewhere";
+	fs::create_directories (folder / "Tarnovelle.vst3");
+	const fs::path program = fs::absolute (TARNO_STANDALONE);
+	player_ = std::make_unique<Child> ();
+	player_->start ({program.filename ().string (), "--no-gui", "--device", "null", "--seconds", "0.2"},
+	                dir_ / "player-path.log", folder, program.parent_path ().string () + ":/usr/bin:/bin");
+	EXPECT_EQ (player_->wait (), 0) << player_->output ();
+	EXPECT_NE (player_->output ().find ("playing through ALSA device 'null'"), std::string::npos)
+	    << player_->output ();
 }
 
 #if defined(TARNO_HAVE_X11_EDITOR)

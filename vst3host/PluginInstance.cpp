@@ -238,8 +238,11 @@ void PluginInstance::destroy ()
 	midi_.readAssignments (nullptr);
 	midi_.releaseAllKeys ();
 	samplePosition_ = 0;
-	std::lock_guard<std::mutex> lock (pendingMutex_);
-	pendingCount_ = 0;
+	// Nothing processes now: what is still queued belongs to no block.
+	PendingValue v;
+	while (pending_.pop (v) || reported_.pop (v))
+	{
+	}
 }
 
 //------------------------------------------------------------------------
@@ -488,21 +491,8 @@ tresult PluginInstance::setParameter (ParamID id, ParamValue normalized)
 
 void PluginInstance::queueForProcessor (ParamID id, ParamValue value)
 {
-	std::lock_guard<std::mutex> lock (pendingMutex_);
-	for (int32 i = 0; i < pendingCount_; ++i)
-	{
-		if (pending_[size_t (i)].id == id)
-		{
-			pending_[size_t (i)].value = value;
-			return;
-		}
-	}
-	if (pendingCount_ >= kMaxPendingValues)
-	{
-		++droppedPending_;
-		return;
-	}
-	pending_[size_t (pendingCount_++)] = {id, value};
+	if (!pending_.push ({id, value}))
+		droppedPending_.fetch_add (1, std::memory_order_relaxed);
 }
 
 void PluginInstance::onPerformEdit (ParamID id, ParamValue value)
@@ -515,6 +505,8 @@ void PluginInstance::onRestartComponent (int32 flags)
 {
 	if ((flags & kMidiCCAssignmentChanged) && controller_)
 		midi_.readAssignments (midiMapping_, 0);
+	if (restartHandler_)
+		restartHandler_ (flags);
 }
 
 //------------------------------------------------------------------------
@@ -667,27 +659,24 @@ void PluginInstance::stopProcessing ()
 	}
 }
 
-tresult PluginInstance::process (int32 numSamples, ProcessContext* context)
+tresult PluginInstance::processBlock (int32 numSamples, ProcessContext* context)
 {
 	if (!processing_)
 		return kNotInitialized;
 	if (numSamples < 0 || numSamples > options_.maxBlockSize)
 		return kInvalidArgument;
 
-	{
-		std::lock_guard<std::mutex> lock (pendingMutex_);
-		for (int32 i = 0; i < pendingCount_; ++i)
-			if (!inputChanges_.add (pending_[size_t (i)].id, 0, pending_[size_t (i)].value))
-				++droppedPending_;
-		pendingCount_ = 0;
-	}
+	PendingValue v;
+	while (pending_.pop (v))
+		if (!inputChanges_.add (v.id, 0, v.value))
+			droppedPending_.fetch_add (1, std::memory_order_relaxed);
 
 	for (size_t b = 0; b < inputBuses_.size (); ++b)
 	{
 		for (auto& ch : inputBuses_[b].data32)
-			std::fill (ch.begin (), ch.end (), 0.f);
+			std::fill (ch.begin (), ch.begin () + numSamples, 0.f);
 		for (auto& ch : inputBuses_[b].data64)
-			std::fill (ch.begin (), ch.end (), 0.0);
+			std::fill (ch.begin (), ch.begin () + numSamples, 0.0);
 		const int32 n = inputBuffers_[b].numChannels;
 		inputBuffers_[b].silenceFlags = n >= 64 ? ~uint64 (0) : (uint64 (1) << n) - 1;
 	}
@@ -725,24 +714,36 @@ tresult PluginInstance::process (int32 numSamples, ProcessContext* context)
 
 	const tresult r = processor_->process (data);
 
-	// Values the processor reports (e.g. meters) go to the controller.
-	if (controller_)
+	// Values the processor reports (e.g. meters): the last of each block.
+	for (int32 i = 0; i < outputChanges_.getParameterCount (); ++i)
 	{
-		for (int32 i = 0; i < outputChanges_.getParameterCount (); ++i)
-		{
-			IParamValueQueue* q = outputChanges_.getParameterData (i);
-			int32 offset = 0;
-			ParamValue value = 0.0;
-			if (q && q->getPointCount () > 0 &&
-			    q->getPoint (q->getPointCount () - 1, offset, value) == kResultOk)
-				controller_->setParamNormalized (q->getParameterId (), value);
-		}
+		IParamValueQueue* q = outputChanges_.getParameterData (i);
+		int32 offset = 0;
+		ParamValue value = 0.0;
+		if (q && q->getPointCount () > 0 && q->getPoint (q->getPointCount () - 1, offset, value) == kResultOk &&
+		    !reported_.push ({q->getParameterId (), value}))
+			droppedPending_.fetch_add (1, std::memory_order_relaxed);
 	}
 	inputChanges_.clear ();
 	outputChanges_.clear ();
 	inputEvents_.clear ();
 	outputEvents_.clear ();
 	samplePosition_ += numSamples;
+	return r;
+}
+
+void PluginInstance::deliverReportedValues ()
+{
+	PendingValue v;
+	while (reported_.pop (v))
+		if (controller_)
+			controller_->setParamNormalized (v.id, v.value);
+}
+
+tresult PluginInstance::process (int32 numSamples, ProcessContext* context)
+{
+	const tresult r = processBlock (numSamples, context);
+	deliverReportedValues ();
 	return r;
 }
 

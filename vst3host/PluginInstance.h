@@ -10,7 +10,9 @@
 //   setupProcessing ()  sample size checked, setupProcessing, buffers sized
 //   startProcessing ()  event input 0 and audio output 0 activated,
 //                       setActive (true), setProcessing (true)
-//   process ()          one block; queued parameter values arrive at offset 0
+//   processBlock ()     one block, real-time safe; queued parameter values
+//                       arrive at offset 0
+//   process ()          one block, then the reported values to the controller
 //   stopProcessing ()   setProcessing (false), setActive (false), buses off
 //   destroy ()          disconnect, handler removed, terminate, release
 //
@@ -18,13 +20,21 @@
 // resulting state to the controller, as after creation. loadPreset () and
 // savePreset () read and write .vstpreset files (host/PresetFile.h).
 //
-// The host is single-threaded: every call, including process (), must come
-// from the same thread.
+// Threads: every call comes from one main thread, except processBlock (),
+// which one audio thread may call meanwhile, together with events (),
+// parameterChanges () and midi (), which then belong to that thread. The
+// main thread does not change processing (setupProcessing, startProcessing,
+// stopProcessing, setState) while a block is being processed: the caller
+// makes sure of that. What crosses between the two goes through lock-free
+// single-producer queues: values set on the main thread (setParameter, the
+// controller's edits) to the audio thread, values the processor reports to
+// the main thread (deliverReportedValues).
 #pragma once
 
 #include "vst3host/HostObjects.h"
 #include "vst3host/MidiInput.h"
 #include "vst3host/Module.h"
+#include "vst3host/SpscQueue.h"
 
 #include "pluginterfaces/base/smartpointer.h"
 #include "pluginterfaces/vst/ivstaudioprocessor.h"
@@ -33,9 +43,9 @@
 #include "pluginterfaces/vst/ivstmessage.h"
 #include "pluginterfaces/vst/ivstprocesscontext.h"
 
-#include <array>
+#include <atomic>
 #include <cstdint>
-#include <mutex>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -70,8 +80,10 @@ public:
 	static constexpr int32 kMaxChangedParameters = 64;
 	static constexpr int32 kMaxPointsPerParameter = 512;
 	// Values set between two blocks (setParameter, performEdit) waiting for
-	// the next process () call.
-	static constexpr int32 kMaxPendingValues = 256;
+	// the next block, and values the processor reported waiting for the
+	// main thread.
+	static constexpr size_t kMaxPendingValues = 1024;
+	static constexpr size_t kMaxReportedValues = 1024;
 
 	PluginInstance ();
 	~PluginInstance () override;
@@ -120,12 +132,22 @@ public:
 	void stopProcessing ();
 	bool isProcessing () const { return processing_; }
 
-	// Processes numSamples (<= maxBlockSize) with the events and parameter
-	// points added to events () and parameterChanges () since the last call,
-	// then empties both. Parameter values the processor reports back are
-	// passed on to the controller. context may be nullptr: a minimal one
-	// (sample rate, sample position, playing) is used then.
+	// Processes numSamples (<= maxBlockSize) with the values queued since
+	// the last block and the events and parameter points added to events ()
+	// and parameterChanges (), then empties both. Parameter values the
+	// processor reports back wait for deliverReportedValues (). context may
+	// be nullptr: a minimal one (sample rate, sample position, playing) is
+	// used then. Real-time safe: no allocation, no lock, no call into the
+	// controller.
+	tresult processBlock (int32 numSamples, Steinberg::Vst::ProcessContext* context = nullptr);
+	// Main thread: passes the values the processor reported to the controller.
+	void deliverReportedValues ();
+	// processBlock, then deliverReportedValues: one block for a host that
+	// does everything on one thread.
 	tresult process (int32 numSamples, Steinberg::Vst::ProcessContext* context = nullptr);
+	// Main thread: called after the instance has handled a restartComponent
+	// of the controller (the flags it gave).
+	void setRestartHandler (std::function<void (int32 flags)> handler) { restartHandler_ = std::move (handler); }
 
 	int32 outputChannelCount () const;
 	bool hasEventInput () const { return eventInputs_ > 0; }
@@ -139,7 +161,8 @@ public:
 	EventList& events () { return inputEvents_; }
 	ParameterChanges& parameterChanges () { return inputChanges_; }
 	MidiTranslator& midi () { return midi_; }
-	size_t droppedPendingValues () const { return droppedPending_; }
+	// Values lost because a queue was full (or the block had no room).
+	size_t droppedPendingValues () const { return droppedPending_.load (std::memory_order_relaxed); }
 
 	Steinberg::Vst::IComponent* component () const { return component_; }
 	Steinberg::Vst::IAudioProcessor* processor () const { return processor_; }
@@ -209,10 +232,10 @@ private:
 	std::vector<Steinberg::Vst::AudioBusBuffers> inputBuffers_, outputBuffers_;
 	int64_t samplePosition_ = 0;
 
-	std::mutex pendingMutex_;
-	std::array<PendingValue, kMaxPendingValues> pending_ {};
-	int32 pendingCount_ = 0;
-	size_t droppedPending_ = 0;
+	SpscQueue<PendingValue, kMaxPendingValues> pending_;
+	SpscQueue<PendingValue, kMaxReportedValues> reported_;
+	std::atomic<size_t> droppedPending_ {0};
+	std::function<void (int32)> restartHandler_;
 
 	std::vector<std::string> warnings_;
 };

@@ -1,6 +1,7 @@
 // A bounded single-producer, single-consumer queue: one thread pushes, one
 // other thread pops, neither ever waits or allocates. A full queue refuses
-// the push (the caller counts the loss).
+// the push (the caller counts the loss). Several producers must take turns
+// (a lock of their own); the consumer never waits for them.
 #pragma once
 
 #include <array>
@@ -8,14 +9,15 @@
 #include <cstddef>
 
 namespace Tarno {
-namespace Standalone {
+namespace Host {
 
 template <typename T, size_t Capacity>
-class LockFreeQueue
+class SpscQueue
 {
 	static_assert (Capacity >= 2 && (Capacity & (Capacity - 1)) == 0, "Capacity must be a power of two");
 
 public:
+	// Producer thread only.
 	bool push (const T& item)
 	{
 		const size_t tail = tail_.load (std::memory_order_relaxed);
@@ -26,6 +28,7 @@ public:
 		return true;
 	}
 
+	// Consumer thread only.
 	bool pop (T& item)
 	{
 		const size_t head = head_.load (std::memory_order_relaxed);
@@ -42,5 +45,5 @@ private:
 	alignas (64) std::atomic<size_t> tail_ {0};
 };
 
-} // namespace Standalone
+} // namespace Host
 } // namespace Tarno
