@@ -14,7 +14,9 @@
 # its fallback faces that the machine has, so extra font packages (such as
 # fonts-liberation) would change every picture of the editor. Wine sees only
 # the fonts of the private fontconfig configuration below: DejaVu (which
-# install-deps.sh installs) besides Wine's own.
+# install-deps.sh installs) besides Wine's own. The configuration includes
+# nothing of the system's (/etc/fonts/conf.d): no other folder, alias or
+# substitution reaches Wine from there.
 
 set(TARNO_WINEPREFIX "${CMAKE_BINARY_DIR}/wineprefix"
     CACHE PATH "WINEPREFIX used to run Windows programs of this build under Wine")
@@ -25,7 +27,6 @@ file(WRITE "${_fonts_conf}" [=[<?xml version="1.0"?>
 <fontconfig>
   <dir>/usr/share/fonts/truetype/dejavu</dir>
   <cachedir>]=] "${CMAKE_BINARY_DIR}/fontconfig-cache" [=[</cachedir>
-  <include ignore_missing="yes">/etc/fonts/conf.d</include>
 </fontconfig>
 ]=])
 

@@ -418,6 +418,7 @@ int main (int argc, char** argv)
 	if (audio)
 		audio->close ();
 	loop.unregisterEventHandler (&wake);
-	session.end (player);
+	if (!session.end (player))
+		status = 1;
 	return status;
 }

@@ -1,6 +1,7 @@
 #include "player/Session.h"
 
 #include "player/StateStore.h"
+#include "vst3host/Files.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -63,6 +64,9 @@ std::string findBundle (const Options& o, const std::string& programPath, std::s
 
 bool Session::begin (Player& player, const Options& o, const std::string& programPath)
 {
+	// A state file that would exceed the file size limit is a failed save,
+	// reported at the end, not a silent death.
+	Host::reportFileSizeLimitAsError ();
 	std::string error;
 	const std::string bundle = findBundle (o, programPath, error);
 	if (bundle.empty ())
@@ -97,13 +101,17 @@ bool Session::begin (Player& player, const Options& o, const std::string& progra
 		{
 			case RestoreResult::Restored: printMessage ("restored the last state from '" + stateFile_ + "'"); break;
 			case RestoreResult::Damaged: printWarning (message); break;
+			case RestoreResult::Unreadable:
+				printWarning (message);
+				stateFile_.clear ();
+				break;
 			case RestoreResult::NoFile: break;
 		}
 	}
 	return true;
 }
 
-void Session::end (Player& player)
+bool Session::end (Player& player)
 {
 	if (player.sampleRate () > 0.0)
 	{
@@ -112,12 +120,15 @@ void Session::end (Player& player)
 		printMessage (text);
 	}
 	if (stateFile_.empty ())
-		return;
+		return true;
 	std::string error;
-	if (saveState (player, stateFile_, error))
-		printMessage ("saved the state in '" + stateFile_ + "'");
-	else
-		printWarning ("the state was not saved: " + error);
+	if (!saveState (player, stateFile_, error))
+	{
+		printError ("the state was not saved: " + error);
+		return false;
+	}
+	printMessage ("saved the state in '" + stateFile_ + "'");
+	return true;
 }
 
 } // namespace Standalone

@@ -356,8 +356,7 @@ int run (int argc, char** argv, const std::string& programPath)
 	midi.close ();
 	if (audio)
 		audio->close ();
-	session.end (player);
-	return 0;
+	return session.end (player) ? 0 : 1;
 }
 
 } // namespace

@@ -33,6 +33,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -60,6 +61,7 @@ struct Child
 {
 	pid_t pid = -1;
 	fs::path log;
+	rlim_t fileSizeLimit = RLIM_INFINITY; // for the program, as on a full disk
 
 	void start (const std::vector<std::string>& args, const fs::path& logFile)
 	{
@@ -70,6 +72,11 @@ struct Child
 			FILE* f = std::fopen (logFile.c_str (), "w");
 			dup2 (fileno (f), 1);
 			dup2 (fileno (f), 2);
+			if (fileSizeLimit != RLIM_INFINITY)
+			{
+				const rlimit limit {fileSizeLimit, fileSizeLimit};
+				setrlimit (RLIMIT_FSIZE, &limit);
+			}
 			std::vector<char*> argv;
 			for (const std::string& a : args)
 				argv.push_back (const_cast<char*> (a.c_str ()));
@@ -198,13 +205,14 @@ protected:
 		jackd_->wait ();
 	}
 
-	void startPlayer (std::vector<std::string> extra = {}, bool window = false)
+	void startPlayer (std::vector<std::string> extra = {}, bool window = false, rlim_t fileSizeLimit = RLIM_INFINITY)
 	{
 		std::vector<std::string> args {TARNO_STANDALONE, "--plugin", TarnoTest::bundlePath ()};
 		if (!window)
 			args.push_back ("--no-gui");
 		args.insert (args.end (), extra.begin (), extra.end ());
 		player_ = std::make_unique<Child> ();
+		player_->fileSizeLimit = fileSizeLimit;
 		player_->start (args, dir_ / ("player-" + std::to_string (++players_) + ".log"));
 	}
 	int stopPlayer ()
@@ -442,6 +450,64 @@ TEST_F (Standalone, StateSurvivesRestartsAndADamagedFileIsSetAside)
 		EXPECT_EQ (readText (fs::path (stateFile ().string () + ".damaged")), damage);
 		ASSERT_TRUE (readPresetFile (stateFile ().string (), cid, saved, error)) << error;
 		EXPECT_NE (saved.componentState, wanted.componentState);
+	}
+}
+
+// The last good state survives a save that fails (status 1, said in one
+// line), and a state file that cannot be read is reported and left as it
+// is, not set aside as damaged nor saved over.
+TEST_F (Standalone, FailedSavesAndUnreadableStateFilesKeepTheLastGoodFile)
+{
+	ASSERT_TRUE (startServer ());
+	startPlayer ({"--no-connect", "--seconds", "0.3"});
+	ASSERT_EQ (player_->wait (), 0) << player_->output ();
+	const std::string good = readText (stateFile ());
+	ASSERT_GT (good.size (), 100u);
+	const fs::path folder = stateFile ().parent_path ();
+	const bool rootUser = geteuid () == 0;
+
+	struct Case
+	{
+		const char* name;
+		rlim_t fileSizeLimit;
+		int status;
+		std::string said;
+	};
+	const Case cases[] = {
+	    // The log stays below the limit; the new state file does not.
+	    {"a file size limit (a full disk)", rlim_t (good.size () - 1), 1,
+	     "error: the state was not saved: cannot write '" + stateFile ().string () + "': "},
+	    {"an unreadable file", RLIM_INFINITY, 0, "the saved state cannot be read"},
+	};
+	for (const Case& c : cases)
+	{
+		SCOPED_TRACE (c.name);
+		const bool unreadable = c.fileSizeLimit == RLIM_INFINITY;
+		// Root reads any file: a folder in the file's place cannot be read
+		// by anyone.
+		if (unreadable && rootUser)
+		{
+			fs::remove (stateFile ());
+			fs::create_directory (stateFile ());
+		}
+		else if (unreadable)
+			fs::permissions (stateFile (), fs::perms::none);
+		startPlayer ({"--no-connect", "--seconds", "0.3"}, false, c.fileSizeLimit);
+		EXPECT_EQ (player_->wait (), c.status) << player_->output ();
+		EXPECT_NE (player_->output ().find (c.said), std::string::npos) << player_->output ();
+		EXPECT_FALSE (fs::exists (stateFile ().string () + ".damaged"));
+		EXPECT_EQ (std::distance (fs::directory_iterator (folder), fs::directory_iterator ()), 1);
+		if (unreadable && rootUser)
+		{
+			EXPECT_TRUE (fs::is_directory (stateFile ()));
+			fs::remove (stateFile ());
+			std::ofstream (stateFile (), std::ios::binary) << good;
+		}
+		else
+		{
+			fs::permissions (stateFile (), fs::perms::owner_read | fs::perms::owner_write);
+			EXPECT_EQ (readText (stateFile ()), good);
+		}
 	}
 }
 
