@@ -148,7 +148,9 @@ TEST (Files, AFailedWriteLeavesTheOldFileAndNoTemporaryFile)
 				EXPECT_NE (error.find (c.reason), std::string::npos) << error;
 				EXPECT_EQ (error.find ('\n'), std::string::npos) << error;
 				if (c.hasOldFile)
+				{
 					EXPECT_EQ (readAll (target), old);
+				}
 				EXPECT_EQ (listing (folder), before);
 			}
 			fs::remove_all (root);

@@ -502,7 +502,7 @@ int render (const Options& o)
 			return fail (error);
 	}
 	if (!o.savePreset.empty () && !plugin.savePreset (o.savePreset, error))
-		return fail ("cannot save the preset " + error);
+		return fail ("cannot save the preset: " + error);
 
 	for (const std::string& w : plugin.warnings ())
 		warn (o, w);

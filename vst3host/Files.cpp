@@ -6,10 +6,11 @@
 #include <system_error>
 
 #if defined(_WIN32)
+#include <windows.h>
+
 #include <fcntl.h>
 #include <io.h>
 #include <shellapi.h>
-#include <windows.h>
 #else
 #include <csignal>
 #include <fcntl.h>
@@ -197,7 +198,10 @@ bool AtomicFile::open (const std::string& path, std::string& error)
 		std::FILE* f = fd < 0 ? nullptr : _fdopen (fd, "wb");
 		if (f == nullptr)
 		{
-			fd < 0 ? CloseHandle (h) : _close (fd);
+			if (fd < 0)
+				CloseHandle (h);
+			else
+				_close (fd);
 			DeleteFileW (widen (name).c_str ());
 			error = "cannot write '" + path + "': cannot open a file stream";
 			return false;
