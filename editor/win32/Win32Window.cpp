@@ -2,6 +2,7 @@
 
 #include "editor/win32/Win32Window.h"
 
+#include "editor/canvas/ScaledCanvas.h"
 #include "editor/skins/EditorFonts.h"
 
 #include <gdiplus.h>
