@@ -138,8 +138,11 @@ copy_packaging_inputs() {
     [ -e "$build/$f" ] && [ ! -e "$copy/$f" ] && { (cd "$build" && cp -a --parents "$f" "$copy/") || return 1; }
   done
   (cd "$copy" && sed -i "s|$build|$copy|g" $scripts) || return 1
-  # CPack builds the target `preinstall` first: here there is nothing to build.
+  # CPack builds the target `preinstall` first (cmake --build, which reads
+  # the cache): here there is nothing to build.
   printf 'preinstall:\n\t@true\n' >"$copy/Makefile"
+  printf 'CMAKE_GENERATOR:INTERNAL=Unix Makefiles\nCMAKE_MAKE_PROGRAM:FILEPATH=%s\nCMAKE_PROJECT_NAME:STATIC=Tarnovelle\n' \
+    "$(command -v make)" >"$copy/CMakeCache.txt"
 }
 
 reproducible_checks() {
