@@ -12,7 +12,6 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iterator>
 #include <set>
 #include <string>
@@ -61,98 +60,86 @@ struct FileSizeLimit
 	void (*previous) (int) = SIG_DFL;
 };
 
-// Writes 16 KiB to path one way or the other.
-using Writer = std::function<bool (const std::string& path, std::string& error)>;
-
-bool writeBuffer (const std::string& path, std::string& error)
+// Writes 16 KiB to path: as one buffer, or as a WAV file streamed.
+bool write16k (bool wav, const std::string& path, std::string& error)
 {
-	const std::string bytes (16384, 'n');
-	return writeFileAtomically (path, bytes.data (), bytes.size (), error);
-}
-
-bool writeWav (const std::string& path, std::string& error)
-{
+	if (!wav)
+		return writeFileAtomically (path, std::string (16384, 'n').data (), 16384, error);
 	std::vector<float> left (2048, 0.5f), right (2048, -0.5f);
 	const float* channels[] = {left.data (), right.data ()};
-	WavWriter wav;
-	return wav.open (path, 2, 48000, SampleFormat::Float32, error) && wav.write (channels, left.size (), error) &&
-	       wav.close (error);
+	WavWriter w;
+	return w.open (path, 2, 48000, SampleFormat::Float32, error) && w.write (channels, left.size (), error) &&
+	       w.close (error);
 }
 
 TEST (Files, AFailedWriteLeavesTheOldFileAndNoTemporaryFile)
 {
 	const fs::path root = fs::temp_directory_path () / ("tarno-files-" + std::to_string (getpid ()));
-	const bool root_user = geteuid () == 0;
-	struct Case
+	const fs::path folder = root / "out", target = folder / "take.wav";
+	const std::string old = "the last good file";
+	enum Arrange { Nothing, ReadOnlyFolder, NoFolder, FolderInPlace };
+	const struct
 	{
 		const char* name;
 		bool hasOldFile;
+		Arrange arrange;
+		rlim_t sizeLimit;
 		const char* reason; // nullptr: the write succeeds
-		std::function<void (const fs::path& folder, const fs::path& target)> arrange;
-		rlim_t sizeLimit = RLIM_INFINITY;
+	} cases[] = {
+	    {"new file", false, Nothing, RLIM_INFINITY, nullptr},
+	    {"replaced file", true, Nothing, RLIM_INFINITY, nullptr},
+	    {"file size limit (a full disk)", true, Nothing, 4096, "File too large"},
+	    {"read-only folder", true, ReadOnlyFolder, RLIM_INFINITY, "Permission denied"},
+	    {"no folder", false, NoFolder, RLIM_INFINITY, "No such file or directory"},
+	    {"a folder in the file's place", false, FolderInPlace, RLIM_INFINITY, "Is a directory"},
 	};
-	const std::vector<Case> cases {
-	    {"new file", false, nullptr, [] (const fs::path&, const fs::path&) {}},
-	    {"replaced file", true, nullptr, [] (const fs::path&, const fs::path&) {}},
-	    {"file size limit (a full disk)", true, "File too large", [] (const fs::path&, const fs::path&) {}, 4096},
-	    {"read-only folder", true, "Permission denied",
-	     [] (const fs::path& folder, const fs::path&) {
-		     fs::permissions (folder, fs::perms::owner_read | fs::perms::owner_exec);
-	     }},
-	    {"no folder", false, "No such file or directory",
-	     [] (const fs::path& folder, const fs::path&) { fs::remove_all (folder); }},
-	    {"a folder in the file's place", false, "Is a directory",
-	     [] (const fs::path&, const fs::path& target) { fs::create_directory (target); }},
-	};
-	const std::pair<const char*, Writer> writers[] = {{"buffer", writeBuffer}, {"WAV", writeWav}};
-
-	for (const Case& c : cases)
+	for (const auto& c : cases)
 	{
-		for (const auto& w : writers)
+		if (c.arrange == ReadOnlyFolder && geteuid () == 0)
 		{
-			SCOPED_TRACE (std::string (c.name) + ", " + w.first);
-			if (root_user && std::string (c.name) == "read-only folder")
-			{
-				std::printf ("skipped '%s': running as root, who may write into a read-only folder\n", c.name);
-				continue;
-			}
-			const fs::path folder = root / "out";
-			const fs::path target = folder / "take.wav";
+			std::printf ("skipped '%s': running as root, who may write into a read-only folder\n", c.name);
+			continue;
+		}
+		for (bool wav : {false, true})
+		{
+			SCOPED_TRACE (std::string (c.name) + (wav ? ", WAV" : ", buffer"));
 			fs::create_directories (folder);
-			const std::string old = "the last good file";
 			if (c.hasOldFile)
 				std::ofstream (target, std::ios::binary) << old;
-			c.arrange (folder, target);
+			if (c.arrange == ReadOnlyFolder)
+				fs::permissions (folder, fs::perms::owner_read | fs::perms::owner_exec);
+			if (c.arrange == NoFolder)
+				fs::remove_all (folder);
+			if (c.arrange == FolderInPlace)
+				fs::create_directory (target);
 			const std::set<std::string> before = listing (folder);
 
 			std::string error;
 			bool ok = false;
 			{
 				FileSizeLimit limit (c.sizeLimit);
-				ok = w.second (target.string (), error);
+				ok = write16k (wav, target.string (), error);
 			}
-			fs::permissions (root, fs::perms::owner_all);
 			if (fs::exists (folder))
 				fs::permissions (folder, fs::perms::owner_all);
 
-			if (c.reason == nullptr)
+			EXPECT_EQ (ok, c.reason == nullptr) << error;
+			if (ok)
 			{
-				EXPECT_TRUE (ok) << error;
 				EXPECT_GE (fs::file_size (target), 16384u);
-				EXPECT_EQ (listing (folder), std::set<std::string> {"take.wav"});
 			}
 			else
 			{
-				EXPECT_FALSE (ok);
 				EXPECT_NE (error.find ("cannot write '" + target.string () + "'"), std::string::npos) << error;
 				EXPECT_NE (error.find (c.reason), std::string::npos) << error;
 				EXPECT_EQ (error.find ('\n'), std::string::npos) << error;
-				if (c.hasOldFile)
-				{
-					EXPECT_EQ (readAll (target), old);
-				}
-				EXPECT_EQ (listing (folder), before);
 			}
+			if (!ok && c.hasOldFile)
+			{
+				EXPECT_EQ (readAll (target), old);
+			}
+			// No temporary file is left beside the target.
+			EXPECT_EQ (listing (folder), ok ? std::set<std::string> {"take.wav"} : before);
 			fs::remove_all (root);
 		}
 	}
