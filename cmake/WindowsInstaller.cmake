@@ -1,7 +1,7 @@
 # Builds the Windows setup with makensis (script mode):
 #
 #   cmake -DMAKENSIS=... -DSOURCE_DIR=... -DBUNDLE=.../Tarnovelle.vst3
-#         -DPLAYER=.../Tarnovelle.exe -DVERSION=1.2.0 -DOUTPUT=.../Tarnovelle-1.2.0-setup.exe
+#         -DPLAYER=.../Tarnovelle.exe -DVERSION=1.3.0 -DOUTPUT=.../Tarnovelle-1.3.0-setup.exe
 #         -DWORK_DIR=... -DVENDOR=... -DCOPYRIGHT=... -DPRESETS=.../presets
 #         -P cmake/WindowsInstaller.cmake
 #

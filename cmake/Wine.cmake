@@ -14,7 +14,10 @@
 # its fallback faces that the machine has, so extra font packages (such as
 # fonts-liberation) would change every picture of the editor. Wine sees only
 # the fonts of the private fontconfig configuration below: DejaVu (which
-# install-deps.sh installs) besides Wine's own.
+# install-deps.sh installs) besides Wine's own. The configuration includes
+# nothing of the system's (/etc/fonts/conf.d, which also reads the user's
+# own file): it says itself how glyphs are rendered and that the generic
+# families, and with them every face Wine lacks, are DejaVu's.
 
 set(TARNO_WINEPREFIX "${CMAKE_BINARY_DIR}/wineprefix"
     CACHE PATH "WINEPREFIX used to run Windows programs of this build under Wine")
@@ -25,7 +28,23 @@ file(WRITE "${_fonts_conf}" [=[<?xml version="1.0"?>
 <fontconfig>
   <dir>/usr/share/fonts/truetype/dejavu</dir>
   <cachedir>]=] "${CMAKE_BINARY_DIR}/fontconfig-cache" [=[</cachedir>
-  <include ignore_missing="yes">/etc/fonts/conf.d</include>
+  <!-- Rendering: antialiased, slight hinting, the default LCD filter. -->
+  <match target="pattern">
+    <edit name="antialias" mode="append"><bool>true</bool></edit>
+    <edit name="hintstyle" mode="append"><const>hintslight</const></edit>
+    <edit name="lcdfilter" mode="append"><const>lcddefault</const></edit>
+  </match>
+  <!-- A face Wine lacks falls back to its generic family, and each generic
+       family is DejaVu's. -->
+  <match target="pattern">
+    <test qual="all" name="family" compare="not_eq"><string>sans-serif</string></test>
+    <test qual="all" name="family" compare="not_eq"><string>serif</string></test>
+    <test qual="all" name="family" compare="not_eq"><string>monospace</string></test>
+    <edit name="family" mode="append_last"><string>sans-serif</string></edit>
+  </match>
+  <alias><family>sans-serif</family><prefer><family>DejaVu Sans</family></prefer></alias>
+  <alias><family>serif</family><prefer><family>DejaVu Serif</family></prefer></alias>
+  <alias><family>monospace</family><prefer><family>DejaVu Sans Mono</family></prefer></alias>
 </fontconfig>
 ]=])
 

@@ -399,6 +399,6 @@ int main (int argc, char** argv)
 		XCloseDisplay (display);
 	playLoop.close ();
 	loop.unregisterEventHandler (&wake);
-	session.end (player);
-	return playLoop.status ();
+	const bool saved = session.end (player);
+	return saved ? playLoop.status () : 1;
 }

@@ -42,7 +42,8 @@ const char* usageText ()
 	       "and up. Ctrl+O loads and Ctrl+S saves a preset (also in the Preset menu).\n"
 	       "\n"
 	       "The last state is saved in %APPDATA%\\Tarnovelle\\state.vstpreset on exit and\n"
-	       "restored at the next start.\n";
+	       "restored at the next start. Exit status 1 when that save failed (the last good\n"
+	       "file stays).\n";
 #else
 	return "Usage: tarnovelle [options]\n"
 	       "\n"
@@ -82,8 +83,9 @@ const char* usageText ()
 	       "\n"
 	       "Exit status: 0 after a clean end (window closed, SIGINT, SIGTERM, --seconds),\n"
 	       "1 when it cannot play (no JACK server and no ALSA device, no plug-in, a bad\n"
-	       "--preset, a plug-in without an edit controller) or the output was lost\n"
-	       "under --no-reconnect, 2 for a bad command line.\n";
+	       "--preset, a plug-in without an edit controller), the output was lost under\n"
+	       "--no-reconnect, or the state could not be saved on exit (the last good file\n"
+	       "stays); 2 for a bad command line.\n";
 #endif
 }
 

@@ -1,6 +1,7 @@
 #include "player/Session.h"
 
 #include "player/StateStore.h"
+#include "vst3host/Files.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -92,6 +93,9 @@ std::string findBundle (const Options& o, std::string& error)
 
 bool Session::begin (Player& player, const Options& o)
 {
+	// A state file that would exceed the file size limit is a failed save,
+	// reported at the end, not a silent death.
+	Host::reportFileSizeLimitAsError ();
 	std::string error;
 	const std::string bundle = findBundle (o, error);
 	if (bundle.empty ())
@@ -126,13 +130,17 @@ bool Session::begin (Player& player, const Options& o)
 		{
 			case RestoreResult::Restored: printMessage ("restored the last state from '" + stateFile_ + "'"); break;
 			case RestoreResult::Damaged: printWarning (message); break;
+			case RestoreResult::Unreadable:
+				printWarning (message);
+				stateFile_.clear ();
+				break;
 			case RestoreResult::NoFile: break;
 		}
 	}
 	return true;
 }
 
-void Session::end (Player& player)
+bool Session::end (Player& player)
 {
 	if (player.sampleRate () > 0.0)
 	{
@@ -142,12 +150,15 @@ void Session::end (Player& player)
 		printMessage (text);
 	}
 	if (stateFile_.empty ())
-		return;
+		return true;
 	std::string error;
-	if (saveState (player, stateFile_, error))
-		printMessage ("saved the state in '" + stateFile_ + "'");
-	else
-		printWarning ("the state was not saved: " + error);
+	if (!saveState (player, stateFile_, error))
+	{
+		printError ("the state was not saved: " + error);
+		return false;
+	}
+	printMessage ("saved the state in '" + stateFile_ + "'");
+	return true;
 }
 
 } // namespace Standalone

@@ -31,8 +31,8 @@ public:
 	// Creates the instrument and gives it --preset or the saved state.
 	// False (with the error printed) when playing is impossible.
 	bool begin (Player& player, const Options& o);
-	// Saves the state (a failure is reported, not fatal).
-	void end (Player& player);
+	// Saves the state; false (with the reason printed) when that failed.
+	bool end (Player& player);
 	const std::string& folder () const { return folder_; }
 
 private:

@@ -1,6 +1,8 @@
 #include "player/StateStore.h"
 
 #include "player/Player.h"
+#include "vst3host/Files.h"
+#include "vst3host/PresetFile.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -8,6 +10,8 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+#include <knownfolders.h>
+#include <shlobj.h>
 #endif
 
 namespace Tarno {
@@ -21,15 +25,14 @@ const char* const kStateFileName = "state.vstpreset";
 const char* const kDamagedSuffix = ".damaged";
 
 #if defined(_WIN32)
-std::string environmentUtf8 (const wchar_t* name)
+std::string roamingAppData ()
 {
-	const DWORD size = GetEnvironmentVariableW (name, nullptr, 0);
-	if (size == 0)
-		return std::string ();
-	std::wstring value (size, L'\0');
-	const DWORD length = GetEnvironmentVariableW (name, value.data (), size);
-	value.resize (length);
-	return fs::path (value).u8string ();
+	PWSTR folder = nullptr;
+	std::string path;
+	if (SUCCEEDED (SHGetKnownFolderPath (FOLDERID_RoamingAppData, 0, nullptr, &folder)))
+		path = Host::narrow (folder);
+	CoTaskMemFree (folder);
+	return path;
 }
 #endif
 
@@ -38,10 +41,10 @@ std::string environmentUtf8 (const wchar_t* name)
 std::string configFolder (std::string& error)
 {
 #if defined(_WIN32)
-	const std::string appData = environmentUtf8 (L"APPDATA");
+	const std::string appData = roamingAppData ();
 	if (appData.empty ())
 	{
-		error = "APPDATA is not set: there is no folder for the saved state";
+		error = "Windows names no application data folder: there is no folder for the saved state";
 		return std::string ();
 	}
 	return (fs::u8path (appData) / "Tarnovelle").u8string ();
@@ -74,6 +77,16 @@ RestoreResult restoreState (Player& player, const std::string& file, std::string
 	if (!fs::exists (fs::u8path (file), ec))
 		return RestoreResult::NoFile;
 	std::string error;
+	// A file that cannot be read says nothing about its contents: it is
+	// kept, and not saved over at the end.
+	std::vector<uint8_t> bytes;
+	bool tooLarge = false;
+	if (!Host::readFile (file, bytes, error, Host::kMaxPresetFileSize, &tooLarge) && !tooLarge)
+	{
+		message = "the saved state cannot be read (" + error + "); it was left in place and will not be "
+		          "saved over; starting with the default sound";
+		return RestoreResult::Unreadable;
+	}
 	if (player.loadPreset (file, error))
 		return RestoreResult::Restored;
 

@@ -3,7 +3,7 @@
 // the controller's chunk with the chosen skin).
 //
 //   Linux:   $XDG_CONFIG_HOME/tarnovelle/ (default ~/.config/tarnovelle/)
-//   Windows: %APPDATA%\Tarnovelle
+//   Windows: the roaming application data folder (%APPDATA%)\Tarnovelle
 #pragma once
 
 #include <string>
@@ -23,13 +23,15 @@ enum class RestoreResult
 {
 	Restored,
 	NoFile,
-	Damaged, // reported, moved aside to <file>.damaged; the defaults stay
+	Damaged,    // reported, moved aside to <file>.damaged; the defaults stay
+	Unreadable, // cannot be read (permissions, I/O error): reported, left in place, not saved over
 };
 
-// Restores the state from file. For Damaged, message says what was wrong and
-// where the file went.
+// Restores the state from file. For Damaged and Unreadable, message says
+// what was wrong and what became of the file.
 RestoreResult restoreState (Player& player, const std::string& file, std::string& message);
-// Saves the state into file, creating its folder.
+// Saves the state into file, creating its folder; the file is replaced only
+// by a complete new one.
 bool saveState (Player& player, const std::string& file, std::string& error);
 
 } // namespace Standalone

@@ -329,8 +329,8 @@ int run (int argc, char** argv)
 	window.reset ();
 	midi.close ();
 	playLoop.close ();
-	session.end (player);
-	return playLoop.status ();
+	const bool saved = session.end (player);
+	return saved ? playLoop.status () : 1;
 }
 
 } // namespace

@@ -10,6 +10,8 @@
 #include "tests/BundlePath.h"
 #include "tests/StreamUtil.h"
 
+#include "TarnoVersion.h"
+
 #include "pluginterfaces/vst/ivstmidicontrollers.h"
 
 #include <gtest/gtest.h>
@@ -133,7 +135,7 @@ TEST (Bundle, FactoryAndClasses)
 	EXPECT_EQ (processor.classFlags, 1u);
 	EXPECT_EQ (processor.subCategories, "Instrument|Synth");
 	EXPECT_EQ (processor.vendor, "");
-	EXPECT_EQ (processor.version, "1.2.0");
+	EXPECT_EQ (processor.version, TARNO_VERSION_STRING);
 	EXPECT_EQ (processor.sdkVersion, "VST 3.8.1");
 	EXPECT_EQ (processor.cardinality, 0x7FFFFFFF);
 
@@ -142,7 +144,7 @@ TEST (Bundle, FactoryAndClasses)
 	EXPECT_EQ (controller.name, "Tarnovelle Controller");
 	EXPECT_EQ (controller.classFlags, 0u);
 	EXPECT_EQ (controller.subCategories, "");
-	EXPECT_EQ (controller.version, "1.2.0");
+	EXPECT_EQ (controller.version, TARNO_VERSION_STRING);
 
 	// The 16 bytes the host sees, laid out by the platform's rules.
 #if defined(_WIN32)

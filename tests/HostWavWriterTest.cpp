@@ -324,7 +324,7 @@ TEST (HostWavWriter, ReportsErrors)
 	const std::string unwritable =
 	    (std::filesystem::temp_directory_path () / "tarno-host-no-such-dir" / "out.wav").string ();
 	EXPECT_FALSE (w.open (unwritable, 2, 48000, SampleFormat::Int16, error));
-	EXPECT_NE (error.find ("cannot open"), std::string::npos) << error;
+	EXPECT_NE (error.find ("cannot write"), std::string::npos) << error;
 	EXPECT_FALSE (w.isOpen ());
 
 	const float s[] = {0.f};

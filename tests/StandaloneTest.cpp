@@ -33,6 +33,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -56,22 +57,35 @@ std::string readText (const fs::path& p)
 }
 
 // A child process with its stderr in a file; killed if still running at the end.
+// With a file size limit (as on a full disk) its output comes through a
+// pipe, which the limit does not bind, and a thread of the test writes it
+// into the file.
 struct Child
 {
 	pid_t pid = -1;
 	fs::path log;
+	rlim_t fileSizeLimit = RLIM_INFINITY;
+	std::thread copier;
 
 	// folder: where it starts (empty: here); with path, PATH is that alone.
 	void start (const std::vector<std::string>& args, const fs::path& logFile, const fs::path& folder = {},
 	            const std::string& path = {})
 	{
 		log = logFile;
+		int fds[2] = {-1, -1};
+		const bool limited = fileSizeLimit != RLIM_INFINITY && pipe (fds) == 0;
 		pid = fork ();
 		if (pid == 0)
 		{
-			FILE* f = std::fopen (logFile.c_str (), "w");
-			dup2 (fileno (f), 1);
-			dup2 (fileno (f), 2);
+			const int out = limited ? fds[1] : fileno (std::fopen (logFile.c_str (), "w"));
+			dup2 (out, 1);
+			dup2 (out, 2);
+			if (limited)
+			{
+				close (fds[0]);
+				const rlimit limit {fileSizeLimit, fileSizeLimit};
+				setrlimit (RLIMIT_FSIZE, &limit);
+			}
 			if (!folder.empty () && chdir (folder.c_str ()) != 0)
 				_exit (126);
 			if (!path.empty ())
@@ -82,6 +96,22 @@ struct Child
 			argv.push_back (nullptr);
 			execvp (argv[0], argv.data ());
 			_exit (127);
+		}
+		if (limited)
+		{
+			close (fds[1]);
+			copier = std::thread ([fd = fds[0], logFile] {
+				std::FILE* f = std::fopen (logFile.c_str (), "w");
+				char buffer[256];
+				ssize_t n;
+				while ((n = read (fd, buffer, sizeof (buffer))) > 0)
+				{
+					std::fwrite (buffer, 1, size_t (n), f);
+					std::fflush (f);
+				}
+				std::fclose (f);
+				close (fd);
+			});
 		}
 	}
 	// Exit status, or -1 when it did not end within the time.
@@ -94,6 +124,8 @@ struct Child
 			if (waitpid (pid, &status, WNOHANG) == pid)
 			{
 				pid = -1;
+				if (copier.joinable ())
+					copier.join (); // the output ends with the program
 				return WIFEXITED (status) ? WEXITSTATUS (status) : 128 + WTERMSIG (status);
 			}
 			if (std::chrono::steady_clock::now () > until)
@@ -121,6 +153,8 @@ struct Child
 			kill (pid, SIGKILL);
 			waitpid (pid, nullptr, 0);
 		}
+		if (copier.joinable ())
+			copier.join ();
 	}
 };
 
@@ -204,13 +238,14 @@ protected:
 		jackd_->wait ();
 	}
 
-	void startPlayer (std::vector<std::string> extra = {}, bool window = false)
+	void startPlayer (std::vector<std::string> extra = {}, bool window = false, rlim_t fileSizeLimit = RLIM_INFINITY)
 	{
 		std::vector<std::string> args {TARNO_STANDALONE, "--plugin", TarnoTest::bundlePath ()};
 		if (!window)
 			args.push_back ("--no-gui");
 		args.insert (args.end (), extra.begin (), extra.end ());
 		player_ = std::make_unique<Child> ();
+		player_->fileSizeLimit = fileSizeLimit;
 		player_->start (args, dir_ / ("player-" + std::to_string (++players_) + ".log"));
 	}
 	int stopPlayer ()
@@ -468,6 +503,63 @@ TEST_F (Standalone, StateSurvivesRestartsAndADamagedFileIsSetAside)
 		EXPECT_EQ (readText (fs::path (stateFile ().string () + ".damaged")), damage);
 		ASSERT_TRUE (readPresetFile (stateFile ().string (), cid, saved, error)) << error;
 		EXPECT_NE (saved.componentState, wanted.componentState);
+	}
+}
+
+// The last good state survives a save that fails (status 1, said in one
+// line), and a state file that cannot be read is reported and left as it
+// is, not set aside as damaged nor saved over.
+TEST_F (Standalone, FailedSavesAndUnreadableStateFilesKeepTheLastGoodFile)
+{
+	ASSERT_TRUE (startServer ());
+	startPlayer ({"--no-connect", "--seconds", "0.3"});
+	ASSERT_EQ (player_->wait (), 0) << player_->output ();
+	const std::string good = readText (stateFile ());
+	ASSERT_GT (good.size (), 100u);
+	const fs::path folder = stateFile ().parent_path ();
+	const bool rootUser = geteuid () == 0;
+
+	struct Case
+	{
+		const char* name;
+		rlim_t fileSizeLimit;
+		int status;
+		std::string said;
+	};
+	const Case cases[] = {
+	    {"a file size limit (a full disk)", rlim_t (good.size () / 2), 1,
+	     "error: the state was not saved: cannot write '" + stateFile ().string () + "': "},
+	    {"an unreadable file", RLIM_INFINITY, 0, "the saved state cannot be read"},
+	};
+	for (const Case& c : cases)
+	{
+		SCOPED_TRACE (c.name);
+		const bool unreadable = c.fileSizeLimit == RLIM_INFINITY;
+		// Root reads any file: a folder in the file's place cannot be read
+		// by anyone.
+		if (unreadable && rootUser)
+		{
+			fs::remove (stateFile ());
+			fs::create_directory (stateFile ());
+		}
+		else if (unreadable)
+			fs::permissions (stateFile (), fs::perms::none);
+		startPlayer ({"--no-connect", "--seconds", "0.3"}, false, c.fileSizeLimit);
+		EXPECT_EQ (player_->wait (), c.status) << player_->output ();
+		EXPECT_NE (player_->output ().find (c.said), std::string::npos) << player_->output ();
+		EXPECT_FALSE (fs::exists (stateFile ().string () + ".damaged"));
+		EXPECT_EQ (std::distance (fs::directory_iterator (folder), fs::directory_iterator ()), 1);
+		if (unreadable && rootUser)
+		{
+			EXPECT_TRUE (fs::is_directory (stateFile ()));
+			fs::remove (stateFile ());
+			std::ofstream (stateFile (), std::ios::binary) << good;
+		}
+		else
+		{
+			fs::permissions (stateFile (), fs::perms::owner_read | fs::perms::owner_write);
+			EXPECT_EQ (readText (stateFile ()), good);
+		}
 	}
 }
 

@@ -21,11 +21,13 @@
 #include "editor/skins/Overlay.h"
 #include "editor/skins/PanelLayout.h"
 #include "editor/canvas/ScaledCanvas.h"
+#include "vst3host/Files.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 using namespace Tarno;
 
@@ -149,9 +151,11 @@ int main (int argc, char** argv)
 	                    OriginalColours::kBackground);
 	paintPanel (canvas, skin, values, static_cast<int32_t> (active), scale);
 	canvas.flush ();
-	if (!canvas.writePng (out))
+	const std::vector<uint8_t> png = canvas.pngBytes ();
+	std::string error = "cannot encode the picture as PNG";
+	if (png.empty () || !Tarno::Host::writeFileAtomically (out, png.data (), png.size (), error))
 	{
-		std::fprintf (stderr, "cannot write '%s'\n", out);
+		std::fprintf (stderr, "tarnovelle-render-skin: %s\n", error.c_str ());
 		return 1;
 	}
 	return 0;

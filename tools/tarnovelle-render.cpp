@@ -4,6 +4,7 @@
 // Run with --help for the options. Exit status: 0 on success, 1 when the
 // render fails (bundle, plug-in, MIDI file, output), 2 for a bad command line.
 
+#include "vst3host/Files.h"
 #include "vst3host/MidiFile.h"
 #include "vst3host/Module.h"
 #include "vst3host/PluginInstance.h"
@@ -274,59 +275,12 @@ bool parseArguments (int argc, char** argv, Options& o, std::string& error)
 	return true;
 }
 
-bool readBytes (const std::string& path, std::vector<uint8_t>& bytes, std::string& error)
-{
-	std::FILE* f = std::fopen (path.c_str (), "rb");
-	if (f == nullptr)
-	{
-		error = "cannot open '" + path + "': " + std::strerror (errno);
-		return false;
-	}
-	bytes.clear ();
-	uint8_t chunk[65536];
-	size_t n;
-	while ((n = std::fread (chunk, 1, sizeof (chunk), f)) > 0)
-		bytes.insert (bytes.end (), chunk, chunk + n);
-	const bool ok = !std::ferror (f);
-	std::fclose (f);
-	if (!ok)
-		error = "cannot read '" + path + "'";
-	return ok;
-}
-
-bool writeBytes (const std::string& path, const std::vector<uint8_t>& bytes, std::string& error)
-{
-	std::FILE* f = std::fopen (path.c_str (), "wb");
-	if (f == nullptr)
-	{
-		error = "cannot open '" + path + "' for writing: " + std::strerror (errno);
-		return false;
-	}
-	bool ok = bytes.empty () || std::fwrite (bytes.data (), 1, bytes.size (), f) == bytes.size ();
-	ok = (std::fclose (f) == 0) && ok;
-	if (!ok)
-		error = "cannot write '" + path + "'";
-	return ok;
-}
-
-// Fails early (before a long render) when path cannot be written. Opens in
-// append mode so that an existing file is left as it is; a file created by
-// the check is removed again.
+// Fails early (before a long render) when no file can be written beside
+// path; an existing file is not touched.
 bool checkWritable (const std::string& path, std::string& error)
 {
-	std::FILE* existing = std::fopen (path.c_str (), "rb");
-	if (existing)
-		std::fclose (existing);
-	std::FILE* f = std::fopen (path.c_str (), "ab");
-	if (f == nullptr)
-	{
-		error = "cannot open '" + path + "' for writing: " + std::strerror (errno);
-		return false;
-	}
-	std::fclose (f);
-	if (!existing)
-		std::remove (path.c_str ());
-	return true;
+	AtomicFile probe;
+	return probe.open (path, error);
 }
 
 // One progress line on stderr, rewritten in place (\r) every 5 % or every
@@ -400,7 +354,7 @@ int render (const Options& o)
 		return fail (error);
 
 	std::vector<uint8_t> loadedState;
-	if (!o.loadState.empty () && !readBytes (o.loadState, loadedState, error))
+	if (!o.loadState.empty () && !readFile (o.loadState, loadedState, error))
 		return fail ("state file: " + error);
 	if (!o.saveState.empty () && !checkWritable (o.saveState, error))
 		return fail ("state file: " + error);
@@ -456,11 +410,10 @@ int render (const Options& o)
 	WavWriter wav;
 	if (!wav.open (o.output, channels, o.sampleRate, o.format, error))
 		return fail (error);
-	// From here on a failure removes the incomplete output file.
+	// From here on a failure drops the incomplete output; a file that was
+	// there before stays as it was.
 	auto failAndRemove = [&] (const std::string& message) {
-		std::string ignored;
-		wav.close (ignored);
-		std::remove (o.output.c_str ());
+		wav.discard ();
 		return fail (message);
 	};
 
@@ -538,21 +491,18 @@ int render (const Options& o)
 	plugin.stopProcessing ();
 
 	if (!wav.close (error))
-	{
-		std::remove (o.output.c_str ());
 		return fail (error);
-	}
 
 	if (!o.saveState.empty ())
 	{
 		std::vector<uint8_t> state;
 		if (plugin.getState (state, error) != kResultOk)
 			return fail ("cannot save the state: " + error);
-		if (!writeBytes (o.saveState, state, error))
+		if (!writeFileAtomically (o.saveState, state.data (), state.size (), error))
 			return fail (error);
 	}
 	if (!o.savePreset.empty () && !plugin.savePreset (o.savePreset, error))
-		return fail ("cannot save the preset " + error);
+		return fail ("cannot save the preset: " + error);
 
 	for (const std::string& w : plugin.warnings ())
 		warn (o, w);
@@ -587,6 +537,8 @@ int render (const Options& o)
 
 int main (int argc, char** argv)
 {
+	const Utf8Arguments utf8 (argc, argv);
+	reportFileSizeLimitAsError ();
 	Options o;
 	std::string error;
 	if (!parseArguments (argc, argv, o, error))

@@ -9,6 +9,7 @@
 // the editor cannot be shown (bundle, plug-in, editor, platform type, X
 // display, screenshot); 2 for a bad command line.
 
+#include "vst3host/Files.h"
 #include "vst3host/Module.h"
 #include "vst3host/PlugFrame.h"
 #include "vst3host/PluginInstance.h"
@@ -261,14 +262,20 @@ bool writeScreenshot (Display* display, Window window, const std::string& path, 
 	}
 	cairo_surface_mark_dirty (surface);
 	XDestroyImage (image);
-	const cairo_status_t status = cairo_surface_write_to_png (surface, path.c_str ());
+	std::vector<uint8_t> png;
+	auto append = [] (void* closure, const unsigned char* data, unsigned int length) {
+		auto* out = static_cast<std::vector<uint8_t>*> (closure);
+		out->insert (out->end (), data, data + length);
+		return CAIRO_STATUS_SUCCESS;
+	};
+	const cairo_status_t status = cairo_surface_write_to_png_stream (surface, append, &png);
 	cairo_surface_destroy (surface);
 	if (status != CAIRO_STATUS_SUCCESS)
 	{
-		error = "cannot write '" + path + "': " + cairo_status_to_string (status);
+		error = "cannot encode '" + path + "': " + cairo_status_to_string (status);
 		return false;
 	}
-	return true;
+	return Tarno::Host::writeFileAtomically (path, png.data (), png.size (), error);
 }
 #endif
 

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "TarnoVersion.h"
+#include "vst3host/Files.h"
 
 namespace {
 
@@ -46,7 +47,7 @@ uint16_t le16 (const uint8_t* p) { return uint16_t (p[0] | p[1] << 8); }
 
 bool readWav (const char* path, Wav& wav, std::string& error)
 {
-	std::FILE* f = std::fopen (path, "rb");
+	std::FILE* f = Tarno::Host::openFile (path, "rb");
 	if (!f)
 	{
 		error = std::string ("cannot open ") + path;
@@ -115,6 +116,7 @@ bool readWav (const char* path, Wav& wav, std::string& error)
 
 int main (int argc, char** argv)
 {
+	const Tarno::Host::Utf8Arguments utf8 (argc, argv);
 	double tolerance = 1e-6;
 	std::vector<const char*> files;
 	for (int i = 1; i < argc; ++i)

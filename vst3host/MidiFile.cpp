@@ -1,5 +1,7 @@
 #include "vst3host/MidiFile.h"
 
+#include "vst3host/Files.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdarg>
@@ -350,7 +352,7 @@ bool parse (const uint8_t* data, size_t size, File& out, std::string& error)
 
 bool readFile (const std::string& path, File& out, std::string& error)
 {
-	std::FILE* f = std::fopen (path.c_str (), "rb");
+	std::FILE* f = openFile (path, "rb");
 	if (f == nullptr)
 		return fail (error, "cannot open MIDI file '%s': %s", path.c_str (), std::strerror (errno));
 	std::vector<uint8_t> bytes;

@@ -1,10 +1,10 @@
 #include "vst3host/PresetFile.h"
 
+#include "vst3host/Files.h"
+
 #include "public.sdk/source/common/memorystream.h"
 #include "public.sdk/source/vst/vstpresetfile.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <limits>
 
@@ -180,37 +180,9 @@ bool parsePresetFile (const uint8_t* data, size_t size, const std::string& name,
 
 bool readPresetFile (const std::string& path, const TUID classId, PresetContents& out, std::string& error)
 {
-	std::FILE* f = std::fopen (path.c_str (), "rb");
-	if (f == nullptr)
-	{
-		error = path + ": cannot open: " + std::strerror (errno);
-		return false;
-	}
 	std::vector<uint8_t> bytes;
-	uint8_t chunk[65536];
-	size_t n = 0;
-	bool tooLarge = false;
-	while ((n = std::fread (chunk, 1, sizeof (chunk), f)) > 0)
-	{
-		if (bytes.size () + n > kMaxPresetFileSize)
-		{
-			tooLarge = true;
-			break;
-		}
-		bytes.insert (bytes.end (), chunk, chunk + n);
-	}
-	const bool readError = std::ferror (f) != 0;
-	std::fclose (f);
-	if (readError)
-	{
-		error = path + ": cannot read the file";
+	if (!readFile (path, bytes, error, kMaxPresetFileSize))
 		return false;
-	}
-	if (tooLarge)
-	{
-		error = path + ": the file is too large for a preset (over " + std::to_string (kMaxPresetFileSize) + " bytes)";
-		return false;
-	}
 	PresetContents contents;
 	if (!parsePresetFile (bytes.data (), bytes.size (), path, classId, contents, error))
 		return false;
@@ -266,21 +238,8 @@ bool writePresetFile (const std::string& path, const TUID classId, const PresetC
 		error = path + ": " + error;
 		return false;
 	}
-	std::FILE* f = std::fopen (path.c_str (), "wb");
-	if (f == nullptr)
-	{
-		error = path + ": cannot open for writing: " + std::strerror (errno);
-		return false;
-	}
-	bool ok = std::fwrite (bytes.data (), 1, bytes.size (), f) == bytes.size ();
-	ok = std::fclose (f) == 0 && ok;
-	if (!ok)
-	{
-		// Half a preset is worse than none.
-		std::remove (path.c_str ());
-		error = path + ": cannot write the file (is the disk full?)";
-	}
-	return ok;
+	// The old file stays until the new one is complete.
+	return writeFileAtomically (path, bytes.data (), bytes.size (), error);
 }
 
 std::string presetMetaInfo (const std::string& presetName, const std::string& plugInName,

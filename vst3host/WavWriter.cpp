@@ -1,6 +1,5 @@
 #include "vst3host/WavWriter.h"
 
-#include <cerrno>
 #include <cmath>
 #include <cstring>
 
@@ -181,28 +180,15 @@ bool WavWriter::open (const std::string& path, int channels, int sampleRate, Sam
 		error = "invalid sample rate " + std::to_string (sampleRate);
 		return false;
 	}
-	std::FILE* f = std::fopen (path.c_str (), "wb");
-	if (f == nullptr)
-	{
-		error = "cannot open '" + path + "' for writing: " + std::strerror (errno);
+	if (!file_.open (path, error))
 		return false;
-	}
-	file_ = f;
-	path_ = path;
 	channels_ = channels;
 	sampleRate_ = sampleRate;
 	format_ = format;
 	dataBytes_ = 0;
 	stats_ = WavStats ();
 	const std::vector<uint8_t> header = makeHeader (channels, sampleRate, format, 0);
-	if (std::fwrite (header.data (), 1, header.size (), file_) != header.size ())
-	{
-		error = "cannot write to '" + path + "'";
-		std::fclose (file_);
-		file_ = nullptr;
-		return false;
-	}
-	return true;
+	return file_.write (header.data (), header.size (), error);
 }
 
 void WavWriter::encode (double x, uint8_t* out)
@@ -249,7 +235,7 @@ void WavWriter::encode (double x, uint8_t* out)
 template <typename T>
 bool WavWriter::writeFrames (const T* const* channelData, size_t frames, std::string& error)
 {
-	if (file_ == nullptr)
+	if (!file_.isOpen ())
 	{
 		error = "WAV file is not open";
 		return false;
@@ -266,11 +252,8 @@ bool WavWriter::writeFrames (const T* const* channelData, size_t frames, std::st
 	for (size_t i = 0; i < frames; ++i)
 		for (int c = 0; c < channels_; ++c, out += bytes)
 			encode (double (channelData[c][i]), out);
-	if (blockBytes > 0 && std::fwrite (buffer_.data (), 1, buffer_.size (), file_) != buffer_.size ())
-	{
-		error = "cannot write to '" + path_ + "': " + std::strerror (errno);
+	if (!file_.write (buffer_.data (), buffer_.size (), error))
 		return false;
-	}
 	dataBytes_ += blockBytes;
 	stats_.frames += frames;
 	return true;
@@ -288,22 +271,17 @@ bool WavWriter::write (const double* const* channelData, size_t frames, std::str
 
 bool WavWriter::close (std::string& error)
 {
-	if (file_ == nullptr)
+	if (!file_.isOpen ())
 		return true;
-	bool ok = true;
-	if (dataBytes_ & 1)
-	{
-		const uint8_t zero = 0; // RIFF chunks are padded to an even length
-		ok = std::fwrite (&zero, 1, 1, file_) == 1;
-	}
+	const uint8_t zero = 0; // RIFF chunks are padded to an even length
 	const std::vector<uint8_t> header = makeHeader (channels_, sampleRate_, format_, dataBytes_);
-	ok = ok && std::fseek (file_, 0, SEEK_SET) == 0;
-	ok = ok && std::fwrite (header.data (), 1, header.size (), file_) == header.size ();
-	ok = (std::fclose (file_) == 0) && ok;
-	file_ = nullptr;
-	if (!ok)
-		error = "cannot finish writing '" + path_ + "'";
-	return ok;
+	return (!(dataBytes_ & 1) || file_.write (&zero, 1, error)) && file_.seek (0, error) &&
+	       file_.write (header.data (), header.size (), error) && file_.commit (error);
+}
+
+void WavWriter::discard ()
+{
+	file_.discard ();
 }
 
 } // namespace Host

@@ -2,6 +2,10 @@
 // clipping and rounding. Sizes in the header are written as placeholders and
 // patched by close ().
 //
+// The file is written through AtomicFile: it appears under its name only
+// when close () succeeds, complete, and an older file of that name stays
+// until then.
+//
 // Header layout: mono and stereo files use the plain 'fmt ' chunk
 // (PCM: 16 bytes; float: 18 bytes plus a 'fact' chunk, as non-PCM formats
 // require). Files with more than two channels use WAVE_FORMAT_EXTENSIBLE.
@@ -9,7 +13,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
+#include "vst3host/Files.h"
+
 #include <string>
 #include <vector>
 
@@ -57,10 +62,12 @@ public:
 	bool write (const float* const* channelData, size_t frames, std::string& error);
 	bool write (const double* const* channelData, size_t frames, std::string& error);
 	// Patches the header sizes, pads the data chunk to an even length and
-	// closes the file. Safe to call when nothing is open.
+	// puts the file in place. Safe to call when nothing is open.
 	bool close (std::string& error);
+	// Drops what was written; a file of that name stays as it was.
+	void discard ();
 
-	bool isOpen () const { return file_ != nullptr; }
+	bool isOpen () const { return file_.isOpen (); }
 	const WavStats& stats () const { return stats_; }
 
 	// Header bytes for a file holding dataBytes bytes of sample data.
@@ -72,8 +79,7 @@ private:
 	bool writeFrames (const T* const* channelData, size_t frames, std::string& error);
 	void encode (double x, uint8_t* out);
 
-	std::FILE* file_ = nullptr;
-	std::string path_;
+	AtomicFile file_;
 	int channels_ = 0;
 	int sampleRate_ = 0;
 	SampleFormat format_ = SampleFormat::Float32;

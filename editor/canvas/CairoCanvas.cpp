@@ -232,6 +232,20 @@ bool CairoCanvas::writePng (const std::string& path) const
 	return cairo_surface_write_to_png (surface, path.c_str ()) == CAIRO_STATUS_SUCCESS;
 }
 
+std::vector<uint8_t> CairoCanvas::pngBytes () const
+{
+	std::vector<uint8_t> bytes;
+	auto append = [] (void* closure, const unsigned char* data, unsigned int length) {
+		auto* out = static_cast<std::vector<uint8_t>*> (closure);
+		out->insert (out->end (), data, data + length);
+		return CAIRO_STATUS_SUCCESS;
+	};
+	cairo_surface_flush (surface);
+	if (cairo_surface_write_to_png_stream (surface, append, &bytes) != CAIRO_STATUS_SUCCESS)
+		bytes.clear ();
+	return bytes;
+}
+
 // ---- State ---------------------------------------------------------------
 
 void CairoCanvas::save ()

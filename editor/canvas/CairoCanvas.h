@@ -44,8 +44,10 @@
 #include "editor/canvas/Canvas.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 typedef struct _cairo cairo_t;
 typedef struct _cairo_surface cairo_surface_t;
@@ -82,6 +84,8 @@ public:
 	uint8_t alpha (int x, int y) const;
 	// Writes the image as a PNG file; false if that failed.
 	bool writePng (const std::string& path) const;
+	// The image encoded as PNG; empty if that failed.
+	std::vector<uint8_t> pngBytes () const;
 
 	// Finishes pending drawing so that the pixels can be read.
 	void flush ();

@@ -6,6 +6,9 @@
 #include "editor/canvas/ScaledCanvas.h"
 #include "editor/skins/SkinPainter.h"
 #include "params/Skins.h"
+#include "vst3host/Files.h"
+
+#include <vector>
 
 #if defined(_WIN32)
 #include "editor/canvas/GdiCanvas.h"
@@ -27,14 +30,30 @@ namespace {
 
 namespace GP = Gdiplus::DllExports;
 
-std::wstring widen (const std::string& utf8)
+// Encodes the image into memory and writes that file whole.
+bool saveAsPng (Gdiplus::GpBitmap* image, const CLSID& encoder, const std::string& path, std::string& error)
 {
-	const int n = MultiByteToWideChar (CP_UTF8, 0, utf8.c_str (), -1, nullptr, 0);
-	std::wstring out (n > 0 ? size_t (n) : 1, L'\0');
-	if (n > 0)
-		MultiByteToWideChar (CP_UTF8, 0, utf8.c_str (), -1, &out[0], n);
-	out.resize (out.size () - 1);
-	return out;
+	IStream* stream = nullptr;
+	if (CreateStreamOnHGlobal (nullptr, TRUE, &stream) != S_OK)
+	{
+		error = "no memory for the PNG of the snapshot";
+		return false;
+	}
+	bool written = false;
+	HGLOBAL memory = nullptr;
+	STATSTG stat {};
+	if (GP::GdipSaveImageToStream (image, stream, &encoder, nullptr) != Gdiplus::Ok ||
+	    GetHGlobalFromStream (stream, &memory) != S_OK || stream->Stat (&stat, STATFLAG_NONAME) != S_OK)
+		error = "GDI+ cannot encode the snapshot as PNG";
+	else if (const void* data = GlobalLock (memory))
+	{
+		written = Host::writeFileAtomically (path, data, size_t (stat.cbSize.QuadPart), error);
+		GlobalUnlock (memory);
+	}
+	else
+		error = "cannot read the encoded snapshot";
+	stream->Release ();
+	return written;
 }
 
 bool pngEncoder (CLSID& clsid)
@@ -134,10 +153,8 @@ bool paintAndWrite (const std::string& path, double scale, std::string& error)
 	else if (GP::GdipCreateBitmapFromScan0 (width, height, width * 4,
 	                                        PixelFormat32bppRGB, static_cast<BYTE*> (bits), &image) != Gdiplus::Ok)
 		error = "GDI+ cannot read the painted bitmap";
-	else if (GP::GdipSaveImageToFile (image, widen (path).c_str (), &png, nullptr) != Gdiplus::Ok)
-		error = "cannot write '" + path + "'";
 	else
-		written = true;
+		written = saveAsPng (image, png, path, error);
 	if (image)
 		GP::GdipDisposeImage (image);
 	SelectObject (dc, previous);
@@ -154,10 +171,13 @@ bool paintAndWrite (const std::string& path, double scale, std::string& error)
 	                    OriginalColours::kBackground);
 	paintPanel (canvas, kSkinOriginal, kDefaultParams, -1, scale);
 	canvas.flush ();
-	if (canvas.writePng (path))
-		return true;
-	error = "cannot write '" + path + "'";
-	return false;
+	const std::vector<uint8_t> png = canvas.pngBytes ();
+	if (png.empty ())
+	{
+		error = "the snapshot could not be encoded as PNG";
+		return false;
+	}
+	return Host::writeFileAtomically (path, png.data (), png.size (), error);
 }
 
 #else

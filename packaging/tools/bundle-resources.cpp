@@ -16,6 +16,7 @@
 #include "packaging/tools/PlugInIcon.h"
 #include "packaging/tools/Snapshot.h"
 
+#include "vst3host/Files.h"
 #include "vst3host/Module.h"
 
 #include "pluginterfaces/vst/ivstaudioprocessor.h"
@@ -23,7 +24,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -46,39 +46,17 @@ int fail (const std::string& message)
 	return 1;
 }
 
-// Writes the whole file under a temporary name first, so that a failure
-// never leaves a truncated file under the real one.
+// The whole file or none: the old one stays when the write fails.
 bool writeFile (const fs::path& path, const void* data, size_t size, std::string& error)
 {
-	fs::path partial = path;
-	partial += ".partial";
-	{
-		std::ofstream out (partial, std::ios::binary | std::ios::trunc);
-		out.write (static_cast<const char*> (data), std::streamsize (size));
-		out.close ();
-		if (!out)
-		{
-			error = "cannot write '" + partial.u8string () + "'";
-			std::error_code ignored;
-			fs::remove (partial, ignored);
-			return false;
-		}
-	}
-	std::error_code ec;
-	fs::rename (partial, path, ec);
-	if (ec)
-	{
-		error = "cannot rename '" + partial.u8string () + "': " + ec.message ();
-		fs::remove (partial, ec);
-		return false;
-	}
-	return true;
+	return Host::writeFileAtomically (path.u8string (), data, size, error);
 }
 
 } // namespace
 
 int main (int argc, char** argv)
 {
+	const Host::Utf8Arguments utf8 (argc, argv);
 	std::string version;
 	std::string bundleArg;
 	bool folderIcon = false;

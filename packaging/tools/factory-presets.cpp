@@ -15,6 +15,7 @@
 // loaded back into a plug-in instance, which must end up with exactly the
 // preset's values. Any failure writes nothing more and exits with status 1
 // and the reason.
+#include "vst3host/Files.h"
 #include "vst3host/Module.h"
 #include "vst3host/PluginInstance.h"
 #include "vst3host/PresetFile.h"
@@ -72,6 +73,7 @@ bool loadsAsWritten (Module& module, const ClassInfo& cls, const std::string& pa
 
 int main (int argc, char** argv)
 {
+	const Utf8Arguments utf8 (argc, argv);
 	if (argc != 5 || std::string (argv[1]) != "--vendor")
 	{
 		std::fprintf (stderr, "usage: tarnovelle-factory-presets --vendor VENDOR BUNDLE.vst3 FOLDER\n");

@@ -9,17 +9,17 @@
 // FOLDER/presets.ttl     the five factory presets, plain values of all 16
 //                        ports (no skin: a preset keeps the user's skin)
 //
-// Each file is written in full to a temporary file, then renamed over the
-// old one. Any failure exits with status 1 and the reason.
+// Each file is written in full to a temporary file, flushed to the disk,
+// then renamed over the old one. Any failure exits with status 1 and the reason.
 #include "formats/lv2/Ports.h"
 #include "formats/lv2/Uris.h"
 #include "params/ParamTable.h"
 #include "params/Presets.h"
 #include "params/Skins.h"
+#include "vst3host/Files.h"
 
 #include <charconv>
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 #include <string>
 
@@ -199,25 +199,10 @@ std::string presets ()
 
 bool writeFile (const std::string& path, const std::string& text, std::string& error)
 {
-	const std::string temporary = path + ".tmp";
-	{
-		std::ofstream out (temporary, std::ios::binary | std::ios::trunc);
-		out << text;
-		out.flush ();
-		if (!out)
-		{
-			std::remove (temporary.c_str ());
-			error = "cannot write " + temporary;
-			return false;
-		}
-	}
-	if (std::rename (temporary.c_str (), path.c_str ()) != 0)
-	{
-		std::remove (temporary.c_str ());
-		error = "cannot replace " + path;
-		return false;
-	}
-	return true;
+	if (Host::writeFileAtomically (path, text.data (), text.size (), error))
+		return true;
+	error = path + ": " + error;
+	return false;
 }
 
 } // namespace

@@ -5,7 +5,8 @@
 #     `TOOL --version` prints "NAME VERSION"; the long options `TOOL --help`
 #     lists (its lines "  --option ...") are exactly those its manual page
 #     packaging/linux/NAME.1 describes (lines ".B \-\-option", ".BI", ".BR");
-#     every page there belongs to one of the TOOLs.
+#     every page there belongs to one of the TOOLs; CHANGELOG.md's newest
+#     section is the release of VERSION, with its date.
 #
 #   docs-test.sh readme SOURCE BUILD VERSION TOOL...
 #     Every command in README.md's shell blocks is run here or is known to be
@@ -45,6 +46,10 @@ manuals() {
     check "$name --help lists options" test -s "$work/help"
     check "$name: the options of --help (-) are those of $name.1 (+)" diff -u "$work/help" "$work/page"
   done
+  local release
+  release=$(grep -m1 -E '^## \[' "$src/CHANGELOG.md")
+  check "CHANGELOG.md's newest section releases $version with a date ($release)" \
+    grep -qE "^## \[$version\] - [0-9]{4}-[0-9]{2}-[0-9]{2}\$" <<<"$release"
   for page in "$src"/packaging/linux/*.1; do
     name=$(basename "$page" .1)
     check "$name.1 belongs to a tool checked here" test -n "${tools[$name]:-}"

@@ -15,9 +15,12 @@
 #                                                           ~/.vst3 it was unpacked into,
 #                                                           and its LV2 bundle unpacks
 #                                                           into ~/.lv2
-#   linux-packages-test.sh reproducible BUILD SOURCE VERSION  packaged twice, with the
-#                                                           files rebuilt (touched) in
-#                                                           between: byte-identical
+#   linux-packages-test.sh reproducible BUILD SOURCE VERSION  packaged twice from a copy
+#                                                           of the build's packaging
+#                                                           inputs, with the files
+#                                                           rebuilt (touched) in
+#                                                           between: byte-identical,
+#                                                           and equal to the build's own
 #
 # Prints one line per check; exits 1 if any failed.
 set -uo pipefail
@@ -111,6 +114,8 @@ deb_checks() {
   check "both renders are identical" cmp "$work/build.wav" "$work/unpacked.wav"
   check "the unpacked player names the version" \
     test "$("$root/usr/bin/tarnovelle" --version)" = "tarnovelle $version"
+  check "the Debian changelog's newest entry is $version" \
+    grep -qx "tarnovelle ($version) unstable; urgency=medium" <(zcat "$root/usr/share/doc/tarnovelle/changelog.gz" | head -n 1)
   check "the menu entry starts tarnovelle with its icon" \
     bash -c 'grep -qx "Exec=tarnovelle" "$1" && grep -qx "Icon=tarnovelle" "$1"' _ "$root/usr/share/applications/tarnovelle.desktop"
   # It finds the bundle in ../lib/vst3 and stops at the missing JACK server
@@ -132,14 +137,39 @@ lintian_checks() {
   check "hardened (bind-now, fortified calls)" bash -c '! grep -q "hardening-" "$1"' _ "$out"
 }
 
+# A copy of what the packages are made from, in COPY: the install scripts,
+# CPack's configuration and the built files they name, with the build
+# folder's path changed to the copy's. Packaging from it touches nothing of
+# the build folder, which other tests run from meanwhile.
+copy_packaging_inputs() {
+  local copy=$1 scripts f
+  mkdir -p "$copy"
+  scripts=$(cd "$build" && find . -name cmake_install.cmake; ls CPackConfig.cmake CPackProperties.cmake \
+    packaging/CPackPerGenerator.cmake 2>/dev/null)
+  (cd "$build" && cp --parents $scripts "$copy/") || return 1
+  # Every file or folder of the build the scripts name ("${...}" are CMake's own).
+  for f in $(cd "$build" && grep -ohE "\"$build/[^\"\$]+\"" $scripts | tr -d '"' | sed "s|^$build/||" | sort -u); do
+    [ -e "$build/$f" ] && [ ! -e "$copy/$f" ] && { (cd "$build" && cp -a --parents "$f" "$copy/") || return 1; }
+  done
+  (cd "$copy" && sed -i "s|$build|$copy|g" $scripts) || return 1
+  # CPack builds the target `preinstall` first (cmake --build, which reads
+  # the cache): here there is nothing to build.
+  printf 'preinstall:\n\t@true\n' >"$copy/Makefile"
+  printf 'CMAKE_GENERATOR:INTERNAL=Unix Makefiles\nCMAKE_MAKE_PROGRAM:FILEPATH=%s\nCMAKE_PROJECT_NAME:STATIC=Tarnovelle\n' \
+    "$(command -v make)" >"$copy/CMakeCache.txt"
+}
+
 reproducible_checks() {
-  local n
+  local n copy="$work/build"
+  check "the packages' inputs copied" copy_packaging_inputs "$copy" || return
   for n in 1 2; do
     # A rebuild at another time gives the same files with new times.
-    find "$build/Tarnovelle.vst3" "$build/tools" "$build/player" -maxdepth 3 -type f -exec touch {} +
-    check "packaged ($n)" cpack --config "$build/CPackConfig.cmake" -B "$work/pack$n" >/dev/null || return
+    find "$copy" -type f -exec touch {} +
+    check "packaged ($n)" cpack --config "$copy/CPackConfig.cmake" -B "$work/pack$n" >"$work/cpack$n.log" 2>&1 ||
+      { tail -20 "$work/cpack$n.log"; return; }
     sleep 1
   done
+  check "... the packages are those of the build" cmp "$deb" "$work/pack1/${deb##*/}"
   check "the .deb is byte-identical" cmp "$work/pack1/${deb##*/}" "$work/pack2/${deb##*/}"
   check "the .tar.gz is byte-identical" cmp "$work/pack1/${archive##*/}" "$work/pack2/${archive##*/}"
 }

@@ -7,6 +7,7 @@
 #                              uninstall, blocked folder (under Wine)
 #            windows_zip       the portable zip
 #            module_sets_no_dpi_awareness  (the module, not a package)
+#            windows_binaries_pe_flags     ASLR and NX asked for (the binaries)
 
 set(_here "${CMAKE_CURRENT_LIST_DIR}")
 
@@ -20,11 +21,33 @@ if(WIN32)
   add_test(NAME module_sets_no_dpi_awareness
     COMMAND sh -c "${_no_dpi}" sh "${CMAKE_OBJDUMP}" "$<TARGET_FILE:Tarnovelle>")
 
+  # The module and the programs ask Windows for address space layout
+  # randomisation (64-bit, high entropy) and a non-executable stack and heap.
+  set(_pe_flags [=[
+    objdump=$1; shift
+    for f in "$@"; do
+      flags=$("$objdump" -p "$f" | sed -n '/^DllCharacteristics/,/^[A-Z][a-z]/p')
+      for flag in HIGH_ENTROPY_VA DYNAMIC_BASE NX_COMPAT; do
+        printf '%s
+' "$flags" | grep -qw "$flag" || { echo "$f lacks $flag"; exit 1; }
+      done
+      echo "ok    ${f##*/}: HIGH_ENTROPY_VA DYNAMIC_BASE NX_COMPAT"
+    done]=])
+  set(_pe_files "$<TARGET_FILE:Tarnovelle>" "$<TARGET_FILE:tarnovelle_render>" "$<TARGET_FILE:tarnovelle_wavdiff>")
+  if(TARGET tarnovelle_standalone)
+    list(APPEND _pe_files "$<TARGET_FILE:tarnovelle_standalone>")
+  endif()
+  add_test(NAME windows_binaries_pe_flags COMMAND sh -c "${_pe_flags}" sh "${CMAKE_OBJDUMP}" ${_pe_files})
+  unset(_pe_flags)
+  unset(_pe_files)
+
   if(NOT TARNO_WINE_EXECUTABLE)
     return()
   endif()
+  # Building `package` may rebuild and relink what other tests run: nothing
+  # else runs meanwhile.
   add_test(NAME windows_packages COMMAND "${CMAKE_COMMAND}" --build "${CMAKE_BINARY_DIR}" --target package)
-  set_tests_properties(windows_packages PROPERTIES FIXTURES_SETUP windows_packages TIMEOUT 600)
+  set_tests_properties(windows_packages PROPERTIES FIXTURES_SETUP windows_packages TIMEOUT 600 RUN_SERIAL ON)
   # Stands for a second setup running at the same time.
   add_executable(tarno_hold_setup_mutex "${_here}/hold-setup-mutex.cpp")
   target_link_libraries(tarno_hold_setup_mutex PRIVATE tarno_options)
@@ -39,8 +62,10 @@ if(WIN32)
     TIMEOUT 900
     ENVIRONMENT "${TARNO_WINE_ENV}")
 else()
+  # Building `package` may rebuild and relink what other tests run: nothing
+  # else runs meanwhile.
   add_test(NAME linux_packages COMMAND "${CMAKE_COMMAND}" --build "${CMAKE_BINARY_DIR}" --target package)
-  set_tests_properties(linux_packages PROPERTIES FIXTURES_SETUP linux_packages TIMEOUT 600)
+  set_tests_properties(linux_packages PROPERTIES FIXTURES_SETUP linux_packages TIMEOUT 600 RUN_SERIAL ON)
   foreach(_test deb_package:deb deb_lintian:lintian vst3_home_archive:archive packages_reproducible:reproducible)
     string(REPLACE ":" ";" _test "${_test}")
     list(GET _test 0 _name)
