@@ -2,7 +2,9 @@
 # (they speak to the plug-in through editor/EditorHost.h):
 #   tarno_editor_core   EditorCore (values, paint, repaint decision) and
 #                       EditorInput (presses, drags, double-clicks, wheel
-#                       turns as edit gestures); no window system
+#                       turns as edit gestures), EditorMenu (the context
+#                       menu's items, a menu drawn in the panel), ValueEntry
+#                       (typed values), EditorZoom; no window system
 #   tarno_editor_x11    the X11 window (XCB, Cairo), Linux, where xcb and
 #                       cairo-xcb are found, with xkbcommon-x11 for typed
 #                       values (TARNO_XCB_FOUND)

@@ -866,7 +866,9 @@ TEST (EditorMenuAndZoom, ItemsChoicesHitAreasAndSizes)
 		const MenuChoice c = menuChoice (item.tag);
 		EXPECT_NE (c.kind, MenuChoice::None);
 		if (c.kind == MenuChoice::Zoom)
+		{
 			EXPECT_EQ (kMenuZoomBase + int32 (std::lround (c.zoom * 100)), item.tag);
+		}
 	}
 	EXPECT_EQ (menuChoice (1099).kind, MenuChoice::None);
 

@@ -171,9 +171,11 @@ public:
 // items it adds (their targets held, as a host holds them) and where it pops
 // the menu up. onPopup, if set, plays the musician while the menu is up
 // (choose, for one); choose calls the target of the item with that tag.
-class RecordingContextMenu : public Steinberg::Vst::IContextMenu
+class RecordingContextMenu final : public Steinberg::Vst::IContextMenu
 {
 public:
+	virtual ~RecordingContextMenu () = default;
+
 	struct Entry
 	{
 		Item item;

@@ -370,7 +370,7 @@ bool Win32Window::openValueEntry (int32_t param)
 	return true;
 }
 
-void Win32Window::closeField ()
+void Win32Window::closeField (bool giveFocusBack)
 {
 	if (field == nullptr)
 		return;
@@ -379,7 +379,7 @@ void Win32Window::closeField ()
 	// finds nothing to cancel.
 	const HWND closing = field;
 	field = nullptr;
-	if (GetFocus () == closing && focusBefore && IsWindow (focusBefore))
+	if (giveFocusBack && GetFocus () == closing && focusBefore && IsWindow (focusBefore))
 		SetFocus (focusBefore);
 	focusBefore = nullptr;
 	SetWindowLongPtrW (closing, GWLP_WNDPROC, reinterpret_cast<LONG_PTR> (fieldProcBefore));
@@ -454,7 +454,7 @@ LRESULT Win32Window::fieldMessage (HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
 		case WM_KILLFOCUS:
 		{
 			const LRESULT r = CallWindowProcW (before, hwnd, msg, wParam, lParam);
-			closeField ();
+			closeField (false);
 			return r;
 		}
 		default: break;

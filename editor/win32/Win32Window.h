@@ -90,7 +90,8 @@ private:
 	void applyScale (double contentScale, double zoom);
 	void rightClick (int32_t x, int32_t y);
 	void commitField ();
-	void closeField ();
+	// The focus goes back to whoever had it, unless it is on its way elsewhere.
+	void closeField (bool giveFocusBack = true);
 
 	// The editor's fonts at the current scale; smallFont only while open.
 	void makeFonts ();

@@ -180,7 +180,8 @@ bool EditorViewBase::showHostMenu (int32_t x, int32_t y, int32_t param)
 				entry.flags = IContextMenuItem::kIsSeparator;
 				menu->addItem (entry, nullptr);
 			}
-			UString (entry.name, 128).assign (item.label);
+			// char16 is wchar_t on Windows: the same 16-bit units.
+			UString (entry.name, 128).assign (reinterpret_cast<const char16*> (item.label));
 			entry.tag = item.tag;
 			entry.flags = item.checked ? IContextMenuItem::kIsChecked : 0;
 			menu->addItem (entry, menuTarget);
