@@ -57,6 +57,8 @@ void PanelMenu::open (std::vector<MenuItem> items, int32_t param, int32_t x, int
 	forParam = param;
 	highlighted = -1;
 	shown = true;
+	// The height measured from a top at 0.
+	top = 0;
 	const int32_t height = itemTop (entries.size ());
 	left = std::clamp (x, 0, std::max (0, kPanelWidth - kItemWidth));
 	top = std::clamp (y, 0, std::max (0, kPanelHeight - height));

@@ -886,6 +886,8 @@ TEST (EditorMenuAndZoom, ItemsChoicesHitAreasAndSizes)
 	EXPECT_EQ (menu.highlighted, 6);
 	menu.step (1);
 	EXPECT_EQ (menu.highlighted, 0);
+	menu.open (pluginMenuItems (-1, 1.0), -1, 100, 100); // opened again, elsewhere
+	EXPECT_TRUE (menu.bounds ().left == 100 && menu.bounds ().top == 100 && menu.highlighted == -1);
 
 	struct Size
 	{
