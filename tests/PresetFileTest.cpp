@@ -36,6 +36,8 @@ Bytes controllerStateOf (int32 skin)
 	appendLe32 (b, 0x54565549);
 	appendLe32 (b, 1);
 	appendLe32 (b, uint32_t (skin));
+	appendLe32 (b, 2); // the zoom's version, and the zoom: 100 %
+	appendLeDouble (b, 1.0);
 	return b;
 }
 
