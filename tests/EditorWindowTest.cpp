@@ -1472,27 +1472,6 @@ POINT pointOn (int32 id)
 	return {c.x + (l.control.left + l.control.right) / 2, c.y + (l.control.top + l.control.bottom) / 2};
 }
 
-std::vector<HandlerCall> gesture (ParamID id, double v)
-{
-	HandlerCall b, p, e;
-	b.kind = HandlerCall::Kind::BeginEdit;
-	p.kind = HandlerCall::Kind::PerformEdit;
-	e.kind = HandlerCall::Kind::EndEdit;
-	b.id = p.id = e.id = id;
-	p.value = v;
-	return {b, p, e};
-}
-
-std::vector<HandlerCall> editsOf (const std::vector<HandlerCall>& calls)
-{
-	std::vector<HandlerCall> out;
-	for (const HandlerCall& c : calls)
-		if (c.kind == HandlerCall::Kind::BeginEdit || c.kind == HandlerCall::Kind::PerformEdit ||
-		    c.kind == HandlerCall::Kind::EndEdit)
-			out.push_back (c);
-	return out;
-}
-
 std::wstring textOf (HWND w)
 {
 	wchar_t t[128] = {};
@@ -1540,7 +1519,7 @@ TEST_F (EditorWindow, RightClickAsksTheHostsMenu)
 		ASSERT_EQ (r.menu->popups.size (), 1u);
 		EXPECT_TRUE (r.menu->popups[0].x == p.x && r.menu->popups[0].y == p.y) << id;
 	}
-	EXPECT_TRUE (editsOf (calls ()).empty ());
+	EXPECT_TRUE (editCalls (calls ()).empty ());
 	handler.offerContextMenus = false;
 }
 
@@ -1562,7 +1541,7 @@ TEST_F (EditorWindow, MenuItemsAndTypedValues)
 	controller->setParamNormalized (kAttackParam, 0.9);
 	choose = kMenuDefaultValue;
 	rightClick ();
-	EXPECT_EQ (editsOf (calls ()), gesture (kAttackParam, snapNormalized (kAttackParam, specs[kAttackParam].defaultNormalized)));
+	EXPECT_EQ (editCalls (calls ()), gestureCalls (kAttackParam, snapNormalized (kAttackParam, specs[kAttackParam].defaultNormalized)));
 
 	String128 wide = {};
 	UString (wide, 128).fromAscii ("1500");
@@ -1614,7 +1593,7 @@ TEST_F (EditorWindow, MenuItemsAndTypedValues)
 			SendMessageW (field, WM_KEYDOWN, VK_ESCAPE, 0);
 		}
 		EXPECT_FALSE (IsWindow (field));
-		EXPECT_EQ (editsOf (calls ()), c.applied ? gesture (kAttackParam, typed) : std::vector<HandlerCall> {});
+		EXPECT_EQ (editCalls (calls ()), c.applied ? gestureCalls (kAttackParam, typed) : std::vector<HandlerCall> {});
 	}
 	handler.offerContextMenus = false;
 	handler.contextMenuPopup = nullptr;
@@ -1695,7 +1674,7 @@ TEST_F (EditorWindow, RemovedWhileAMenuOrTheFieldIsOpen)
 	detach ();
 	clearCalls ();
 	EXPECT_EQ (kept->choose (kMenuDefaultValue), kResultFalse);
-	EXPECT_TRUE (editsOf (calls ()).empty ());
+	EXPECT_TRUE (editCalls (calls ()).empty ());
 	handler.offerContextMenus = false;
 	handler.contextMenuPopup = nullptr;
 }

@@ -306,25 +306,7 @@ protected:
 		const Point c = l.cell (id);
 		return {c.x + (l.control.left + l.control.right) / 2, c.y + (l.control.top + l.control.bottom) / 2};
 	}
-	std::vector<HandlerCall> edits ()
-	{
-		std::vector<HandlerCall> out;
-		for (const HandlerCall& c : handler.calls ())
-			if (c.kind == HandlerCall::Kind::BeginEdit || c.kind == HandlerCall::Kind::PerformEdit ||
-			    c.kind == HandlerCall::Kind::EndEdit)
-				out.push_back (c);
-		return out;
-	}
-	static std::vector<HandlerCall> gesture (ParamID id, double v)
-	{
-		HandlerCall b, p, e;
-		b.kind = HandlerCall::Kind::BeginEdit;
-		p.kind = HandlerCall::Kind::PerformEdit;
-		e.kind = HandlerCall::Kind::EndEdit;
-		b.id = p.id = e.id = id;
-		p.value = v;
-		return {b, p, e};
-	}
+	std::vector<HandlerCall> edits () { return editCalls (handler.calls ()); }
 
 	// Runs the loop until `done` holds, for at most two seconds: the plug-in
 	// reads its events from a connection of its own, in its own time.
@@ -962,7 +944,7 @@ TEST_F (X11EditorTest, MenuItemsAndTypedValues)
 	controller->setParamNormalized (kAttackParam, 0.9);
 	choose = kMenuDefaultValue;
 	click (attack.x, attack.y, 3);
-	EXPECT_EQ (edits (), gesture (kAttackParam, snapNormalized (kAttackParam, specs[kAttackParam].defaultNormalized)));
+	EXPECT_EQ (edits (), gestureCalls (kAttackParam, snapNormalized (kAttackParam, specs[kAttackParam].defaultNormalized)));
 
 	String128 wide = {};
 	UString (wide, 128).fromAscii ("1500");
@@ -1006,7 +988,7 @@ TEST_F (X11EditorTest, MenuItemsAndTypedValues)
 			key (XK_Escape);
 		}
 		EXPECT_TRUE (eventually ([&] { return focus () == before; })) << "the focus was not given back";
-		EXPECT_EQ (edits (), c.applied ? gesture (kAttackParam, typed) : std::vector<HandlerCall> {});
+		EXPECT_EQ (edits (), c.applied ? gestureCalls (kAttackParam, typed) : std::vector<HandlerCall> {});
 	}
 }
 
