@@ -69,6 +69,14 @@ int32_t EditorInput::controlAt (int32_t x, int32_t y) const
 	return panelControlAt (p.x, p.y);
 }
 
+int32_t EditorInput::parameterAt (int32_t x, int32_t y) const
+{
+	const MousePoint p = toPanel (x, y);
+	if (kOverlayLayout.legato.contains (p.x, p.y))
+		return kLegatoParam;
+	return panelControlAt (p.x, p.y);
+}
+
 int32_t EditorInput::panelControlAt (int32_t x, int32_t y) const
 {
 	const SkinLayout& l = layout ();

@@ -96,6 +96,10 @@ public:
 	// Index of the control cell at window pixel (x, y) in the current skin,
 	// or -1. There is no cell for Legato (it has the switch).
 	int32_t controlAt (int32_t x, int32_t y) const;
+	// The sound parameter a press at window pixel (x, y) acts on: a control
+	// cell's, or Legato on its switch; -1 elsewhere. What a host's parameter
+	// finder and the context menu go by.
+	int32_t parameterAt (int32_t x, int32_t y) const;
 	// One complete edit gesture: beginEdit, performEdit, invalidate,
 	// endEdit. IDs outside the 16 sound parameters are ignored.
 	void applyEdit (int32_t id, double value);

@@ -74,6 +74,32 @@ std::wstring wide (const std::string& s)
 	return fs::u8path (s).wstring ();
 }
 
+// The frame the editor's view asks for a new size (a zoom chosen from its
+// menu): the window takes the size, then the view.
+class ResizingFrame : public IPlugFrame
+{
+public:
+	std::function<void (int width, int height)> resize;
+
+	tresult PLUGIN_API resizeView (IPlugView* view, ViewRect* newSize) override
+	{
+		if (view == nullptr || newSize == nullptr || newSize->getWidth () <= 0 || newSize->getHeight () <= 0)
+			return kInvalidArgument;
+		if (resize)
+			resize (newSize->getWidth (), newSize->getHeight ());
+		return view->onSize (newSize);
+	}
+	tresult PLUGIN_API queryInterface (const TUID iid, void** obj) override
+	{
+		QUERY_INTERFACE (iid, obj, FUnknown::iid, IPlugFrame)
+		QUERY_INTERFACE (iid, obj, IPlugFrame::iid, IPlugFrame)
+		*obj = nullptr;
+		return kNoInterface;
+	}
+	uint32 PLUGIN_API addRef () override { return 1; }
+	uint32 PLUGIN_API release () override { return 1; }
+};
+
 class MainWindow
 {
 public:
@@ -119,6 +145,8 @@ public:
 		if (view_->getSize (&size) != kResultOk || size.getWidth () <= 0)
 			size = ViewRect (0, 0, 640, 400);
 		resizeTo (size.getWidth (), size.getHeight ());
+		frame_.resize = [this] (int width, int height) { resizeTo (width, height); };
+		view_->setFrame (&frame_);
 		if (view_->attached (window_, kPlatformTypeHWND) != kResultOk)
 		{
 			error = "the editor refused to open in the window";
@@ -135,6 +163,8 @@ public:
 		if (attached_)
 			view_->removed ();
 		attached_ = false;
+		if (view_)
+			view_->setFrame (nullptr);
 		view_ = nullptr;
 		if (window_)
 			DestroyWindow (window_);
@@ -149,6 +179,10 @@ public:
 	bool key (const MSG& m)
 	{
 		if (m.message != WM_KEYDOWN && m.message != WM_KEYUP)
+			return false;
+		// Typing into the editor's field (a typed value) is not playing.
+		wchar_t className[8] = {};
+		if (GetClassNameW (m.hwnd, className, 8) && lstrcmpiW (className, L"Edit") == 0)
 			return false;
 		const bool down = m.message == WM_KEYDOWN;
 		const bool control = GetKeyState (VK_CONTROL) < 0;
@@ -246,6 +280,7 @@ private:
 	Player& player_;
 	ComputerKeyboard& keyboard_;
 	HWND window_ = nullptr;
+	ResizingFrame frame_; // outlives the view, which may hold it
 	IPtr<IPlugView> view_;
 	bool attached_ = false;
 	bool closed_ = false;

@@ -9,7 +9,7 @@ packages=(
   g++-mingw-w64-x86-64-posix mingw-w64-tools
   wine64 wine xvfb xauth
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  libcairo2-dev pkg-config libxcb1-dev
+  libcairo2-dev pkg-config libxcb1-dev libxkbcommon-x11-dev
   # the one font family Wine and Cairo draw the editor's texts with
   fonts-dejavu-core
   libx11-dev libxtst-dev libxdamage-dev

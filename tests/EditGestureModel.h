@@ -142,4 +142,28 @@ private:
 	int faultCount = 0;
 };
 
+// The edit calls among `calls`, and the calls of one complete gesture that
+// sets parameter id to v.
+inline std::vector<Tarno::Host::HandlerCall> editCalls (const std::vector<Tarno::Host::HandlerCall>& calls)
+{
+	using Kind = Tarno::Host::HandlerCall::Kind;
+	std::vector<Tarno::Host::HandlerCall> out;
+	for (const Tarno::Host::HandlerCall& c : calls)
+		if (c.kind == Kind::BeginEdit || c.kind == Kind::PerformEdit || c.kind == Kind::EndEdit)
+			out.push_back (c);
+	return out;
+}
+
+inline std::vector<Tarno::Host::HandlerCall> gestureCalls (Steinberg::Vst::ParamID id, double v)
+{
+	using Kind = Tarno::Host::HandlerCall::Kind;
+	Tarno::Host::HandlerCall b, p, e;
+	b.kind = Kind::BeginEdit;
+	p.kind = Kind::PerformEdit;
+	e.kind = Kind::EndEdit;
+	b.id = p.id = e.id = id;
+	p.value = v;
+	return {b, p, e};
+}
+
 } // namespace TarnoTest

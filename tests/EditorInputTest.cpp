@@ -5,6 +5,9 @@
 // The handler holds every edit call to the host's gesture rules as it comes
 // (tests/EditGestureModel.h).
 #include "editor/EditorInput.h"
+#include "editor/EditorMenu.h"
+#include "editor/EditorZoom.h"
+#include "editor/ValueEntry.h"
 #include "editor/skins/PanelLayout.h"
 
 #include "formats/vst3/Controller.h"
@@ -786,4 +789,112 @@ TEST_F (EditorInputTest, SameCallsAtEveryScale)
 	mark ();
 	input->setScale (2.0);
 	EXPECT_EQ (log (), "e0 r");
+}
+
+// The typed-value field: what it holds as keys come, and the exact calls of
+// Enter (applied as one gesture, or refused with the note) and of a cancel.
+TEST_F (EditorInputTest, TypedValueField)
+{
+	ValueEntry entry (*editorHost);
+	EXPECT_FALSE (entry.open (kNumParams));
+	EXPECT_FALSE (entry.open (-1));
+	auto parsed = [this] (int32 id, const std::string& t) {
+		double v = -1;
+		EXPECT_TRUE (editorHost->valueFromText (id, t, v)) << t;
+		return num (snapNormalized (id, v));
+	};
+	struct Case
+	{
+		int32 id;
+		std::vector<std::string> keys; // "\b" Backspace, "\r" Enter, "\x1b" Escape, else typed
+		std::string text;              // the field's text at the end ("" once closed)
+		std::string trail;
+	};
+	set (kAttackParam, 0.3);
+	const std::string legatoOn = editorHost->valueText (kLegatoParam, 1.0);
+	const Case cases[] = {
+		{kAttackParam, {"1500", "\r"}, "", "b3 p3=" + parsed (kAttackParam, "1500") + " i e3"},
+		{kTransposeParam, {"1", "\r"}, "", "b10 p10=" + parsed (kTransposeParam, "1") + " i e10"},
+		{kLegatoParam, {legatoOn, "\r"}, "", "b14 p14=1 i e14"},
+		{kAttackParam, {"15", "\b", "0", "0", "\r"}, "", "b3 p3=" + parsed (kAttackParam, "100") + " i e3"},
+		{kAttackParam, {"fast", "\r"}, ValueEntry::kRefusedNote, ""},
+		{kAttackParam, {"fast", "\r", "2"}, "2", ""},           // typing replaces the note
+		{kAttackParam, {"\xc3\xa9\t"}, text (kAttackParam), ""}, // nothing typable: the text stays, selected
+		{kAttackParam, {"\b"}, "", ""},                          // Backspace clears the selection
+		{kSineParam, {"50", "\x1b"}, "", ""},
+	};
+	for (const Case& c : cases)
+	{
+		SCOPED_TRACE (c.keys.front ());
+		set (kAttackParam, 0.3);
+		mark ();
+		ASSERT_TRUE (entry.open (c.id));
+		EXPECT_EQ (entry.text (), editorHost->valueText (c.id, value (c.id)));
+		EXPECT_TRUE (entry.allSelected ());
+		bool applied = false;
+		for (const std::string& k : c.keys)
+		{
+			if (k == "\b")
+				entry.backspace ();
+			else if (k == "\r")
+				applied = entry.commit (*input);
+			else if (k == "\x1b")
+				entry.cancel ();
+			else
+				entry.type (k);
+		}
+		EXPECT_EQ (entry.text (), c.text);
+		EXPECT_EQ (applied, !c.trail.empty ());
+		EXPECT_EQ (entry.refused (), c.text == ValueEntry::kRefusedNote);
+		EXPECT_EQ (log (), c.trail);
+		entry.cancel ();
+	}
+	EXPECT_FALSE (entry.commit (*input)); // nothing open
+}
+
+// The menu's items and what their tags mean; the drawn menu's hit areas;
+// the zoom for a proposed size.
+TEST (EditorMenuAndZoom, ItemsChoicesHitAreasAndSizes)
+{
+	std::vector<int32> tags;
+	for (const MenuItem& item : pluginMenuItems (kAttackParam, 1.25))
+		tags.push_back (item.checked ? -item.tag : item.separatorBefore ? item.tag + 1 : item.tag);
+	EXPECT_EQ (tags, (std::vector<int32> {1, 2, 1076, 1100, -1125, 1150, 1200}));
+	EXPECT_EQ (pluginMenuItems (-1, 0.6).size (), size_t (kNumZoomChoices)); // nothing checked, no parameter items
+	for (const MenuItem& item : pluginMenuItems (0, 1.0))
+	{
+		const MenuChoice c = menuChoice (item.tag);
+		EXPECT_NE (c.kind, MenuChoice::None);
+		if (c.kind == MenuChoice::Zoom)
+		{
+			EXPECT_EQ (kMenuZoomBase + int32 (std::lround (c.zoom * 100)), item.tag);
+		}
+	}
+	EXPECT_EQ (menuChoice (1099).kind, MenuChoice::None);
+
+	// Opened near the bottom right corner it moves onto the panel; items
+	// are 20 pixels high, with 7 more above the first zoom item.
+	PanelMenu menu;
+	menu.open (pluginMenuItems (kAttackParam, 1.0), kAttackParam, 850, 520);
+	const Rect r = menu.bounds ();
+	EXPECT_TRUE (r.right == kPanelWidth && r.bottom == kPanelHeight && r.bottom - r.top == 7 * 20 + 7);
+	EXPECT_EQ (menu.itemAt (r.left + 5, r.top), 0);
+	EXPECT_EQ (menu.itemAt (r.left + 5, r.top + 40 + 3), -1); // the separator
+	EXPECT_EQ (menu.itemAt (r.left + 5, r.top + 47), 2);
+	EXPECT_EQ (menu.itemAt (r.left - 1, r.top), -1);
+	menu.step (-1);
+	EXPECT_EQ (menu.highlighted, 6);
+	menu.step (1);
+	EXPECT_EQ (menu.highlighted, 0);
+	menu.open (pluginMenuItems (-1, 1.0), -1, 100, 100); // opened again, elsewhere
+	EXPECT_TRUE (menu.bounds ().left == 100 && menu.bounds ().top == 100 && menu.highlighted == -1);
+
+	struct Size
+	{
+		int w, h;
+		double scale, current, zoom;
+	};
+	for (const Size& c : {Size {1147, 707, 4.0 / 3, 1.0, 1.0}, Size {1075, 663, 1, 1, 1.25}, Size {860, 9999, 1, 1, 1},
+	                      Size {10, 10, 1, 1, 0.5}, Size {99999, 99999, 1, 1, 2}, Size {1200, 663, 1, 1, 663 / 530.0}})
+		EXPECT_DOUBLE_EQ (zoomForSize (c.w, c.h, c.scale, c.current), c.zoom) << c.w << " x " << c.h;
 }

@@ -12,7 +12,10 @@
 #ifdef _WIN32
 #ifdef TARNO_HAVE_PLUGIN
 
+#include "editor/EditorMenu.h"
+#include "editor/ValueEntry.h"
 #include "editor/canvas/GdiCanvas.h"
+#include "editor/skins/PanelLayout.h"
 #include "editor/skins/SkinPainter.h"
 #include "vst3host/Module.h"
 #include "vst3host/PluginInstance.h"
@@ -22,6 +25,7 @@
 #include "tests/ScaleProbes.h"
 #include "tests/StreamUtil.h"
 
+#include "pluginterfaces/base/ustring.h"
 #include "pluginterfaces/gui/iplugview.h"
 #include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
 
@@ -442,8 +446,8 @@ protected:
 		auto stream = owned (new MemoryStream);
 		EXPECT_EQ (controller->getState (stream), kResultOk);
 		const Bytes b = bytesOf (*stream);
-		EXPECT_EQ (b.size (), 12u);
-		if (b.size () != 12)
+		EXPECT_EQ (b.size (), 24u);
+		if (b.size () < 12)
 			return -1;
 		return int32 (uint32_t (b[8]) | uint32_t (b[9]) << 8 | uint32_t (b[10]) << 16 | uint32_t (b[11]) << 24);
 	}
@@ -486,7 +490,7 @@ TEST_F (EditorWindow, SizeAndPlatformTypes)
 	EXPECT_EQ (size.top, 0);
 	EXPECT_EQ (size.right, kWidth);
 	EXPECT_EQ (size.bottom, kHeight);
-	EXPECT_NE (view->canResize (), kResultTrue);
+	EXPECT_EQ (view->canResize (), kResultTrue);
 
 	EXPECT_EQ (view->isPlatformTypeSupported ("HWND"), kResultTrue);
 	for (const char* other : {"NSView", "UIView", "X11EmbedWindowID", "HIView", "hwnd", "HWND ", ""})
@@ -1446,6 +1450,233 @@ TEST_F (EditorWindow, GesturesAtContentScale)
 	EXPECT_NE (atOne.find ("skin 2"), std::string::npos);
 	ASSERT_EQ (scale->setContentScaleFactor (1.5f), kResultTrue);
 	EXPECT_EQ (play (1.5), atOne);
+}
+
+
+// ---------------------------------------------------------------------------
+// The host's context menu, typed values, zoom.
+
+using namespace Tarno;
+
+namespace {
+
+// A point on parameter id in ORIGINAL: its control box's centre, or the
+// Legato switch's.
+POINT pointOn (int32 id)
+{
+	const SkinLayout& l = skinLayout (kSkinOriginal);
+	const PixelBox& s = kOverlayLayout.legato;
+	if (id == kLegatoParam)
+		return {(s.left + s.right) / 2, (s.top + s.bottom) / 2};
+	const Tarno::Point c = l.cell (id);
+	return {c.x + (l.control.left + l.control.right) / 2, c.y + (l.control.top + l.control.bottom) / 2};
+}
+
+std::wstring textOf (HWND w)
+{
+	wchar_t t[128] = {};
+	GetWindowTextW (w, t, 128);
+	return t;
+}
+
+// Removes the view from a thread timer: the one way in while a popup menu
+// runs its own message loop.
+IPlugView* viewToRemove = nullptr;
+void CALLBACK removeFromTimer (HWND, UINT, UINT_PTR id, DWORD)
+{
+	KillTimer (nullptr, id);
+	if (viewToRemove)
+		viewToRemove->removed ();
+	viewToRemove = nullptr;
+}
+
+} // namespace
+
+// A right-click on each of the 16 controls asks the host for its menu for
+// that parameter, adds the plug-in's items and pops it up once at the
+// click; elsewhere the menu has the zoom items alone.
+TEST_F (EditorWindow, RightClickAsksTheHostsMenu)
+{
+	auto& handler = plugin.componentHandler ();
+	handler.offerContextMenus = true;
+	attach ();
+	const std::vector<int32> zoomTags = {1075, -1100, 1125, 1150, 1200};
+	std::vector<int32> controlTags = {1, 2, 0};
+	controlTags.insert (controlTags.end (), zoomTags.begin (), zoomTags.end ());
+	for (int32 id = -1; id < kNumParams; ++id)
+	{
+		const POINT p = id < 0 ? POINT {5, 5} : pointOn (id);
+		const size_t before = handler.menuRequests.size ();
+		send (WM_RBUTTONDOWN, MK_RBUTTON, p.x, p.y);
+		send (WM_RBUTTONUP, 0, p.x, p.y);
+		ASSERT_EQ (handler.menuRequests.size (), before + 1) << id;
+		const auto& r = handler.menuRequests.back ();
+		EXPECT_EQ (r.view, view);
+		EXPECT_EQ (r.hasParam, id >= 0) << id;
+		EXPECT_EQ (r.param, id < 0 ? 0u : ParamID (id));
+		ASSERT_TRUE (r.menu);
+		EXPECT_EQ (r.menu->tags (), id < 0 ? zoomTags : controlTags) << id;
+		ASSERT_EQ (r.menu->popups.size (), 1u);
+		EXPECT_TRUE (r.menu->popups[0].x == p.x && r.menu->popups[0].y == p.y) << id;
+	}
+	EXPECT_TRUE (editCalls (calls ()).empty ());
+	handler.offerContextMenus = false;
+}
+
+// "Default value", and typed values in the edit control: applied as one
+// gesture, refused with the note in the field, cancelled by Escape or by
+// the focus going elsewhere.
+TEST_F (EditorWindow, MenuItemsAndTypedValues)
+{
+	auto& handler = plugin.componentHandler ();
+	handler.offerContextMenus = true;
+	int32 choose = 0;
+	handler.contextMenuPopup = [&] (Host::RecordingContextMenu& m) { m.choose (choose); };
+	attach ();
+	const POINT a = pointOn (kAttackParam);
+	auto rightClick = [&] {
+		send (WM_RBUTTONDOWN, MK_RBUTTON, a.x, a.y);
+		send (WM_RBUTTONUP, 0, a.x, a.y);
+	};
+	controller->setParamNormalized (kAttackParam, 0.9);
+	choose = kMenuDefaultValue;
+	rightClick ();
+	EXPECT_EQ (editCalls (calls ()), gestureCalls (kAttackParam, snapNormalized (kAttackParam, specs[kAttackParam].defaultNormalized)));
+
+	String128 wide = {};
+	UString (wide, 128).fromAscii ("1500");
+	ParamValue typed = 0;
+	ASSERT_EQ (controller->getParamValueByString (kAttackParam, wide, typed), kResultOk);
+	struct Case
+	{
+		const char* what;
+		bool byMenu;
+		const wchar_t* text;
+		WPARAM key; // 0: the focus goes elsewhere
+		bool applied;
+	};
+	const Case cases[] = {
+		{"applied", true, L"1500", VK_RETURN, true},
+		{"refused, then escaped", false, L"zz", VK_RETURN, false},
+		{"escaped", false, L"1500", VK_ESCAPE, false},
+		{"focus elsewhere", true, L"1500", 0, false},
+	};
+	for (const Case& c : cases)
+	{
+		SCOPED_TRACE (c.what);
+		clearCalls ();
+		choose = kMenuEnterValue;
+		if (c.byMenu)
+			rightClick ();
+		else
+		{
+			send (WM_LBUTTONDOWN, MK_LBUTTON | MK_CONTROL, a.x, a.y);
+			send (WM_LBUTTONUP, MK_CONTROL, a.x, a.y);
+		}
+		const HWND field = FindWindowExW (child, nullptr, L"EDIT", nullptr);
+		ASSERT_NE (field, nullptr);
+		EXPECT_EQ (GetFocus (), field);
+		String128 shown = {};
+		controller->getParamStringByValue (kAttackParam, controller->getParamNormalized (kAttackParam), shown);
+		char narrow[128];
+		UString (shown, 128).toAscii (narrow, 128);
+		EXPECT_EQ (textOf (field), std::wstring (narrow, narrow + std::strlen (narrow)));
+		SetWindowTextW (field, c.text);
+		if (c.key)
+			SendMessageW (field, WM_KEYDOWN, c.key, 0);
+		else
+			SetFocus (parent);
+		if (!c.applied && c.key == VK_RETURN)
+		{
+			ASSERT_TRUE (IsWindow (field));
+			EXPECT_EQ (textOf (field), L"Not a value");
+			SendMessageW (field, WM_KEYDOWN, VK_ESCAPE, 0);
+		}
+		EXPECT_FALSE (IsWindow (field));
+		EXPECT_EQ (editCalls (calls ()), c.applied ? gestureCalls (kAttackParam, typed) : std::vector<HandlerCall> {});
+	}
+	handler.offerContextMenus = false;
+	handler.contextMenuPopup = nullptr;
+}
+
+// The menu's 200 % asks the frame for twice the size; each skin is then the
+// picture the window shows at content scale 2, pixel for pixel.
+TEST_F (EditorWindow, ZoomFromTheMenuDrawsAsContentScaleTwo)
+{
+	auto& handler = plugin.componentHandler ();
+	handler.offerContextMenus = true;
+	int32 choose = kMenuZoomBase + 200;
+	handler.contextMenuPopup = [&] (Host::RecordingContextMenu& m) { m.choose (choose); };
+	ResizeRecorder frame;
+	view->setFrame (&frame);
+	attach ();
+	send (WM_RBUTTONDOWN, MK_RBUTTON, 5, 5);
+	send (WM_RBUTTONUP, 0, 5, 5);
+	ASSERT_EQ (frame.requests.size (), 1u);
+	EXPECT_TRUE (frame.requests[0].getWidth () == 1720 && frame.requests[0].getHeight () == 1060);
+	RECT client = {};
+	GetClientRect (child, &client);
+	EXPECT_TRUE (client.right == 1720 && client.bottom == 1060);
+	Image zoomed[3];
+	for (int32 skin = 0; skin < 3; ++skin)
+	{
+		setSkin (skin);
+		pump (300);
+		zoomed[skin] = capture (child);
+	}
+	choose = kMenuZoomBase + 100;
+	send (WM_RBUTTONDOWN, MK_RBUTTON, 5, 5);
+	send (WM_RBUTTONUP, 0, 5, 5);
+	FUnknownPtr<IPlugViewContentScaleSupport> scale (view);
+	ASSERT_EQ (scale->setContentScaleFactor (2.0f), kResultTrue);
+	for (int32 skin = 0; skin < 3; ++skin)
+	{
+		setSkin (skin);
+		pump (300);
+		EXPECT_TRUE (capture (child).rgb == zoomed[skin].rgb) << "skin " << skin;
+	}
+	scale->setContentScaleFactor (1.0f);
+	setSkin (0);
+	view->setFrame (nullptr);
+	handler.offerContextMenus = false;
+	handler.contextMenuPopup = nullptr;
+}
+
+// The window's own popup menu (a host without IComponentHandler3) ends when
+// the view is removed while it is up; so does the field; and a host's menu
+// item chosen after the removal reaches nothing.
+TEST_F (EditorWindow, RemovedWhileAMenuOrTheFieldIsOpen)
+{
+	attach ();
+	const POINT a = pointOn (kAttackParam);
+	viewToRemove = view;
+	SetTimer (nullptr, 0, 200, removeFromTimer);
+	send (WM_RBUTTONDOWN, MK_RBUTTON, a.x, a.y);
+	send (WM_RBUTTONUP, 0, a.x, a.y);
+	EXPECT_EQ (viewToRemove, nullptr) << "the menu was not up";
+	EXPECT_FALSE (IsWindow (child));
+	attachedNow = false;
+
+	attach ();
+	send (WM_LBUTTONDOWN, MK_LBUTTON | MK_CONTROL, a.x, a.y);
+	const HWND field = FindWindowExW (child, nullptr, L"EDIT", nullptr);
+	ASSERT_NE (field, nullptr);
+	detach ();
+	EXPECT_FALSE (IsWindow (field));
+
+	auto& handler = plugin.componentHandler ();
+	handler.offerContextMenus = true;
+	IPtr<Host::RecordingContextMenu> kept;
+	handler.contextMenuPopup = [&] (Host::RecordingContextMenu& m) { kept = &m; };
+	attach ();
+	send (WM_RBUTTONUP, 0, a.x, a.y);
+	ASSERT_TRUE (kept);
+	detach ();
+	clearCalls ();
+	EXPECT_EQ (kept->choose (kMenuDefaultValue), kResultFalse);
+	EXPECT_TRUE (editCalls (calls ()).empty ());
+	handler.offerContextMenus = false;
+	handler.contextMenuPopup = nullptr;
 }
 
 #endif // TARNO_HAVE_PLUGIN

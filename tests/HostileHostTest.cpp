@@ -1020,6 +1020,9 @@ TEST (HostileHost, MisbehavingStreamsChangeAllOrNothing)
 	appendLe32 (uiState, 0x54565549);
 	appendLe32 (uiState, 1);
 	appendLe32 (uiState, 2);
+	// The zoom after the skin, as the controller writes its state.
+	appendLe32 (uiState, 2);
+	appendLeDouble (uiState, 1.0);
 
 	for (const Misbehaviour& m : streams)
 	{
@@ -1049,6 +1052,8 @@ TEST (HostileHost, MisbehavingStreamsChangeAllOrNothing)
 		appendLe32 (skinZero, 0x54565549);
 		appendLe32 (skinZero, 1);
 		appendLe32 (skinZero, 0);
+		appendLe32 (skinZero, 2);
+		appendLeDouble (skinZero, 1.0);
 		ASSERT_EQ (p.controller->setState (streamOf (skinZero)), kResultOk);
 		FaultyStream ui (uiState, m.fault, m.amount);
 		const tresult ru = guarded (m.what, [&] { return p.controller->setState (&ui); });

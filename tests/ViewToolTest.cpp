@@ -66,6 +66,7 @@ TEST (ViewTool, CommandLineAndErrorsBeforeAnyWindow)
 	    {"--after -5 A.vst3", 2, "--after needs milliseconds"},
 	    {"--run-loop sideways A.vst3", 2, "--run-loop must be normal, refusing or none, not 'sideways'"},
 	    {"--scale 0.5 A.vst3", 2, "--scale needs a number from 1 to 4, not '0.5'"},
+	    {"--zoom 300 A.vst3", 2, "--zoom needs a percentage from 50 to 200, not '300'"},
 	    {"no-such-bundle.vst3", 1, "error: 'no-such-bundle.vst3' does not exist"},
 	};
 	for (const auto& k : cases)
@@ -119,6 +120,9 @@ TEST (ViewTool, TarnovelleBundle)
 	const ToolRun scaled = runTool ("--seconds 1 --scale 1.5 " + bundle);
 	EXPECT_EQ (scaled.status, 0) << scaled.output;
 	EXPECT_NE (scaled.output.find ("editor of 'Tarnovelle', 1290 x 795"), std::string::npos) << scaled.output;
+	const ToolRun zoomed = runTool ("--seconds 1 --scale 1.5 --zoom 50 " + bundle);
+	EXPECT_EQ (zoomed.status, 0) << zoomed.output;
+	EXPECT_NE (zoomed.output.find ("editor of 'Tarnovelle', 645 x 398, resizable"), std::string::npos) << zoomed.output;
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include "editor/canvas/ScaledCanvas.h"
 #include "editor/skins/SkinPainter.h"
 #include "formats/vst3/X11View.h"
+#include "editor/EditorMenu.h"
 #include "vst3host/Module.h"
 #include "vst3host/PlugFrame.h"
 #include "vst3host/PluginInstance.h"
@@ -21,6 +22,7 @@
 #include "tests/BundlePath.h"
 #include "tests/StreamUtil.h"
 
+#include "pluginterfaces/base/ustring.h"
 #include "pluginterfaces/gui/iplugview.h"
 #include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
 
@@ -28,6 +30,7 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/XKBlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/Xdamage.h>
 #include <X11/keysym.h>
@@ -254,6 +257,57 @@ protected:
 			XTestFakeButtonEvent (x.display, 1, down, 0);
 		settle ();
 	}
+	void key (KeySym sym, bool withShift = false)
+	{
+		const KeyCode code = XKeysymToKeycode (x.display, sym);
+		const KeyCode shiftCode = XKeysymToKeycode (x.display, XK_Shift_L);
+		if (withShift)
+			XTestFakeKeyEvent (x.display, shiftCode, True, 0);
+		XTestFakeKeyEvent (x.display, code, True, 0);
+		XTestFakeKeyEvent (x.display, code, False, 0);
+		if (withShift)
+			XTestFakeKeyEvent (x.display, shiftCode, False, 0);
+		settle ();
+	}
+	// Types ASCII text on the server's keyboard map (Shift where the
+	// character is on the key's second level).
+	void type (const std::string& text)
+	{
+		for (char c : text)
+		{
+			const KeySym sym = c == ' ' ? XK_space : KeySym (static_cast<unsigned char> (c));
+			const KeyCode code = XKeysymToKeycode (x.display, sym);
+			key (sym, XkbKeycodeToKeysym (x.display, code, 0, 0) != sym);
+		}
+	}
+	void ctrlClick (int px, int py)
+	{
+		const KeyCode ctrl = XKeysymToKeycode (x.display, XK_Control_L);
+		XTestFakeKeyEvent (x.display, ctrl, True, 0);
+		click (px, py);
+		XTestFakeKeyEvent (x.display, ctrl, False, 0);
+		settle ();
+	}
+	Window focus ()
+	{
+		Window w = 0;
+		int revert = 0;
+		XGetInputFocus (x.display, &w, &revert);
+		return w;
+	}
+	// A panel point on parameter id in ORIGINAL: its control box's centre,
+	// or the Legato switch's.
+	static Point pointOn (int32 id)
+	{
+		const SkinLayout& l = skinLayout (kSkinOriginal);
+		const PixelBox& s = kOverlayLayout.legato;
+		if (id == kLegatoParam)
+			return {(s.left + s.right) / 2, (s.top + s.bottom) / 2};
+		const Point c = l.cell (id);
+		return {c.x + (l.control.left + l.control.right) / 2, c.y + (l.control.top + l.control.bottom) / 2};
+	}
+	std::vector<HandlerCall> edits () { return editCalls (handler.calls ()); }
+
 	// Runs the loop until `done` holds, for at most two seconds: the plug-in
 	// reads its events from a connection of its own, in its own time.
 	bool eventually (const std::function<bool ()>& done) { return loop.runUntil (done, 2000) || done (); }
@@ -272,7 +326,7 @@ protected:
 		MemoryStream state;
 		controller->getState (&state);
 		const Bytes b = bytesOf (state);
-		return b.size () == 12 ? int32 (b[8] | b[9] << 8 | b[10] << 16 | b[11] << 24) : -1;
+		return b.size () >= 12 ? int32 (b[8] | b[9] << 8 | b[10] << 16 | b[11] << 24) : -1;
 	}
 	size_t count (HandlerCall::Kind kind)
 	{
@@ -842,5 +896,179 @@ TEST (X11EditorInProcess, EventsReadWithAnAnswerAreHandledAtOnce)
 }
 
 } // namespace
+
+#endif
+
+#if !defined(_WIN32) && defined(TARNO_HAVE_X11_EDITOR) && defined(TARNO_HAVE_PLUGIN)
+
+// A right-click on each of the 16 controls asks the host for its menu for
+// that parameter, adds the plug-in's items and pops it up once at the
+// click; elsewhere on the panel the menu has the zoom items alone.
+TEST_F (X11EditorTest, RightClickAsksTheHostsMenu)
+{
+	handler.offerContextMenus = true;
+	attach ();
+	const std::vector<int32> zoomTags = {1075, -1100, 1125, 1150, 1200};
+	std::vector<int32> controlTags = {1, 2, 0};
+	controlTags.insert (controlTags.end (), zoomTags.begin (), zoomTags.end ());
+	for (int32 id = -1; id < kNumParams; ++id)
+	{
+		const Point p = id < 0 ? Point {5, 5} : pointOn (id);
+		const size_t before = handler.menuRequests.size ();
+		click (p.x, p.y, 3);
+		ASSERT_TRUE (eventually ([&] { return handler.menuRequests.size () == before + 1; })) << id;
+		const auto& r = handler.menuRequests.back ();
+		EXPECT_EQ (r.view, view.get ());
+		EXPECT_EQ (r.hasParam, id >= 0) << id;
+		EXPECT_EQ (r.param, id < 0 ? 0u : ParamID (id));
+		ASSERT_TRUE (r.menu);
+		EXPECT_EQ (r.menu->tags (), id < 0 ? zoomTags : controlTags) << id;
+		ASSERT_EQ (r.menu->popups.size (), 1u);
+		EXPECT_TRUE (r.menu->popups[0].x == at (p.x) && r.menu->popups[0].y == at (p.y)) << id;
+	}
+	EXPECT_TRUE (edits ().empty ());
+}
+
+// The menu's items, and typed values: applied as one gesture, refused with
+// the note in the field, cancelled by Escape or a click elsewhere; the
+// keyboard focus taken for the field and given back.
+TEST_F (X11EditorTest, MenuItemsAndTypedValues)
+{
+	handler.offerContextMenus = true;
+	int32 choose = 0;
+	handler.contextMenuPopup = [&] (Host::RecordingContextMenu& m) { m.choose (choose); };
+	attach ();
+	const Point attack = pointOn (kAttackParam);
+	const Window before = focus ();
+
+	controller->setParamNormalized (kAttackParam, 0.9);
+	choose = kMenuDefaultValue;
+	click (attack.x, attack.y, 3);
+	EXPECT_EQ (edits (), gestureCalls (kAttackParam, snapNormalized (kAttackParam, specs[kAttackParam].defaultNormalized)));
+
+	String128 wide = {};
+	UString (wide, 128).fromAscii ("1500");
+	ParamValue typed = 0;
+	ASSERT_EQ (controller->getParamValueByString (kAttackParam, wide, typed), kResultOk);
+	struct Case
+	{
+		const char* what;
+		bool byMenu;
+		std::string text;
+		KeySym end;
+		bool applied;
+	};
+	const Case cases[] = {
+		{"applied", true, "1500", XK_Return, true},
+		{"refused, then escaped", false, "zz", XK_Return, false},
+		{"escaped", false, "1500", XK_Escape, false},
+		{"clicked away", true, "1500", 0, false},
+	};
+	for (const Case& c : cases)
+	{
+		SCOPED_TRACE (c.what);
+		handler.clear ();
+		loop.runFor (450); // no double-click with the last press
+		choose = kMenuEnterValue;
+		if (c.byMenu)
+			click (attack.x, attack.y, 3);
+		else
+			ctrlClick (attack.x, attack.y);
+		ASSERT_TRUE (eventually ([&] { return focus () == child; })) << "the field took no focus";
+		type (c.text);
+		if (c.end)
+			key (c.end);
+		else
+			click (5, 5);
+		if (!c.applied && c.end == XK_Return)
+		{
+			// Refused: the field stays, with its note; Escape then cancels.
+			loop.runFor (50);
+			EXPECT_EQ (focus (), child);
+			key (XK_Escape);
+		}
+		EXPECT_TRUE (eventually ([&] { return focus () == before; })) << "the focus was not given back";
+		EXPECT_EQ (edits (), c.applied ? gestureCalls (kAttackParam, typed) : std::vector<HandlerCall> {});
+	}
+}
+
+// Without the host's menu (no IComponentHandler3, or no menu from it) the
+// window draws its own: Escape closes it, a click on an item chooses it. A
+// menu or a field open when the view is removed goes with it, and a host
+// menu's item chosen after that reaches nothing.
+TEST_F (X11EditorTest, OwnMenuAndRemovalWhileOpen)
+{
+	attach ();
+	const Window before = focus ();
+	const Point attack = pointOn (kAttackParam);
+	for (bool refusing : {false, true})
+	{
+		handler.offerContextMenus = refusing;
+		handler.menusRefused = refusing;
+		controller->setParamNormalized (kAttackParam, 0.9);
+		handler.clear ();
+		click (attack.x, attack.y, 3);
+		ASSERT_TRUE (eventually ([&] { return focus () == child; })) << "no menu of its own";
+		key (XK_Escape);
+		EXPECT_TRUE (eventually ([&] { return focus () == before; }));
+		// Again, and a click on its first item ("Default value").
+		click (attack.x, attack.y, 3);
+		ASSERT_TRUE (eventually ([&] { return focus () == child; }));
+		click (attack.x + 40, attack.y + 10);
+		EXPECT_TRUE (valueIs (kAttackParam, snapNormalized (kAttackParam, specs[kAttackParam].defaultNormalized)));
+		EXPECT_TRUE (eventually ([&] { return focus () == before; }));
+	}
+	EXPECT_EQ (handler.menuRequests.size (), 2u); // asked, and refused, twice
+
+	// Removed with the menu, then with the field open.
+	click (attack.x, attack.y, 3);
+	ASSERT_TRUE (eventually ([&] { return focus () == child; }));
+	EXPECT_EQ (view->removed (), kResultOk);
+	attach ();
+	ctrlClick (attack.x, attack.y);
+	ASSERT_TRUE (eventually ([&] { return focus () == child; }));
+	EXPECT_EQ (view->removed (), kResultOk);
+	attach ();
+
+	// A host that keeps its menu and calls an item after the view is gone.
+	handler.offerContextMenus = true;
+	handler.menusRefused = false;
+	IPtr<Host::RecordingContextMenu> kept;
+	handler.contextMenuPopup = [&] (Host::RecordingContextMenu& m) { kept = &m; };
+	click (attack.x, attack.y, 3);
+	ASSERT_TRUE (eventually ([&] { return kept != nullptr; }));
+	EXPECT_EQ (view->removed (), kResultOk);
+	handler.clear ();
+	EXPECT_EQ (kept->choose (kMenuDefaultValue), kResultFalse);
+	EXPECT_TRUE (edits ().empty ());
+	attach ();
+}
+
+// The menu's 200 % asks the frame for twice the size; the panel is then
+// drawn exactly as at content scale 2, in every skin, and the zoom is in
+// the controller's state.
+TEST_F (X11EditorTest, ZoomFromTheMenuDrawsAsContentScaleTwo)
+{
+	handler.offerContextMenus = true;
+	handler.contextMenuPopup = [&] (Host::RecordingContextMenu& m) { m.choose (kMenuZoomBase + 200); };
+	attach ();
+	click (5, 5, 3);
+	ASSERT_EQ (frame.resizeRequests ().size (), 1u);
+	EXPECT_EQ (frame.resizeRequests ()[0].size.getWidth (), 1720);
+	EXPECT_EQ (frame.resizeRequests ()[0].size.getHeight (), 1060);
+	ViewRect size;
+	view->getSize (&size);
+	EXPECT_TRUE (size.getWidth () == 1720 && size.getHeight () == 1060);
+	f = 2.0;
+	for (int32 s = kNumSkins - 1; s >= 0; --s)
+		showSkinAndCompare (s);
+	MemoryStream state;
+	controller->getState (&state);
+	const Bytes b = bytesOf (state);
+	ASSERT_EQ (b.size (), 24u);
+	double zoom = 0;
+	std::memcpy (&zoom, b.data () + 16, 8);
+	EXPECT_EQ (zoom, 2.0);
+}
 
 #endif

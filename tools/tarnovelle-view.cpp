@@ -32,6 +32,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -66,6 +67,9 @@ const char* const kUsage =
     "                      was shown (default 1000)\n"
     "  --scale F           give the view content scale F (1 to 4, as a host on a\n"
     "                      high-density screen does) before opening it\n"
+    "  --zoom PERCENT      open a resizable view at PERCENT of its size (50 to\n"
+    "                      200); the window can be resized, and the editor's\n"
+    "                      right-click menu zooms too\n"
     "  --run-loop MODE     what the view's frame offers: 'normal' (default),\n"
     "                      'refusing' (a run loop that refuses every handler and\n"
     "                      timer) or 'none' (no run loop at all)\n"
@@ -79,6 +83,7 @@ struct Options
 	std::string screenshot;
 	int afterMs = 1000;
 	double scale = 1.0;
+	double zoomPercent = 100.0;
 	enum class RunLoopMode { Normal, Refusing, Absent } runLoop = RunLoopMode::Normal;
 	bool help = false;
 	bool version = false;
@@ -146,6 +151,17 @@ bool parseArguments (int argc, char** argv, Options& o, std::string& error)
 			if (v.empty () || *end != 0 || !(o.scale >= 1.0 && o.scale <= 4.0))
 			{
 				error = "--scale needs a number from 1 to 4, not '" + v + "'";
+				return false;
+			}
+		}
+		else if (arg == "--zoom")
+		{
+			if (!value (v))
+				return false;
+			o.zoomPercent = std::strtod (v.c_str (), &end);
+			if (v.empty () || *end != 0 || !(o.zoomPercent >= 50.0 && o.zoomPercent <= 200.0))
+			{
+				error = "--zoom needs a percentage from 50 to 200, not '" + v + "'";
 				return false;
 			}
 		}
@@ -469,6 +485,17 @@ int show (const Options& o)
 		FUnknownPtr<IPlugViewContentScaleSupport> scaling (view);
 		if (!scaling || scaling->setContentScaleFactor (float (o.scale)) != kResultTrue)
 			return fail ("the editor of '" + instrument->name + "' does not take content scale " + std::to_string (o.scale));
+	}
+	if (o.zoomPercent != 100.0)
+	{
+		// A resizable view takes the size nearest to the zoomed one.
+		ViewRect size;
+		if (view->canResize () != kResultTrue || view->getSize (&size) != kResultOk)
+			return fail ("the editor of '" + instrument->name + "' cannot be resized");
+		ViewRect zoomed (0, 0, int32 (std::lround (size.getWidth () * o.zoomPercent / 100.0)),
+		                 int32 (std::lround (size.getHeight () * o.zoomPercent / 100.0)));
+		if (view->checkSizeConstraint (&zoomed) != kResultTrue || view->onSize (&zoomed) != kResultOk)
+			return fail ("the editor of '" + instrument->name + "' refused the zoomed size");
 	}
 
 	const char* displayName = std::getenv ("DISPLAY");

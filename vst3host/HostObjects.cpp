@@ -307,8 +307,100 @@ tresult PLUGIN_API RecordingComponentHandler::queryInterface (const TUID iid, vo
 	QUERY_INTERFACE (iid, obj, FUnknown::iid, IComponentHandler)
 	QUERY_INTERFACE (iid, obj, IComponentHandler::iid, IComponentHandler)
 	QUERY_INTERFACE (iid, obj, IComponentHandler2::iid, IComponentHandler2)
+	if (offerContextMenus)
+		QUERY_INTERFACE (iid, obj, IComponentHandler3::iid, IComponentHandler3)
 	*obj = nullptr;
 	return kNoInterface;
+}
+
+IContextMenu* PLUGIN_API RecordingComponentHandler::createContextMenu (Steinberg::IPlugView* plugView,
+                                                                      const ParamID* paramID)
+{
+	MenuRequest request {plugView, paramID != nullptr, paramID ? *paramID : 0, nullptr};
+	if (!menusRefused)
+	{
+		request.menu = Steinberg::owned (new RecordingContextMenu);
+		request.menu->onPopup = contextMenuPopup;
+	}
+	menuRequests.push_back (request);
+	if (!request.menu)
+		return nullptr;
+	request.menu->addRef ();
+	return request.menu.get ();
+}
+
+//------------------------------------------------------------------------
+tresult RecordingContextMenu::choose (int32 tag)
+{
+	for (const Entry& e : entries)
+		if (e.item.tag == tag && e.target)
+			return e.target->executeMenuItem (tag);
+	return kResultFalse;
+}
+
+std::vector<int32> RecordingContextMenu::tags () const
+{
+	std::vector<int32> out;
+	for (const Entry& e : entries)
+		out.push_back ((e.item.flags & IContextMenuItem::kIsSeparator)
+		                   ? 0
+		                   : ((e.item.flags & IContextMenuItem::kIsChecked) ? -e.item.tag : e.item.tag));
+	return out;
+}
+
+tresult PLUGIN_API RecordingContextMenu::getItem (int32 index, Item& item, IContextMenuTarget** target)
+{
+	if (index < 0 || index >= getItemCount ())
+		return kInvalidArgument;
+	item = entries[size_t (index)].item;
+	if (target)
+	{
+		*target = entries[size_t (index)].target.get ();
+		if (*target)
+			(*target)->addRef ();
+	}
+	return kResultOk;
+}
+
+tresult PLUGIN_API RecordingContextMenu::addItem (const Item& item, IContextMenuTarget* target)
+{
+	entries.push_back ({item, target});
+	return kResultOk;
+}
+
+tresult PLUGIN_API RecordingContextMenu::removeItem (const Item& item, IContextMenuTarget* target)
+{
+	for (auto it = entries.begin (); it != entries.end (); ++it)
+		if (it->item.tag == item.tag && it->target.get () == target)
+		{
+			entries.erase (it);
+			return kResultOk;
+		}
+	return kResultFalse;
+}
+
+tresult PLUGIN_API RecordingContextMenu::popup (Steinberg::UCoord x, Steinberg::UCoord y)
+{
+	popups.push_back ({x, y});
+	if (onPopup)
+		onPopup (*this);
+	return kResultOk;
+}
+
+tresult PLUGIN_API RecordingContextMenu::queryInterface (const TUID iid, void** obj)
+{
+	QUERY_INTERFACE (iid, obj, FUnknown::iid, IContextMenu)
+	QUERY_INTERFACE (iid, obj, IContextMenu::iid, IContextMenu)
+	*obj = nullptr;
+	return kNoInterface;
+}
+
+uint32 PLUGIN_API RecordingContextMenu::release ()
+{
+	const uint32 left = --refs_;
+	if (left == 0)
+		delete this;
+	return left;
 }
 
 //------------------------------------------------------------------------

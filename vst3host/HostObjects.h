@@ -11,12 +11,14 @@
 // delete the object.
 #pragma once
 
+#include "pluginterfaces/vst/ivstcontextmenu.h"
 #include "pluginterfaces/vst/ivsteditcontroller.h"
 #include "pluginterfaces/vst/ivstevents.h"
 #include "pluginterfaces/vst/ivstparameterchanges.h"
 #include "public.sdk/source/vst/hosting/hostclasses.h"
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -165,10 +167,56 @@ public:
 	virtual void onRestartComponent (int32 flags) = 0;
 };
 
+// A host's context menu that records what the plug-in does with it: the
+// items it adds (their targets held, as a host holds them) and where it pops
+// the menu up. onPopup, if set, plays the musician while the menu is up
+// (choose, for one); choose calls the target of the item with that tag.
+class RecordingContextMenu final : public Steinberg::Vst::IContextMenu
+{
+public:
+	virtual ~RecordingContextMenu () = default;
+
+	struct Entry
+	{
+		Item item;
+		Steinberg::IPtr<Steinberg::Vst::IContextMenuTarget> target;
+	};
+	struct Popup
+	{
+		Steinberg::UCoord x, y;
+	};
+
+	std::vector<Entry> entries;
+	std::vector<Popup> popups;
+	std::function<void (RecordingContextMenu& menu)> onPopup;
+
+	// The target's answer, or kResultFalse when no item has the tag.
+	tresult choose (int32 tag);
+	// The items' tags in order: a separator as 0, a checked item's negated.
+	std::vector<int32> tags () const;
+
+	int32 PLUGIN_API getItemCount () override { return static_cast<int32> (entries.size ()); }
+	tresult PLUGIN_API getItem (int32 index, Item& item, Steinberg::Vst::IContextMenuTarget** target) override;
+	tresult PLUGIN_API addItem (const Item& item, Steinberg::Vst::IContextMenuTarget* target) override;
+	tresult PLUGIN_API removeItem (const Item& item, Steinberg::Vst::IContextMenuTarget* target) override;
+	tresult PLUGIN_API popup (Steinberg::UCoord x, Steinberg::UCoord y) override;
+
+	tresult PLUGIN_API queryInterface (const Steinberg::TUID iid, void** obj) override;
+	uint32 PLUGIN_API addRef () override { return ++refs_; }
+	uint32 PLUGIN_API release () override;
+
+private:
+	std::atomic<uint32> refs_ {1};
+};
+
 // IComponentHandler and IComponentHandler2 that records every call in order
 // (thread-safe) and forwards edits and restarts to an optional listener.
+// With offerContextMenus set it also answers IComponentHandler3: each
+// createContextMenu is recorded and answered with a new RecordingContextMenu
+// (none when menusRefused), whose onPopup is contextMenuPopup.
 class RecordingComponentHandler : public Steinberg::Vst::IComponentHandler,
-                                  public Steinberg::Vst::IComponentHandler2
+                                  public Steinberg::Vst::IComponentHandler2,
+                                  public Steinberg::Vst::IComponentHandler3
 {
 public:
 	RecordingComponentHandler () = default;
@@ -189,6 +237,21 @@ public:
 	tresult PLUGIN_API requestOpenEditor (Steinberg::FIDString name) override;
 	tresult PLUGIN_API startGroupEdit () override;
 	tresult PLUGIN_API finishGroupEdit () override;
+	// IComponentHandler3
+	Steinberg::Vst::IContextMenu* PLUGIN_API createContextMenu (Steinberg::IPlugView* plugView,
+	                                                          const ParamID* paramID) override;
+
+	struct MenuRequest
+	{
+		Steinberg::IPlugView* view;
+		bool hasParam;
+		ParamID param;
+		Steinberg::IPtr<RecordingContextMenu> menu; // null when refused
+	};
+	bool offerContextMenus = false;
+	bool menusRefused = false;
+	std::function<void (RecordingContextMenu& menu)> contextMenuPopup;
+	std::vector<MenuRequest> menuRequests;
 
 	tresult PLUGIN_API queryInterface (const Steinberg::TUID iid, void** obj) override;
 	uint32 PLUGIN_API addRef () override { return ++refs_; }

@@ -216,6 +216,9 @@ void PluginInstance::destroy ()
 			controller_->terminate ();
 	}
 	handler_.setListener (nullptr);
+	// The menus the plug-in was given hold its menu targets: they go while
+	// the plug-in's code is still loaded.
+	handler_.menuRequests.clear ();
 	controllerInitialized_ = false;
 	controller_ = nullptr;
 	singleComponent_ = false;

@@ -2,10 +2,15 @@
 
 #include "editor/win32/Win32Window.h"
 
-#include "editor/canvas/ScaledCanvas.h"
+#include "editor/EditorZoom.h"
 #include "editor/skins/EditorFonts.h"
+#include "editor/skins/PanelLayout.h"
+#include "editor/canvas/ScaledCanvas.h"
+#include "params/ParamTable.h"
 
 #include <gdiplus.h>
+
+#include <string>
 
 namespace Tarno {
 
@@ -41,7 +46,8 @@ HINSTANCE thisModule ()
 
 } // namespace
 
-Win32Window::Win32Window (EditorHost& host, Win32WindowOwner& owner) : owner (owner), core (host, this), input (core.input)
+Win32Window::Win32Window (EditorHost& h, Win32WindowOwner& owner)
+: owner (owner), host (h), entry (h), core (h, this), input (core.input)
 {
 	makeFonts ();
 	backgroundBrush = CreateSolidBrush (RGB (20, 34, 38));
@@ -64,14 +70,31 @@ void Win32Window::makeFonts ()
 
 bool Win32Window::setScale (double f)
 {
-	core.setScale (f);
+	applyScale (f, zoomFactor);
+	return true;
+}
+
+bool Win32Window::setZoom (double zoom)
+{
+	if (!acceptableZoom (zoom))
+		return false;
+	applyScale (contentScale, zoom);
+	return true;
+}
+
+void Win32Window::applyScale (double newScale, double newZoom)
+{
+	// The field sits over a readout at the old size: it goes.
+	closeField ();
+	contentScale = newScale;
+	zoomFactor = newZoom;
+	core.setScale (newScale * newZoom);
 	makeFonts ();
 	if (!window)
-		return true;
+		return;
 	SetWindowPos (window, nullptr, 0, 0, core.pixelWidth (), core.pixelHeight (),
 	              SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 	invalidate ();
-	return true;
 }
 
 Win32Window::~Win32Window ()
@@ -117,8 +140,13 @@ void Win32Window::close ()
 	if (window == nullptr)
 		return;
 	KillTimer (window, kTimerId);
-	// A drag still in progress ends with its one endEdit before the window goes.
+	// A drag still in progress ends with its one endEdit before the window
+	// goes; a field open goes first, a menu up is ended (its tracking
+	// returns nothing once the window is closed).
 	input.endDrag ();
+	closeField ();
+	if (menuTracking)
+		EndMenu ();
 	// The window is no longer this view's before it is destroyed: the
 	// messages its destruction sends (also from the destructor, where the
 	// view must not be held again) go past the view.
@@ -209,7 +237,25 @@ LRESULT Win32Window::message (HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 		case WM_LBUTTONDOWN:
 		{
 			const MousePoint p = mousePoint (static_cast<uint32_t> (lParam));
+			// A click elsewhere cancels the field (also through its focus
+			// loss) and acts as usual.
+			closeField ();
+			if ((wParam & MK_CONTROL) != 0)
+			{
+				const int32_t param = input.parameterAt (p.x, p.y);
+				if (param >= 0)
+				{
+					openValueEntry (param);
+					return 0;
+				}
+			}
 			input.press (p.x, p.y, shift);
+			return 0;
+		}
+		case WM_RBUTTONUP:
+		{
+			const MousePoint p = mousePoint (static_cast<uint32_t> (lParam));
+			rightClick (p.x, p.y);
 			return 0;
 		}
 		case WM_MOUSEMOVE:
@@ -223,6 +269,7 @@ LRESULT Win32Window::message (HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 		case WM_LBUTTONDBLCLK:
 		{
 			const MousePoint p = mousePoint (static_cast<uint32_t> (lParam));
+			closeField ();
 			input.doubleClick (p.x, p.y);
 			return 0;
 		}
@@ -238,6 +285,181 @@ LRESULT Win32Window::message (HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 		}
 		default: return DefWindowProcW (hwnd, msg, wParam, lParam);
 	}
+}
+
+void Win32Window::rightClick (int32_t x, int32_t y)
+{
+	// A drag holds the left button: its gesture is not interrupted.
+	if (input.dragging ())
+		return;
+	closeField ();
+	const HWND hwnd = window;
+	const int32_t param = input.parameterAt (x, y);
+	if (menuHost && menuHost->showHostMenu (x, y, param))
+		return;
+	// The host may have closed the window while its menu was up.
+	if (window != hwnd)
+		return;
+	HMENU menu = CreatePopupMenu ();
+	if (menu == nullptr)
+		return;
+	for (const MenuItem& item : pluginMenuItems (param, zoomFactor))
+	{
+		if (item.separatorBefore)
+			AppendMenuW (menu, MF_SEPARATOR, 0, nullptr);
+		AppendMenuW (menu, MF_STRING | (item.checked ? MF_CHECKED : 0u), static_cast<UINT_PTR> (item.tag),
+		             reinterpret_cast<LPCWSTR> (item.label));
+	}
+	POINT at = {x, y};
+	ClientToScreen (hwnd, &at);
+	menuTracking = true;
+	const int tag = static_cast<int> (
+		TrackPopupMenu (menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, hwnd, nullptr));
+	menuTracking = false;
+	DestroyMenu (menu);
+	// Closed while the menu was up (EndMenu): nothing is chosen.
+	if (tag != 0 && window == hwnd)
+		chooseMenuItem (tag, param);
+}
+
+void Win32Window::chooseMenuItem (int32_t tag, int32_t param)
+{
+	const MenuChoice choice = menuChoice (tag);
+	switch (choice.kind)
+	{
+		case MenuChoice::DefaultValue:
+			if (isTableParam (param))
+				input.applyEdit (param, specs[param].defaultNormalized);
+			break;
+		case MenuChoice::EnterValue: openValueEntry (param); break;
+		case MenuChoice::Zoom:
+			if (menuHost == nullptr || !menuHost->requestZoom (choice.zoom))
+				setZoom (choice.zoom);
+			break;
+		case MenuChoice::None: break;
+	}
+}
+
+bool Win32Window::openValueEntry (int32_t param)
+{
+	if (window == nullptr)
+		return false;
+	input.endDrag ();
+	closeField ();
+	if (!entry.open (param))
+		return false;
+	// The edit control covers the readout at the drawing scale.
+	const double f = core.scale ();
+	const Rect box = ValueEntry::box (host.skin (), param);
+	std::wstring text (entry.text ().begin (), entry.text ().end ());
+	field = CreateWindowExW (0, L"EDIT", text.c_str (), WS_CHILD | WS_VISIBLE | WS_BORDER | ES_AUTOHSCROLL,
+	                         scaledLength (box.left, f), scaledLength (box.top, f),
+	                         scaledLength (box.right - box.left, f), scaledLength (box.bottom - box.top, f), window,
+	                         nullptr, thisModule (), nullptr);
+	if (field == nullptr)
+	{
+		entry.cancel ();
+		return false;
+	}
+	SendMessageW (field, WM_SETFONT, reinterpret_cast<WPARAM> (textFont), FALSE);
+	SetWindowLongPtrW (field, GWLP_USERDATA, reinterpret_cast<LONG_PTR> (this));
+	fieldProcBefore =
+		reinterpret_cast<WNDPROC> (SetWindowLongPtrW (field, GWLP_WNDPROC, reinterpret_cast<LONG_PTR> (fieldProc)));
+	SendMessageW (field, EM_SETSEL, 0, -1);
+	focusBefore = SetFocus (field);
+	return true;
+}
+
+void Win32Window::closeField (bool giveFocusBack)
+{
+	if (field == nullptr)
+		return;
+	entry.cancel ();
+	// No longer the field before it goes: its focus loss on the way out
+	// finds nothing to cancel.
+	const HWND closing = field;
+	field = nullptr;
+	if (giveFocusBack && GetFocus () == closing && focusBefore && IsWindow (focusBefore))
+		SetFocus (focusBefore);
+	focusBefore = nullptr;
+	SetWindowLongPtrW (closing, GWLP_WNDPROC, reinterpret_cast<LONG_PTR> (fieldProcBefore));
+	DestroyWindow (closing);
+}
+
+void Win32Window::commitField ()
+{
+	const int length = GetWindowTextLengthW (field);
+	std::wstring wide (static_cast<size_t> (length) + 1, L'\0');
+	GetWindowTextW (field, &wide[0], length + 1);
+	std::string text;
+	for (int i = 0; i < length; ++i)
+		text += wide[size_t (i)] < 0x80 ? static_cast<char> (wide[size_t (i)]) : '?';
+	entry.setText (text);
+	// The edit may close the window (and the field with it); the owner is
+	// held, so closeField finds nothing left then.
+	if (entry.commit (input))
+	{
+		closeField ();
+		return;
+	}
+	const std::wstring note (entry.text ().begin (), entry.text ().end ());
+	SetWindowTextW (field, note.c_str ());
+	SendMessageW (field, EM_SETSEL, 0, -1);
+}
+
+// The field's messages: Enter and Escape, and its focus going elsewhere.
+// The owner is held as for the window's own messages.
+LRESULT CALLBACK Win32Window::fieldProc (HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+	auto* editor = reinterpret_cast<Win32Window*> (GetWindowLongPtrW (hwnd, GWLP_USERDATA));
+	if (editor == nullptr || editor->field != hwnd)
+		return DefWindowProcW (hwnd, msg, wParam, lParam);
+	Win32WindowOwner& owner = editor->owner;
+	owner.holdOwner ();
+	LRESULT result = 0;
+	try
+	{
+		result = editor->fieldMessage (hwnd, msg, wParam, lParam);
+	}
+	catch (...)
+	{
+	}
+	owner.releaseOwner ();
+	return result;
+}
+
+LRESULT Win32Window::fieldMessage (HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+	const WNDPROC before = fieldProcBefore;
+	switch (msg)
+	{
+		case WM_GETDLGCODE: return DLGC_WANTALLKEYS | CallWindowProcW (before, hwnd, msg, wParam, lParam);
+		case WM_KEYDOWN:
+			if (wParam == VK_RETURN)
+			{
+				commitField ();
+				return 0;
+			}
+			if (wParam == VK_ESCAPE)
+			{
+				closeField ();
+				return 0;
+			}
+			break;
+		case WM_CHAR:
+			// Enter and Escape were handled as keys: no beep.
+			if (wParam == '\r' || wParam == 0x1B)
+				return 0;
+			break;
+		case WM_KILLFOCUS:
+		{
+			const LRESULT r = CallWindowProcW (before, hwnd, msg, wParam, lParam);
+			closeField (false);
+			return r;
+		}
+		default: break;
+	}
+	return CallWindowProcW (before, hwnd, msg, wParam, lParam);
 }
 
 void Win32Window::paint (HWND hwnd)

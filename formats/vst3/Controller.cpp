@@ -6,6 +6,7 @@
 #include "params/MidiControllers.h"
 #include "params/NumberText.h"
 #include "params/ParamTable.h"
+#include "editor/EditorZoom.h"
 #include "formats/vst3/StateBlob.h"
 
 #include "base/source/fstreamer.h"
@@ -24,8 +25,14 @@ using namespace Steinberg::Vst;
 
 namespace {
 
+// The controller's state: magic, version 1, skin; then, from the second
+// version on, the version of what follows and the zoom (a double). Readers
+// of the first version read the first three words and ignore the rest, so
+// a state written now still loads there (at 100 %); a state of the first
+// version loads here at 100 %.
 constexpr int32 kUiStateMagic = 0x54565549; // "TVUI"
 constexpr int32 kUiStateVersion = 1;
+constexpr int32 kUiStateZoomVersion = 2;
 constexpr int32 kTextSize = 128;
 
 struct HiddenParam
@@ -160,7 +167,8 @@ tresult PLUGIN_API Controller::getState (IBStream* state)
 	if (state == nullptr)
 		return kInvalidArgument;
 	IBStreamer streamer (state, kLittleEndian);
-	if (!streamer.writeInt32 (kUiStateMagic) || !streamer.writeInt32 (kUiStateVersion) || !streamer.writeInt32 (skin))
+	if (!streamer.writeInt32 (kUiStateMagic) || !streamer.writeInt32 (kUiStateVersion) || !streamer.writeInt32 (skin) ||
+	    !streamer.writeInt32 (kUiStateZoomVersion) || !streamer.writeDouble (zoom))
 		return kResultFalse;
 	return kResultOk;
 }
@@ -180,7 +188,17 @@ tresult PLUGIN_API Controller::setState (IBStream* state)
 		return kResultFalse;
 	if (static_cast<uint32> (value) > static_cast<uint32> (kSkinSilver))
 		return kResultFalse;
+	// The zoom, when the state has one; a zoom out of range is refused
+	// with the whole state.
+	int32 zoomVersion = 0;
+	double savedZoom = 1.0;
+	if (streamer.readInt32 (zoomVersion))
+	{
+		if (zoomVersion < kUiStateZoomVersion || !streamer.readDouble (savedZoom) || !acceptableZoom (savedZoom))
+			return kResultFalse;
+	}
 	skin = value;
+	zoom = savedZoom;
 	return kResultOk;
 }
 

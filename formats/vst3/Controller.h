@@ -1,6 +1,7 @@
 // The edit controller: the 16 sound parameters and four hidden MIDI
 // controller parameters, their texts, the MIDI mapping, the mirror of the
-// processor's state, the editor skin as the controller's own state.
+// processor's state, the editor's skin and zoom as the controller's own
+// state.
 #pragma once
 
 #include "formats/vst3/PeerLink.h"
@@ -43,8 +44,10 @@ public:
 	                                                           Steinberg::Vst::CtrlNumber midiControllerNumber,
 	                                                           Steinberg::Vst::ParamID& id) SMTG_OVERRIDE;
 
-	// The editor skin in use; read and written by the editor.
+	// The editor skin in use and the editor's zoom (0.5 to 2); read and
+	// written by the editor, saved in the controller's state.
 	Steinberg::int32 skin = kSkinOriginal;
+	double zoom = 1.0;
 
 	// Also answers kInvalidArgument for a null IID or a null result pointer.
 	Steinberg::tresult PLUGIN_API queryInterface (const Steinberg::TUID iid, void** obj) SMTG_OVERRIDE;

@@ -8,7 +8,11 @@ namespace Tarno {
 
 using namespace Steinberg;
 
-Win32View::Win32View (Controller* c) : EditorViewBase (c), editorHost (*c), window (editorHost, *this) {}
+Win32View::Win32View (Controller* c) : EditorViewBase (c), editorHost (*c), window (editorHost, *this)
+{
+	window.setZoom (zoom ());
+	window.setMenuHost (this);
+}
 
 Win32View::~Win32View ()
 {
@@ -34,7 +38,7 @@ tresult PLUGIN_API Win32View::attached (void* parent, FIDString type)
 tresult PLUGIN_API Win32View::removed ()
 {
 	window.close ();
-	return CPluginView::removed ();
+	return EditorViewBase::removed ();
 }
 
 } // namespace Tarno

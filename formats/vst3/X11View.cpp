@@ -55,7 +55,11 @@ public:
 	REFCOUNT_METHODS (FObject)
 };
 
-X11View::X11View (Controller* c) : EditorViewBase (c), editorHost (*c), window (editorHost) {}
+X11View::X11View (Controller* c) : EditorViewBase (c), editorHost (*c), window (editorHost)
+{
+	window.setZoom (zoom ());
+	window.setMenuHost (this);
+}
 
 X11View::~X11View () { tearDown (); }
 
@@ -100,7 +104,7 @@ bool X11View::serveFromRunLoop ()
 tresult PLUGIN_API X11View::removed ()
 {
 	tearDown ();
-	return CPluginView::removed ();
+	return EditorViewBase::removed ();
 }
 
 void X11View::tearDown ()

@@ -1,7 +1,8 @@
 // The editor as a VST 3 view on Linux: the X11 window (editor/x11) embedded
 // in the host's window (X11EmbedWindowID) and served by the run loop the
 // host's IPlugFrame offers: a handler for the window's connection and a
-// timer. Content scales come through EditorViewBase.
+// timer. Content scales, zoom, the parameter finder and the host's context
+// menu come through EditorViewBase.
 #pragma once
 
 #if !defined(_WIN32) && defined(TARNO_HAVE_X11_EDITOR)
@@ -32,11 +33,17 @@ public:
 	xcb_window_t windowId () const { return window.windowId (); }
 	int paintCount () const { return window.paintCount (); }
 	int errorCount () const { return window.errorCount (); }
+	// For tests: whether the window's own menu or the typed-value field is open.
+	bool menuOpen () const { return window.menuOpen (); }
+	const ValueEntry& valueEntry () const { return window.valueEntry (); }
 
 private:
 	class Handler;
 
 	bool contentScaleChanged (double f) override;
+	bool zoomChanged (double zoom) override { return window.setZoom (zoom); }
+	int32_t parameterAt (int32_t x, int32_t y) const override { return window.parameterAt (x, y); }
+	void chooseMenuItem (int32_t tag, int32_t param) override { window.chooseMenuItem (tag, param); }
 	// Registers the handler with the frame's run loop; false without one.
 	bool serveFromRunLoop ();
 	// Unregisters the handler and closes the window; safe at any stage.
