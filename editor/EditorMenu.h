@@ -5,7 +5,9 @@
 // layout, hit-testing and keyboard choice.
 #pragma once
 
+#include "editor/EditorInput.h"
 #include "editor/canvas/Canvas.h"
+#include "params/ParamTable.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -60,6 +62,29 @@ public:
 	// (asking its host); false for the window to take the zoom itself.
 	virtual bool requestZoom (double zoom) = 0;
 };
+
+// Carries out item `tag` of a menu opened on parameter `param`, the same for
+// every window: the default value as one edit gesture, the typed-value field
+// through window.openValueEntry, and a zoom through the menu host when it
+// resizes the window (else window.setZoom).
+template <typename Window>
+void chooseMenuItem (Window& window, EditorInput& input, EditorMenuHost* host, int32_t tag, int32_t param)
+{
+	const MenuChoice choice = menuChoice (tag);
+	switch (choice.kind)
+	{
+		case MenuChoice::DefaultValue:
+			if (isTableParam (param))
+				input.applyEdit (param, specs[param].defaultNormalized);
+			break;
+		case MenuChoice::EnterValue: window.openValueEntry (param); break;
+		case MenuChoice::Zoom:
+			if (host == nullptr || !host->requestZoom (choice.zoom))
+				window.setZoom (choice.zoom);
+			break;
+		case MenuChoice::None: break;
+	}
+}
 
 // The menu drawn in the panel, in panel pixels: a column of items whose top
 // left corner is at the right-click, moved left and up as needed to stay on

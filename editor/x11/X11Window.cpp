@@ -502,20 +502,7 @@ void X11Window::rightPress (int32_t x, int32_t y)
 
 void X11Window::chooseMenuItem (int32_t tag, int32_t param)
 {
-	const MenuChoice choice = menuChoice (tag);
-	switch (choice.kind)
-	{
-		case MenuChoice::DefaultValue:
-			if (isTableParam (param))
-				input.applyEdit (param, specs[param].defaultNormalized);
-			break;
-		case MenuChoice::EnterValue: openValueEntry (param); break;
-		case MenuChoice::Zoom:
-			if (menuHost == nullptr || !menuHost->requestZoom (choice.zoom))
-				setZoom (choice.zoom);
-			break;
-		case MenuChoice::None: break;
-	}
+	Tarno::chooseMenuItem (*this, input, menuHost, tag, param);
 }
 
 bool X11Window::openValueEntry (int32_t param)

@@ -3,21 +3,24 @@
 // 16 control ports, and the URIDs it needs, mapped once at instantiate.
 #pragma once
 
+#include "formats/lv2/Ports.h"
+#include "formats/lv2/Uris.h"
+
 #include <lv2/urid/urid.h>
 
 #include <cstdint>
 
 namespace Tarno {
 
-constexpr const char* kLv2PluginUri = "https://tarnovelle.invalid/lv2/tarnovelle";
-constexpr const char* kLv2UiUri = "https://tarnovelle.invalid/lv2/tarnovelle#ui";
-constexpr const char* kLv2SkinUri = "https://tarnovelle.invalid/lv2/tarnovelle#skin";
+constexpr const char* kLv2PluginUri = Lv2::kPluginUri;
+constexpr const char* kLv2UiUri = Lv2::kUiUri;
+constexpr const char* kLv2SkinUri = Lv2::kSkinUri;
 
 // Ports 0 to 15 are the sound parameters' control inputs, by parameter ID.
 // The skin travels as patch messages: to the plug-in on its atom input, back
 // to the UI on its notify output.
-constexpr uint32_t kLv2ControlInPort = 16;
-constexpr uint32_t kLv2NotifyPort = 19;
+constexpr uint32_t kLv2ControlInPort = Lv2::kControlPort;
+constexpr uint32_t kLv2NotifyPort = Lv2::kNotifyPort;
 
 struct UiUrids
 {
