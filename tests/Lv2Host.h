@@ -131,7 +131,9 @@ public:
 	{
 		lv2_atom_forge_frame_time (&forge, frame);
 		lv2_atom_forge_atom (&forge, uint32_t (bytes.size ()), urids.id (LV2_MIDI__MidiEvent));
-		lv2_atom_forge_write (&forge, bytes.data (), uint32_t (bytes.size ()));
+		// An empty event has no body to copy (memcpy takes no null source).
+		if (!bytes.empty ())
+			lv2_atom_forge_write (&forge, bytes.data (), uint32_t (bytes.size ()));
 	}
 	// A patch:Set of the skin (value >= 0), or a patch:Get (value < 0).
 	void skinMessage (int64_t frame, int32_t value)
