@@ -5,7 +5,6 @@
 // layout, hit-testing and keyboard choice.
 #pragma once
 
-#include "editor/EditorInput.h"
 #include "editor/canvas/Canvas.h"
 #include "params/ParamTable.h"
 
@@ -14,6 +13,8 @@
 #include <vector>
 
 namespace Tarno {
+
+class EditorInput;
 
 // Item tags: the same numbers in a host's menu, a Win32 popup menu and the
 // drawn menu. A zoom item's tag is kMenuZoomBase plus its percentage.
@@ -64,9 +65,10 @@ public:
 };
 
 // Carries out item `tag` of a menu opened on parameter `param`, the same for
-// every window: the default value as one edit gesture, the typed-value field
-// through window.openValueEntry, and a zoom through the menu host when it
-// resizes the window (else window.setZoom).
+// every window (whose code includes EditorInput.h to call it): the default
+// value as one edit gesture, the typed-value field through
+// window.openValueEntry, and a zoom through the menu host when it resizes the
+// window (else window.setZoom).
 template <typename Window>
 void chooseMenuItem (Window& window, EditorInput& input, EditorMenuHost* host, int32_t tag, int32_t param)
 {
