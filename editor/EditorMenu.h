@@ -14,8 +14,6 @@
 
 namespace Tarno {
 
-class EditorInput;
-
 // Item tags: the same numbers in a host's menu, a Win32 popup menu and the
 // drawn menu. A zoom item's tag is kMenuZoomBase plus its percentage.
 constexpr int32_t kMenuDefaultValue = 1;
@@ -65,12 +63,11 @@ public:
 };
 
 // Carries out item `tag` of a menu opened on parameter `param`, the same for
-// every window (whose code includes EditorInput.h to call it): the default
-// value as one edit gesture, the typed-value field through
+// every window, with its EditorInput: the default value as one edit gesture, the typed-value field through
 // window.openValueEntry, and a zoom through the menu host when it resizes the
 // window (else window.setZoom).
-template <typename Window>
-void chooseMenuItem (Window& window, EditorInput& input, EditorMenuHost* host, int32_t tag, int32_t param)
+template <typename Window, typename Input>
+void chooseMenuItem (Window& window, Input& input, EditorMenuHost* host, int32_t tag, int32_t param)
 {
 	const MenuChoice choice = menuChoice (tag);
 	switch (choice.kind)
