@@ -63,9 +63,9 @@ public:
 };
 
 // Carries out item `tag` of a menu opened on parameter `param`, the same for
-// every window, with its EditorInput: the default value as one edit gesture, the typed-value field through
-// window.openValueEntry, and a zoom through the menu host when it resizes the
-// window (else window.setZoom).
+// every window, with its EditorInput: the default value as one edit
+// gesture, the typed-value field through window.openValueEntry, and a zoom
+// through the menu host when it resizes the window (else window.setZoom).
 template <typename Window, typename Input>
 void chooseMenuItem (Window& window, Input& input, EditorMenuHost* host, int32_t tag, int32_t param)
 {
